@@ -1,0 +1,38 @@
+#include "app/orvex_application.h"
+#include "platform/fonts.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+// Without a display Qt's default platform aborts with a cryptic message;
+// say what to do instead.
+bool haveDisplay()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!haveDisplay()) {
+        std::fputs("orvex: no display found (DISPLAY is not set).\n"
+                   "Run it on a desktop, or without one under a virtual X server:\n"
+                   "    xvfb-run -a orvex\n",
+                   stderr);
+        return 1;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(orvex::appname));
+    platform::installFontSubstitutions();
+
+    orvex app;
+    if (!app.open(QApplication::arguments().mid(1).join(QLatin1Char(' '))))
+        return 0;
+    return application.exec();
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace component {
+
+class Attachments;
+class Recipients;
+
+// "orvex.Message": a message to send (made new, filled and sent) or one
+// fetched from a POP3 mailbox (filled by the reader, then read).
+class Message : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString charset MEMBER m_charset)
+    Q_PROPERTY(bool silent MEMBER m_silent)
+    Q_PROPERTY(bool logging MEMBER m_logging)
+    Q_PROPERTY(int priority MEMBER m_priority)
+    Q_PROPERTY(bool returnreceipt MEMBER m_returnreceipt)
+    Q_PROPERTY(QString from MEMBER m_from)
+    Q_PROPERTY(QString fromname MEMBER m_fromname)
+    Q_PROPERTY(QString htmlbody MEMBER m_htmlbody)
+    Q_PROPERTY(QString body MEMBER m_body)
+    Q_PROPERTY(QString subject MEMBER m_subject)
+    Q_PROPERTY(QString mailserverusername MEMBER m_mailserverusername)
+    Q_PROPERTY(QString mailserverpassword READ maskedPassword WRITE setMailserverpassword)
+    Q_PROPERTY(int timeout MEMBER m_timeout)
+    Q_PROPERTY(QDateTime date MEMBER m_date)
+    Q_PROPERTY(QString log READ log)
+    Q_PROPERTY(QObject *recipients READ recipients)
+    Q_PROPERTY(QObject *attachments READ attachments)
+public:
+    explicit Message(QObject *parent = nullptr);
+    ~Message() override;
+
+    // Adds one To address. False for an empty address.
+    Q_INVOKABLE bool addrecipient(const QString &address);
+    // Attaches the file at `path` under its base name; the file is read at
+    // send time. The second argument is accepted for compatibility.
+    Q_INVOKABLE bool addattachment(const QString &path, bool encode);
+    // Sends the message to "host:port" (the host may carry smtps:// or
+    // smtp://). True when the server accepted it; with `silent` off a
+    // failure is also raised as an automation error.
+    Q_INVOKABLE bool send(const QString &server);
+    // Ends the object's use: forgets recipients, attachments and contents.
+    Q_INVOKABLE void close();
+
+    QString log() const { return m_log; }
+    QObject *recipients() const;
+    QObject *attachments() const;
+
+    // C++ side, for the sender and the POP3 reader.
+    Recipients *recipientList() const { return m_recipients; }
+    Attachments *attachmentList() const { return m_attachments; }
+    const QStringList &attachmentFiles() const { return m_attachmentFiles; }
+    QString charset() const { return m_charset; }
+    bool silent() const { return m_silent; }
+    bool logging() const { return m_logging; }
+    int priority() const { return m_priority; }
+    bool returnReceipt() const { return m_returnreceipt; }
+    QString fromAddress() const { return m_from; }
+    QString fromName() const { return m_fromname; }
+    QString htmlBody() const { return m_htmlbody; }
+    QString plainBody() const { return m_body; }
+    QString subject() const { return m_subject; }
+    QString username() const { return m_mailserverusername; }
+    QString password() const { return m_mailserverpassword; }
+    int timeoutSeconds() const { return m_timeout; }
+    QDateTime date() const { return m_date; }
+
+    void setFromAddress(const QString &v) { m_from = v; }
+    void setFromName(const QString &v) { m_fromname = v; }
+    void setSubject(const QString &v) { m_subject = v; }
+    void setHtmlBody(const QString &v) { m_htmlbody = v; }
+    void setPlainBody(const QString &v) { m_body = v; }
+    void setDate(const QDateTime &v) { m_date = v; }
+    void setMailserverpassword(const QString &v) { m_mailserverpassword = v; }
+    // The password is write-only to callers: reading it gives a mask.
+    QString maskedPassword() const { return m_mailserverpassword.isEmpty() ? QString() : QStringLiteral("********"); }
+
+    // The transfer log: one line per command and reply, kept when `logging`
+    // is on. Callers pass text that never holds a secret.
+    void appendLog(const QString &line);
+    void clearLog() { m_log.clear(); }
+
+private:
+    QString m_charset = QStringLiteral("utf-8");
+    bool m_silent = false;
+    bool m_logging = false;
+    int m_priority = 3;
+    bool m_returnreceipt = false;
+    QString m_from;
+    QString m_fromname;
+    QString m_htmlbody;
+    QString m_body;
+    QString m_subject;
+    QString m_mailserverusername;
+    QString m_mailserverpassword;
+    int m_timeout = 300;
+    QDateTime m_date;
+    QString m_log;
+    QStringList m_attachmentFiles;
+    Recipients *m_recipients;
+    Attachments *m_attachments;
+};
+
+} // namespace component

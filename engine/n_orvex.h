@@ -1,0 +1,46 @@
+#pragma once
+
+#include "engine/stru_mail.h"
+#include "engine/stru_pop3_login.h"
+#include "engine/stru_smtp_login.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The mail engine. A window makes one for a single action; it drives the
+// mail component late-bound, by class, property and method names, and keeps
+// the component's log of its latest transfer. No function throws: failures
+// are return values.
+class n_orvex {
+public:
+    // The log of the most recent transfer made through this instance; a null
+    // string when none was kept.
+    QString is_log;
+
+    // The component library's self-registration entry points. A library
+    // that cannot be loaded or lacks the entry point gives -1.
+    long dllregisterserver();
+    long dllunregisterserver();
+
+    // Sends one message; 1 when the component reported it sent, -1 otherwise.
+    int of_sendmail(stru_smtp_login smtp, stru_mail mail);
+
+    // Replaces every occurrence of ls_old in ls_source by ls_new, left to
+    // right, never searching inserted text again.
+    QString of_replace(QString ls_source, QString ls_old, QString ls_new);
+
+    // Splits as_text at every as_sep (ASCII letter case ignored) into
+    // as_list, which it overwrites; returns the number of pieces (at least 1).
+    long of_parse(QString as_text, QString as_sep, QStringList &as_list);
+
+    bool of_register();
+    bool of_unregister();
+
+    // Fetches the messages named by index ("0-0" for all, or "m-n") and
+    // appends one record per message to mail. 1 on success.
+    int of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index);
+
+    // The log of the last transfer; the empty string when there is none.
+    QString of_getlasterror();
+};

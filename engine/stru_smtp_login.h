@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// How to reach and log in to the SMTP server.
+struct stru_smtp_login {
+    QString host;
+    quint16 port = 0;  // 0 stands for the standard port 25
+    QString username;
+    QString password;
+    bool smtpauth = false;  // authenticate with username and password
+};

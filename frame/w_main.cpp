@@ -1,0 +1,62 @@
+#include "frame/w_main.h"
+
+#include "compose/w_sendmail.h"
+#include "frame/m_email.h"
+#include "platform/layout_units.h"
+
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+
+w_main::w_main(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiArea(this))
+{
+    setObjectName(QStringLiteral("w_main"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("orvex —— 最稳定的C++电子邮件系统，收发成功率100%"));
+    setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+
+    m_mdi->setObjectName(QStringLiteral("mdi_1"));
+    m_mdi->setBackground(palette().brush(QPalette::Dark));
+    setCentralWidget(m_mdi);
+    statusBar()->setObjectName(QStringLiteral("statusbar"));
+    m_menu = new m_email(this);
+
+    const QSize size(platform::unitsToPixelsX(3602), platform::unitsToPixelsY(2304));
+    resize(size);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+
+    // The open event: the user lands on the send form.
+    opensheet<w_sendmail>();
+}
+
+w_main::~w_main() = default;
+
+QMdiSubWindow *w_main::findSheet(const char *className) const
+{
+    const QList<QMdiSubWindow *> sheets = m_mdi->subWindowList();
+    for (QMdiSubWindow *sheet : sheets) {
+        if (sheet->widget() && sheet->widget()->inherits(className)) {
+            m_mdi->setActiveSubWindow(sheet);
+            sheet->raise();
+            return sheet;
+        }
+    }
+    return nullptr;
+}
+
+QMdiSubWindow *w_main::addSheet(QWidget *sheet)
+{
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *window = m_mdi->addSubWindow(sheet);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(sheet->windowIcon());
+    window->showMaximized();
+    m_mdi->setActiveSubWindow(window);
+    return window;
+}

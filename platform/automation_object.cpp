@@ -1,0 +1,242 @@
+#include "platform/automation_object.h"
+
+#include "platform/component_factory.h"
+
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <array>
+
+namespace platform {
+
+namespace {
+
+constexpr int kMaxArguments = 10;
+
+int findProperty(const QMetaObject *meta, const QString &name)
+{
+    for (int i = 0; i < meta->propertyCount(); ++i) {
+        if (name.compare(QLatin1String(meta->property(i).name()), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// The public method or slot called `name` (any letter case) that takes
+// exactly `argumentCount` arguments.
+int findMethod(const QMetaObject *meta, const QString &name, int argumentCount)
+{
+    for (int i = 0; i < meta->methodCount(); ++i) {
+        const QMetaMethod method = meta->method(i);
+        if (method.access() != QMetaMethod::Public)
+            continue;
+        if (method.methodType() != QMetaMethod::Method && method.methodType() != QMetaMethod::Slot)
+            continue;
+        if (method.parameterCount() != argumentCount)
+            continue;
+        if (name.compare(QLatin1String(method.name()), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// Converts `value` in place to `type`; a QVariant parameter takes anything.
+bool convertArgument(QVariant &value, QMetaType type)
+{
+    if (type.id() == QMetaType::QVariant || value.metaType() == type)
+        return true;
+    if (!value.canConvert(type))
+        return false;
+    return value.convert(type);
+}
+
+} // namespace
+
+AutomationObject::~AutomationObject()
+{
+    release();
+}
+
+AutomationObject::AutomationObject(AutomationObject &&other) noexcept
+    : m_object(other.m_object), m_owned(other.m_owned), m_lastError(std::move(other.m_lastError))
+{
+    other.m_object.clear();
+    other.m_owned = false;
+}
+
+AutomationObject &AutomationObject::operator=(AutomationObject &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_object = other.m_object;
+        m_owned = other.m_owned;
+        m_lastError = std::move(other.m_lastError);
+        other.m_object.clear();
+        other.m_owned = false;
+    }
+    return *this;
+}
+
+int AutomationObject::connectToNewObject(const QString &className)
+{
+    release();
+    m_lastError.clear();
+    QString error;
+    const CreatedObject created = createComponentObject(className, &error);
+    if (created.code != kCreateOk) {
+        m_lastError = error;
+        return created.code;
+    }
+    m_object = created.object;
+    m_owned = true;
+    return kCreateOk;
+}
+
+bool AutomationObject::bindTo(const QVariant &value)
+{
+    QObject *target = value.metaType().flags().testFlag(QMetaType::PointerToQObject)
+                              ? qvariant_cast<QObject *>(value)
+                              : nullptr;
+    release();
+    if (!target)
+        return fail(QStringLiteral("the value holds no object"));
+    m_object = target;
+    m_owned = false;
+    m_lastError.clear();
+    return true;
+}
+
+bool AutomationObject::setProperty(const QString &name, const QVariant &value)
+{
+    if (!checkBound(name))
+        return false;
+    const QMetaObject *meta = m_object->metaObject();
+    const int index = findProperty(meta, name);
+    if (index < 0)
+        return fail(QStringLiteral("unknown property \"%1\"").arg(name));
+    const QMetaProperty property = meta->property(index);
+    if (!property.isWritable())
+        return fail(QStringLiteral("property \"%1\" is read-only").arg(name));
+    QVariant converted = value;
+    if (!convertArgument(converted, property.metaType()))
+        return fail(QStringLiteral("property \"%1\" does not take a %2").arg(name, QLatin1String(value.typeName())));
+    m_object->setProperty(kAutomationErrorProperty, QVariant());
+    if (!property.write(m_object, converted))
+        return fail(QStringLiteral("property \"%1\" refused the value").arg(name));
+    return takeObjectError(name);
+}
+
+std::optional<QVariant> AutomationObject::property(const QString &name)
+{
+    if (!checkBound(name))
+        return std::nullopt;
+    const QMetaObject *meta = m_object->metaObject();
+    const int index = findProperty(meta, name);
+    if (index < 0) {
+        fail(QStringLiteral("unknown property \"%1\"").arg(name));
+        return std::nullopt;
+    }
+    m_object->setProperty(kAutomationErrorProperty, QVariant());
+    QVariant value = meta->property(index).read(m_object);
+    if (!takeObjectError(name))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<QVariant> AutomationObject::invoke(const QString &methodName, const QVariantList &args)
+{
+    if (!checkBound(methodName))
+        return std::nullopt;
+    if (args.size() > kMaxArguments) {
+        fail(QStringLiteral("too many arguments for \"%1\"").arg(methodName));
+        return std::nullopt;
+    }
+    const QMetaObject *meta = m_object->metaObject();
+    const int index = findMethod(meta, methodName, int(args.size()));
+    if (index < 0) {
+        fail(QStringLiteral("no method \"%1\" taking %2 argument(s)").arg(methodName).arg(args.size()));
+        return std::nullopt;
+    }
+    const QMetaMethod method = meta->method(index);
+
+    QVariantList converted = args;
+    std::array<QGenericArgument, kMaxArguments> generic{};
+    for (int i = 0; i < converted.size(); ++i) {
+        const QMetaType type = method.parameterMetaType(i);
+        if (!convertArgument(converted[i], type)) {
+            fail(QStringLiteral("argument %1 of \"%2\" has the wrong type").arg(i + 1).arg(methodName));
+            return std::nullopt;
+        }
+        void *data = type.id() == QMetaType::QVariant ? static_cast<void *>(&converted[i]) : converted[i].data();
+        generic[i] = QGenericArgument(type.name(), data);
+    }
+
+    const QMetaType returnType = method.returnMetaType();
+    const bool returnsValue = returnType.isValid() && returnType.id() != QMetaType::Void;
+    QVariant result = returnsValue ? QVariant(returnType) : QVariant();
+    QGenericReturnArgument returnArgument;
+    if (returnsValue)
+        returnArgument = QGenericReturnArgument(returnType.name(), result.data());
+
+    m_object->setProperty(kAutomationErrorProperty, QVariant());
+    const bool invoked = method.invoke(m_object.data(), Qt::DirectConnection, returnArgument, generic[0], generic[1],
+                                       generic[2], generic[3], generic[4], generic[5], generic[6], generic[7],
+                                       generic[8], generic[9]);
+    if (!invoked) {
+        fail(QStringLiteral("calling \"%1\" failed").arg(methodName));
+        return std::nullopt;
+    }
+    if (!takeObjectError(methodName))
+        return std::nullopt;
+    if (returnType.id() == QMetaType::QVariant)
+        return result.value<QVariant>();
+    return result;
+}
+
+bool AutomationObject::element(qint64 n, AutomationObject &out)
+{
+    const std::optional<QVariant> item = invoke(QStringLiteral("item"), {n});
+    if (!item) {
+        out.release();
+        out.m_lastError = m_lastError;
+        return false;
+    }
+    if (!out.bindTo(*item))
+        return fail(QStringLiteral("the collection has no element %1").arg(n));
+    return true;
+}
+
+void AutomationObject::release()
+{
+    if (m_owned && m_object)
+        delete m_object.data();
+    m_object.clear();
+    m_owned = false;
+}
+
+bool AutomationObject::fail(const QString &message)
+{
+    m_lastError = message;
+    return false;
+}
+
+bool AutomationObject::checkBound(const QString &member)
+{
+    if (m_object)
+        return true;
+    return fail(QStringLiteral("\"%1\" called on an object that does not exist").arg(member));
+}
+
+bool AutomationObject::takeObjectError(const QString &member)
+{
+    if (!m_object)
+        return fail(QStringLiteral("the object was destroyed during \"%1\"").arg(member));
+    const QString error = m_object->property(kAutomationErrorProperty).toString();
+    if (error.isEmpty()) {
+        m_lastError.clear();
+        return true;
+    }
+    m_object->setProperty(kAutomationErrorProperty, QVariant());
+    return fail(QStringLiteral("\"%1\" failed: %2").arg(member, error));
+}
+
+} // namespace platform

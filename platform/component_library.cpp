@@ -1,0 +1,56 @@
+#include "platform/component_library.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+#include <QLibrary>
+
+namespace platform {
+
+QString componentLibraryLocation()
+{
+    const QString overridden = qEnvironmentVariable("ORVEX_COMPONENT");
+    if (!overridden.isEmpty())
+        return overridden;
+    if (QCoreApplication::instance()) {
+        const QString own = QCoreApplication::applicationDirPath() + QStringLiteral("/liborvex.so");
+        if (QFileInfo::exists(own))
+            return own;
+    }
+    return QStringLiteral("orvex");
+}
+
+QLibrary *loadComponentLibrary(const QString &location, QString *error)
+{
+    // Loaded libraries are never unloaded: component objects and their
+    // meta-objects live in them.
+    static QHash<QString, QLibrary *> loaded;
+    if (QLibrary *library = loaded.value(location))
+        return library;
+    auto *library = new QLibrary(location);
+    if (!library->load()) {
+        if (error)
+            *error = library->errorString();
+        delete library;
+        return nullptr;
+    }
+    loaded.insert(location, library);
+    return library;
+}
+
+std::optional<long> callComponentEntryPoint(const char *name, QString *error)
+{
+    QLibrary *library = loadComponentLibrary(componentLibraryLocation(), error);
+    if (!library)
+        return std::nullopt;
+    using EntryPoint = long (*)();
+    auto entry = reinterpret_cast<EntryPoint>(library->resolve(name));
+    if (!entry) {
+        if (error)
+            *error = QStringLiteral("%1 has no entry point %2").arg(library->fileName(), QLatin1String(name));
+        return std::nullopt;
+    }
+    return entry();
+}
+
+} // namespace platform
