@@ -1,0 +1,333 @@
+#include "component/line_connection.h"
+
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTimer>
+#include <algorithm>
+#include <climits>
+
+namespace component {
+
+namespace {
+
+constexpr int kDefaultTimeoutSeconds = 300;
+// A polite close waits this long at most for the peer to take the rest.
+constexpr int kCloseWaitMs = 3000;
+
+QString protocolName(QSsl::SslProtocol protocol)
+{
+    switch (protocol) {
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    default:
+        return QStringLiteral("TLS");
+    }
+}
+
+} // namespace
+
+LineConnection::LineConnection(int timeoutSeconds)
+    : m_socket(std::make_unique<QSslSocket>()), m_timer(std::make_unique<QTimer>())
+{
+    setTimeout(timeoutSeconds);
+    m_timer->setSingleShot(true);
+
+    // Anything that can change what a wait is waiting for ends the current
+    // round of the local loop; waitUntil() then looks again.
+    QSslSocket *socket = m_socket.get();
+    auto wake = [this] {
+        if (m_loop)
+            m_loop->quit();
+    };
+    QObject::connect(socket, &QIODevice::readyRead, socket, wake);
+    QObject::connect(socket, &QIODevice::bytesWritten, socket, wake);
+    QObject::connect(socket, &QSslSocket::encryptedBytesWritten, socket, wake);
+    QObject::connect(socket, &QAbstractSocket::stateChanged, socket, wake);
+    QObject::connect(socket, &QAbstractSocket::errorOccurred, socket, wake);
+    QObject::connect(socket, &QSslSocket::encrypted, socket, wake);
+    QObject::connect(socket, &QSslSocket::sslErrors, socket, [this](const QList<QSslError> &errors) {
+        for (const QSslError &error : errors)
+            m_sslErrors.append(error.errorString());
+    });
+    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this, wake] {
+        m_timedOut = true;
+        wake();
+    });
+}
+
+LineConnection::~LineConnection()
+{
+    m_socket->abort();
+}
+
+void LineConnection::setTimeout(int seconds)
+{
+    m_timeoutSeconds = seconds > 0 ? seconds : kDefaultTimeoutSeconds;
+}
+
+LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()> &done)
+{
+    if (done())
+        return WaitResult::Done;
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        return WaitResult::Broken;
+
+    QEventLoop loop;
+    m_loop = &loop;
+    m_timedOut = false;
+    m_timer->start(std::min(m_timeoutSeconds, INT_MAX / 1000) * 1000);
+    WaitResult result = WaitResult::Done;
+    while (!done()) {
+        if (m_timedOut) {
+            result = WaitResult::TimedOut;
+            break;
+        }
+        if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+            result = WaitResult::Broken;
+            break;
+        }
+        // User input stays queued: the window that started the transfer
+        // must not start another one in the middle of this one.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    m_timer->stop();
+    m_loop = nullptr;
+    return result;
+}
+
+QString LineConnection::socketErrorText() const
+{
+    if (!m_sslErrors.isEmpty())
+        return QStringLiteral("服务器证书未通过验证：%1").arg(m_sslErrors.join(QStringLiteral("；")));
+    if (m_socket->error() == QAbstractSocket::RemoteHostClosedError
+        || m_socket->error() == QAbstractSocket::UnknownSocketError)
+        return QStringLiteral("服务器关闭了连接");
+    return m_socket->errorString();
+}
+
+bool LineConnection::failWait(WaitResult result, const QString &what)
+{
+    if (hasFailed())
+        return false;
+    if (result == WaitResult::TimedOut)
+        return fail(QStringLiteral("%1超时（%2 秒）").arg(what).arg(m_timeoutSeconds));
+    return fail(QStringLiteral("%1时连接中断：%2").arg(what, socketErrorText()));
+}
+
+bool LineConnection::fail(const QString &text)
+{
+    if (m_error.isEmpty()) {
+        m_error = text;
+        log(QStringLiteral("错误：%1").arg(text));
+    }
+    m_socket->abort();
+    return false;
+}
+
+void LineConnection::log(const QString &line) const
+{
+    if (m_logger)
+        m_logger(line);
+}
+
+void LineConnection::prepareTls()
+{
+    m_sslErrors.clear();
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    const QString extraCaFile = qEnvironmentVariable("ORVEX_CA_FILE");
+    if (!extraCaFile.isEmpty()) {
+        const QList<QSslCertificate> extra = QSslCertificate::fromPath(extraCaFile, QSsl::Pem);
+        if (extra.isEmpty())
+            log(QStringLiteral("注意：ORVEX_CA_FILE 指定的证书文件 %1 无法读取，只使用系统证书").arg(extraCaFile));
+        else
+            config.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    }
+    m_socket->setSslConfiguration(config);
+}
+
+bool LineConnection::failConnect(WaitResult result, const QString &target)
+{
+    if (result == WaitResult::TimedOut)
+        return fail(QStringLiteral("连接 %1 超时（%2 秒）").arg(target).arg(m_timeoutSeconds));
+    return fail(QStringLiteral("无法连接 %1：%2").arg(target, socketErrorText()));
+}
+
+bool LineConnection::waitForEncrypted(const QString &target)
+{
+    const WaitResult result = waitUntil([this] { return m_socket->isEncrypted(); });
+    if (result != WaitResult::Done)
+        return failConnect(result, target);
+    log(QStringLiteral("已建立加密连接（%1）").arg(tlsDescription()));
+    return true;
+}
+
+bool LineConnection::connectToHost(const QString &host, quint16 port, bool implicitTls)
+{
+    m_host = host;
+    m_port = port;
+    m_error.clear();
+    m_socket->abort();
+    const QString target = QStringLiteral("%1:%2").arg(host).arg(port);
+    log(QStringLiteral("连接 %1%2").arg(target, implicitTls ? QStringLiteral("（TLS）") : QString()));
+
+    if (implicitTls) {
+        if (!QSslSocket::supportsSsl())
+            return fail(QStringLiteral("本机不支持 TLS，无法连接 %1").arg(target));
+        prepareTls();
+        m_socket->connectToHostEncrypted(host, port);
+        return waitForEncrypted(target);
+    }
+    m_socket->connectToHost(host, port);
+    const WaitResult result = waitUntil([this] { return m_socket->state() == QAbstractSocket::ConnectedState; });
+    if (result != WaitResult::Done)
+        return failConnect(result, target);
+    return true;
+}
+
+bool LineConnection::startTls()
+{
+    if (hasFailed())
+        return false;
+    if (!QSslSocket::supportsSsl())
+        return fail(QStringLiteral("本机不支持 TLS"));
+    // Nothing the server sent before the handshake may count as part of the
+    // protected session.
+    m_socket->readAll();
+    prepareTls();
+    m_socket->startClientEncryption();
+    return waitForEncrypted(QStringLiteral("%1:%2").arg(m_host).arg(m_port));
+}
+
+bool LineConnection::canReadLine() const
+{
+    return m_socket->canReadLine();
+}
+
+qint64 LineConnection::bytesAvailable() const
+{
+    return m_socket->bytesAvailable();
+}
+
+bool LineConnection::readLine(QByteArray &line)
+{
+    line.clear();
+    if (hasFailed())
+        return false;
+    const WaitResult result = waitUntil([this] {
+        return m_socket->canReadLine() || m_socket->bytesAvailable() > m_maxLineLength + 2;
+    });
+    if (result != WaitResult::Done)
+        return failWait(result, QStringLiteral("等待服务器应答"));
+
+    line = m_socket->readLine(m_maxLineLength + 2);
+    if (!line.endsWith('\n'))
+        return fail(QStringLiteral("服务器发来的一行超过 %1 字节").arg(m_maxLineLength));
+    line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.size() > m_maxLineLength)
+        return fail(QStringLiteral("服务器发来的一行超过 %1 字节").arg(m_maxLineLength));
+    return true;
+}
+
+bool LineConnection::readSome(QByteArray &chunk, qint64 maxBytes)
+{
+    chunk.clear();
+    if (hasFailed())
+        return false;
+    const WaitResult result = waitUntil([this] { return m_socket->bytesAvailable() > 0; });
+    if (result != WaitResult::Done)
+        return failWait(result, QStringLiteral("接收数据"));
+    chunk = m_socket->read(std::max<qint64>(1, maxBytes));
+    return true;
+}
+
+qint64 LineConnection::pendingBytes() const
+{
+    return m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite();
+}
+
+bool LineConnection::write(const QByteArray &data)
+{
+    if (hasFailed())
+        return false;
+    if (!isConnected())
+        return fail(QStringLiteral("连接已断开，无法发送"));
+    if (m_socket->write(data) != data.size())
+        return fail(QStringLiteral("发送数据失败：%1").arg(socketErrorText()));
+    if (pendingBytes() <= kMaxPendingBytes)
+        return true;
+    const WaitResult result = waitUntil([this] { return pendingBytes() <= kMaxPendingBytes; });
+    if (result != WaitResult::Done)
+        return failWait(result, QStringLiteral("发送数据"));
+    return true;
+}
+
+bool LineConnection::flush()
+{
+    if (hasFailed())
+        return false;
+    const WaitResult result = waitUntil([this] { return pendingBytes() == 0; });
+    if (result != WaitResult::Done)
+        return failWait(result, QStringLiteral("发送数据"));
+    return true;
+}
+
+bool LineConnection::writeCommand(const QByteArray &command, const QString &shownAs)
+{
+    log(QStringLiteral("C: %1").arg(shownAs.isEmpty() ? QString::fromUtf8(command) : shownAs));
+    return write(command + "\r\n");
+}
+
+bool LineConnection::readReply(QByteArray &line)
+{
+    if (!readLine(line))
+        return false;
+    log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
+    return true;
+}
+
+void LineConnection::close()
+{
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    m_socket->disconnectFromHost();
+    if (m_socket->state() != QAbstractSocket::UnconnectedState) {
+        const int saved = m_timeoutSeconds;
+        m_timeoutSeconds = std::min(m_timeoutSeconds, kCloseWaitMs / 1000);
+        waitUntil([this] { return m_socket->state() == QAbstractSocket::UnconnectedState; });
+        m_timeoutSeconds = saved;
+    }
+    m_socket->abort();
+}
+
+bool LineConnection::isConnected() const
+{
+    return m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool LineConnection::isEncrypted() const
+{
+    return m_socket->isEncrypted();
+}
+
+bool LineConnection::isLoopback() const
+{
+    return m_socket->peerAddress().isLoopback();
+}
+
+QString LineConnection::tlsDescription() const
+{
+    if (!m_socket->isEncrypted())
+        return QString();
+    const QSslCipher cipher = m_socket->sessionCipher();
+    return QStringLiteral("%1, %2").arg(protocolName(m_socket->sessionProtocol()), cipher.name());
+}
+
+} // namespace component

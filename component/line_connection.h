@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QEventLoop;
+class QSslSocket;
+class QTimer;
+
+namespace component {
+
+// The transport under our line protocols (SMTP, POP3): one TCP connection,
+// plain or TLS, read a CRLF line at a time or in raw chunks, written through
+// a bounded send buffer.
+//
+// Every call blocks until it is done, failed, or the timeout (in seconds)
+// has passed; the timeout bounds connecting and each single wait, so a
+// transfer that keeps moving never times out. The waits run a local event
+// loop that skips user input, because the component is driven from a GUI
+// handler that has no loop of its own to give.
+//
+// Certificates are verified against the system store, plus the CA bundle
+// named by the environment variable ORVEX_CA_FILE when it is set.
+//
+// A failed call returns false and leaves errorText() set; after a failure
+// the connection is closed and every further call fails with the same text.
+class LineConnection {
+public:
+    using Logger = std::function<void(const QString &)>;
+
+    explicit LineConnection(int timeoutSeconds = 300);
+    ~LineConnection();
+    LineConnection(const LineConnection &) = delete;
+    LineConnection &operator=(const LineConnection &) = delete;
+
+    // Seconds; zero or less means the default of 300.
+    void setTimeout(int seconds);
+    int timeoutSeconds() const { return m_timeoutSeconds; }
+    // Longest line readLine() accepts (without its CRLF). A longer one is an
+    // error, never an unbounded buffer.
+    void setMaxLineLength(qint64 bytes) { m_maxLineLength = bytes; }
+    // Where writeCommand(), readReply() and failures report, one line each.
+    void setLogger(Logger logger) { m_logger = std::move(logger); }
+
+    // Connects to host:port, with TLS from the first byte when implicitTls.
+    bool connectToHost(const QString &host, quint16 port, bool implicitTls);
+    // Upgrades the open plain connection to TLS (after the server agreed to
+    // STARTTLS or STLS). Whatever was buffered before is discarded.
+    bool startTls();
+
+    // Reads one line; `line` receives it without its line break (CRLF or a
+    // bare LF).
+    bool readLine(QByteArray &line);
+    // Reads up to maxBytes, waiting until at least one byte is there.
+    bool readSome(QByteArray &chunk, qint64 maxBytes);
+    // True when a whole line is already buffered (no wait).
+    bool canReadLine() const;
+    qint64 bytesAvailable() const;
+
+    // Queues data for sending; waits while more than the buffer limit is
+    // still unsent, so a large transfer never piles up in memory.
+    bool write(const QByteArray &data);
+    // Waits until everything written has gone to the network.
+    bool flush();
+
+    // The logged forms: writeCommand() sends `command` + CRLF and logs
+    // "C: " with `shownAs` (when given) in place of the command, so that a
+    // secret never reaches the log; readReply() reads a line and logs it as
+    // "S: ...".
+    bool writeCommand(const QByteArray &command, const QString &shownAs = QString());
+    bool readReply(QByteArray &line);
+    void log(const QString &line) const;
+
+    // Closes politely (what was written is still sent); never fails.
+    void close();
+
+    bool isConnected() const;
+    bool isEncrypted() const;
+    // True when the peer's address is a loopback address (127.0.0.0/8, ::1).
+    bool isLoopback() const;
+    QString host() const { return m_host; }
+    quint16 port() const { return m_port; }
+    // Protocol and cipher of the TLS session, for the log.
+    QString tlsDescription() const;
+
+    // Records a failure of the protocol above (a refused command, a reply
+    // that makes no sense): logs it, closes the connection and keeps the
+    // text. Returns false, for `return conn.fail(...)`.
+    bool fail(const QString &text);
+    bool hasFailed() const { return !m_error.isEmpty(); }
+    QString errorText() const { return m_error; }
+
+    // The send buffer limit write() keeps to.
+    static constexpr qint64 kMaxPendingBytes = 1024 * 1024;
+
+private:
+    enum class WaitResult { Done, TimedOut, Broken };
+    WaitResult waitUntil(const std::function<bool()> &done);
+    qint64 pendingBytes() const;
+    bool failWait(WaitResult result, const QString &what);
+    QString socketErrorText() const;
+    void prepareTls();
+    bool failConnect(WaitResult result, const QString &target);
+    bool waitForEncrypted(const QString &target);
+
+    std::unique_ptr<QSslSocket> m_socket;
+    std::unique_ptr<QTimer> m_timer;
+    QEventLoop *m_loop = nullptr;
+    bool m_timedOut = false;
+    int m_timeoutSeconds = 300;
+    qint64 m_maxLineLength = 1024 * 1024;
+    QString m_host;
+    quint16 m_port = 0;
+    QString m_error;
+    QStringList m_sslErrors;
+    Logger m_logger;
+};
+
+} // namespace component
