@@ -1,0 +1,111 @@
+#include "engine/attachment_targets.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace engine {
+
+namespace {
+
+// Most file systems limit one name to 255 bytes.
+constexpr qsizetype kMaxNameBytes = 255;
+
+const QString kFallbackName = QStringLiteral("附件");
+
+// Attachment names may come with either kind of path separator.
+bool isNameSeparator(QChar c)
+{
+    return c == u'/' || c == u'\\' || c == QDir::separator();
+}
+
+bool isFolderSeparator(QChar c)
+{
+    return c == u'/' || c == QDir::separator();
+}
+
+QString withoutControlCharacters(const QString &text)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
+            clean.append(c);
+    }
+    return clean;
+}
+
+// Splits "name.ext" at its last dot; a leading dot belongs to the stem.
+std::pair<QString, QString> stemAndExtension(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot <= 0)
+        return {fileName, QString()};
+    return {fileName.left(dot), fileName.mid(dot)};
+}
+
+// Shortens the stem until the whole name fits, never splitting a character.
+QString fittedName(const QString &stem, const QString &extension)
+{
+    QString shortened = stem;
+    while (!shortened.isEmpty() && (shortened + extension).toUtf8().size() > kMaxNameBytes) {
+        shortened.chop(1);
+        if (!shortened.isEmpty() && shortened.back().isHighSurrogate())
+            shortened.chop(1);
+    }
+    if (shortened.isEmpty())
+        return kFallbackName;
+    return shortened + extension;
+}
+
+} // namespace
+
+QString plainFileName(const QString &name)
+{
+    qsizetype start = name.size();
+    while (start > 0 && !isNameSeparator(name.at(start - 1)))
+        --start;
+    const QString base = withoutControlCharacters(name.mid(start));
+    if (base.trimmed().isEmpty() || base == QLatin1String(".") || base == QLatin1String(".."))
+        return kFallbackName;
+    if (base.toUtf8().size() <= kMaxNameBytes)
+        return base;
+    const auto [stem, extension] = stemAndExtension(base);
+    if (extension.toUtf8().size() > kMaxNameBytes / 2)
+        return fittedName(base, QString());
+    return fittedName(stem, extension);
+}
+
+QString numberedVariant(const QString &fileName, int number)
+{
+    const auto [stem, extension] = stemAndExtension(fileName);
+    return fittedName(stem, QStringLiteral(" (%1)").arg(number) + extension);
+}
+
+AttachmentTargets::AttachmentTargets(const QString &folder) : m_folder(folder)
+{
+    if (m_folder.isEmpty())
+        m_folder = QDir::currentPath();
+    if (!isFolderSeparator(m_folder.back()))
+        m_folder += QDir::separator();
+}
+
+std::optional<QString> AttachmentTargets::targetFor(const QString &name) const
+{
+    const QString fileName = plainFileName(name);
+    QString target = m_folder + fileName;
+    for (int number = 2; m_written.contains(target); ++number)
+        target = m_folder + numberedVariant(fileName, number);
+    if (!isInsideFolder(target))
+        return std::nullopt;
+    return target;
+}
+
+bool AttachmentTargets::isInsideFolder(const QString &path) const
+{
+    const QString folder = QDir::cleanPath(QDir(m_folder).absolutePath());
+    const QFileInfo target(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    return QDir::cleanPath(target.absolutePath()) == folder && target.fileName() != QLatin1String("..")
+           && target.fileName() != QLatin1String(".");
+}
+
+} // namespace engine

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/automation_object.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+namespace engine {
+
+// A run of component calls that stops at the first one that fails (the
+// component raised an error, or the member is missing): every later call
+// through the run is skipped, so a transfer never goes on with a half-built
+// message or a half-read mailbox. Ending calls (log, close, disconnect) are
+// made on the handles directly, whatever happened.
+class ComponentCalls {
+public:
+    bool ok() const { return !m_failed; }
+    bool failed() const { return m_failed; }
+    QString error() const { return m_error; }
+
+    // Marks the run failed for a reason of the caller's own.
+    void fail(const QString &reason);
+
+    bool set(platform::AutomationObject &object, const QString &name, const QVariant &value);
+    // The property's value; an invalid QVariant after a failure.
+    QVariant get(platform::AutomationObject &object, const QString &name);
+    // The method's result (invalid for a method that returns nothing).
+    QVariant call(platform::AutomationObject &object, const QString &method, const QVariantList &args = {});
+    // Binds `target` to the object that property `name` of `object` holds.
+    bool bindProperty(platform::AutomationObject &object, const QString &name, platform::AutomationObject &target);
+    // Binds `target` to element n of the collection `collection`.
+    bool bindElement(platform::AutomationObject &collection, qint64 n, platform::AutomationObject &target);
+    // A property read as a count: a number of 0 or more.
+    qint64 count(platform::AutomationObject &object, const QString &name = QStringLiteral("count"));
+
+private:
+    bool check(bool succeeded, const platform::AutomationObject &object);
+
+    bool m_failed = false;
+    QString m_error;
+};
+
+// True when a method's result says it failed: an explicit false. A method
+// that returns nothing has not failed.
+bool saysFalse(const QVariant &result);
+
+} // namespace engine

@@ -1,0 +1,100 @@
+#include "engine/message_reader.h"
+
+#include "engine/mail_date.h"
+#include "engine/text_functions.h"
+
+#include "platform/files.h"
+
+#include <QFileInfo>
+
+namespace engine {
+
+namespace {
+
+// An HTML body shorter than this many bytes holds no real content (an empty
+// document skeleton at most); the plain body is taken instead.
+constexpr qsizetype kMinHtmlBodyBytes = 10;
+
+void readRecipients(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
+{
+    if (!calls.bindProperty(handles.message, QStringLiteral("recipients"), handles.recipients))
+        return;
+    const qint64 count = calls.count(handles.recipients);
+    if (calls.failed() || count == 0)
+        return;
+    QStringList addresses;
+    for (qint64 k = 0; k < count && calls.ok(); ++k) {
+        if (calls.bindElement(handles.recipients, k, handles.recipient))
+            addresses.append(calls.get(handles.recipient, QStringLiteral("email")).toString());
+    }
+    record.recipientaddress1 = addresses;
+}
+
+void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
+{
+    const QString htmlbody = calls.get(handles.message, QStringLiteral("htmlbody")).toString();
+    if (calls.failed())
+        return;
+    if (gbByteLength(htmlbody) >= kMinHtmlBodyBytes) {
+        record.body = htmlbody;
+        record.html = true;
+    } else {
+        record.body = calls.get(handles.message, QStringLiteral("body")).toString();
+        record.html = false;
+    }
+}
+
+// Saves the attachment that handles.attachment is bound to and returns the
+// path it was saved to; an empty text when that failed.
+QString saveAttachment(ComponentCalls &calls, MessageHandles handles, AttachmentTargets &targets)
+{
+    const QString name = calls.get(handles.attachment, QStringLiteral("name")).toString();
+    if (calls.failed())
+        return {};
+    const std::optional<QString> target = targets.targetFor(name);
+    if (!target) {
+        calls.fail(QStringLiteral("no file in %1 can be made for the attachment \"%2\"").arg(targets.folder(), name));
+        return {};
+    }
+    // A file left there before this fetch is replaced.
+    platform::fileDelete(*target);
+    const QVariant saved = calls.call(handles.attachment, QStringLiteral("savetofile"), {*target});
+    if (calls.failed())
+        return {};
+    if (saysFalse(saved) || !QFileInfo(*target).isFile()) {
+        calls.fail(QStringLiteral("the attachment \"%1\" was not saved to %2").arg(name, *target));
+        return {};
+    }
+    targets.markWritten(*target);
+    return *target;
+}
+
+void readAttachments(ComponentCalls &calls, MessageHandles handles, AttachmentTargets &targets, stru_mail &record)
+{
+    if (!calls.bindProperty(handles.message, QStringLiteral("attachments"), handles.attachments))
+        return;
+    const qint64 count = calls.count(handles.attachments);
+    for (qint64 j = 0; j < count && calls.ok(); ++j) {
+        if (!calls.bindElement(handles.attachments, j, handles.attachment))
+            return;
+        const QString path = saveAttachment(calls, handles, targets);
+        if (calls.ok())
+            record.attachment.append(path);
+    }
+}
+
+} // namespace
+
+bool readMessage(ComponentCalls &calls, MessageHandles handles, AttachmentTargets &targets, stru_mail &record)
+{
+    record.senderaddress = calls.get(handles.message, QStringLiteral("from")).toString();
+    record.sendername = calls.get(handles.message, QStringLiteral("fromname")).toString();
+    record.maildatetime = toMailDateTime(calls.get(handles.message, QStringLiteral("date")));
+    readRecipients(calls, handles, record);
+    record.subject = calls.get(handles.message, QStringLiteral("subject")).toString();
+    readBody(calls, handles, record);
+    readAttachments(calls, handles, targets, record);
+    return calls.ok();
+}
+
+} // namespace engine

@@ -1,0 +1,98 @@
+#include "engine/n_orvex.h"
+
+#include "engine/attachment_targets.h"
+#include "engine/component_calls.h"
+#include "engine/component_notice.h"
+#include "engine/fetch_range.h"
+#include "engine/message_reader.h"
+
+#include "platform/automation_object.h"
+
+#include <array>
+
+namespace {
+
+constexpr quint16 kDefaultPop3Port = 110;
+constexpr int kPop3Timeout = 300;
+
+// The range of messages to read from a mailbox of `count` messages.
+engine::FetchRange requestedRange(engine::ComponentCalls &calls, platform::AutomationObject &orvexpop3,
+                                  const QString &index, qint64 count)
+{
+    if (count == 0)
+        return {};
+    if (engine::asksForAll(index))
+        return {1, calls.count(orvexpop3)};
+    return engine::rangeWithin(index, count);
+}
+
+} // namespace
+
+int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index)
+{
+    platform::AutomationObject orvexpop3;
+    platform::AutomationObject orvexpop3message;
+    platform::AutomationObject orvexattachments;
+    platform::AutomationObject orvexattachment;
+    platform::AutomationObject orvexrecipients;
+    platform::AutomationObject orvexrecipient;
+
+    const std::array<std::pair<platform::AutomationObject *, const char *>, 6> creations{{
+            {&orvexpop3, "orvex.POP3"},
+            {&orvexpop3message, "orvex.Message"},
+            {&orvexattachments, "orvex.Attachments"},
+            {&orvexattachment, "orvex.Attachment"},
+            {&orvexrecipients, "orvex.Recipients"},
+            {&orvexrecipient, "orvex.Recipient"},
+    }};
+    for (const auto &[object, className] : creations) {
+        const int li_return = object->connectToNewObject(QLatin1String(className));
+        if (li_return != platform::kCreateOk) {
+            engine::reportMissingComponent();
+            return li_return;
+        }
+    }
+
+    // Calls stop at the first one that fails; then nothing is deleted on the
+    // server and no half-read message is kept.
+    engine::ComponentCalls calls;
+    calls.set(orvexpop3, QStringLiteral("timeout"), kPop3Timeout);
+    calls.set(orvexpop3, QStringLiteral("logging"), true);
+    calls.set(orvexpop3message, QStringLiteral("charset"), QStringLiteral("gb2312"));
+
+    const quint16 port = pop3.port == 0 ? kDefaultPop3Port : pop3.port;
+    const QVariant connected = calls.call(orvexpop3, QStringLiteral("connect"),
+                                          {pop3.username, pop3.password, pop3.host, int(port)});
+    if (calls.ok() && engine::saysFalse(connected))
+        calls.fail(QStringLiteral("the logon failed"));
+
+    const qint64 count = calls.count(orvexpop3);
+    const engine::FetchRange range = calls.ok() ? requestedRange(calls, orvexpop3, index, count) : engine::FetchRange{};
+
+    engine::AttachmentTargets targets(pop3.attachpath);
+    const engine::MessageHandles handles{orvexpop3message, orvexattachments, orvexattachment, orvexrecipients,
+                                         orvexrecipient};
+    platform::AutomationObject messages;
+    for (qint64 i = range.first; i <= range.last && calls.ok(); ++i) {
+        if (!calls.bindProperty(orvexpop3, QStringLiteral("messages"), messages)
+            || !calls.bindElement(messages, i, orvexpop3message))
+            break;
+        stru_mail record;
+        if (engine::readMessage(calls, handles, targets, record))
+            mail.append(record);
+    }
+
+    // Deleting is asked for only once everything requested was read and
+    // saved: after a failure the messages stay on the server.
+    if (calls.ok() && pop3.deleteafterread)
+        calls.call(orvexpop3, QStringLiteral("deletemessages"));
+
+    const std::optional<QVariant> log = orvexpop3.property(QStringLiteral("log"));
+    is_log = log ? log->toString() : QString();
+    if (!orvexpop3.invoke(QStringLiteral("disconnect")) && calls.ok())
+        calls.fail(orvexpop3.lastError());
+    orvexpop3message.invoke(QStringLiteral("close"));
+    for (const auto &[object, className] : creations)
+        object->release();
+    return calls.ok() ? 1 : -1;
+}

@@ -1,0 +1,76 @@
+#include "engine/n_orvex.h"
+
+#include "engine/component_calls.h"
+#include "engine/component_notice.h"
+#include "engine/html_body.h"
+
+#include "platform/automation_object.h"
+
+namespace {
+
+constexpr quint16 kDefaultSmtpPort = 25;
+
+} // namespace
+
+int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
+{
+    platform::AutomationObject orvexsmtpmessage;
+    if (orvexsmtpmessage.connectToNewObject(QStringLiteral("orvex.Message")) != platform::kCreateOk) {
+        engine::reportMissingComponent();
+        return -1;
+    }
+
+    // Calls stop at the first component error: a message that could not be
+    // built as asked is not sent at all.
+    engine::ComponentCalls calls;
+    calls.set(orvexsmtpmessage, QStringLiteral("charset"), QStringLiteral("gb2312"));
+    calls.set(orvexsmtpmessage, QStringLiteral("silent"), true);
+    calls.set(orvexsmtpmessage, QStringLiteral("logging"), true);
+    calls.set(orvexsmtpmessage, QStringLiteral("priority"), 3);
+    calls.set(orvexsmtpmessage, QStringLiteral("returnreceipt"), mail.returnreceipt);
+    calls.set(orvexsmtpmessage, QStringLiteral("from"), mail.senderaddress);
+    calls.set(orvexsmtpmessage, QStringLiteral("fromname"), mail.sendername);
+
+    // Recipients are separated by ASCII or full-width commas; a piece
+    // without "@" (an empty one from a doubled or trailing comma, a stray
+    // word) is not an address and is skipped. Pieces go out as they stand.
+    QStringList ls_recipientaddress;
+    of_parse(of_replace(mail.recipientaddress, QStringLiteral("，"), QStringLiteral(",")), QStringLiteral(","),
+             ls_recipientaddress);
+    for (const QString &address : std::as_const(ls_recipientaddress)) {
+        if (address.contains(u'@'))
+            calls.call(orvexsmtpmessage, QStringLiteral("addrecipient"), {address});
+    }
+
+    if (mail.html)
+        calls.set(orvexsmtpmessage, QStringLiteral("htmlbody"), engine::htmlDocumentFor(mail.body));
+    else
+        calls.set(orvexsmtpmessage, QStringLiteral("body"), mail.body);
+
+    calls.set(orvexsmtpmessage, QStringLiteral("subject"), mail.subject);
+
+    for (const QString &path : std::as_const(mail.attachment))
+        calls.call(orvexsmtpmessage, QStringLiteral("addattachment"), {path, true});
+
+    const quint16 port = smtp.port == 0 ? kDefaultSmtpPort : smtp.port;
+
+    if (smtp.smtpauth) {
+        calls.set(orvexsmtpmessage, QStringLiteral("mailserverusername"), smtp.username);
+        calls.set(orvexsmtpmessage, QStringLiteral("mailserverpassword"), smtp.password);
+    }
+
+    int li_return = -1;
+    if (calls.ok()) {
+        const QVariant sent = calls.call(orvexsmtpmessage, QStringLiteral("send"),
+                                         {smtp.host + QLatin1Char(':') + QString::number(port)});
+        if (calls.ok() && sent.isValid() && sent.toBool())
+            li_return = 1;
+    }
+
+    // The log is kept after every attempt, whatever went wrong before it.
+    const std::optional<QVariant> log = orvexsmtpmessage.property(QStringLiteral("log"));
+    is_log = log ? log->toString() : QString();
+    orvexsmtpmessage.invoke(QStringLiteral("close"));
+    orvexsmtpmessage.release();
+    return li_return;
+}
