@@ -41,7 +41,11 @@ QMdiSubWindow *w_main::findSheet(const char *className) const
 {
     const QList<QMdiSubWindow *> sheets = m_mdi->subWindowList();
     for (QMdiSubWindow *sheet : sheets) {
-        if (sheet->widget() && sheet->widget()->inherits(className)) {
+        // A sheet the user just closed stays in the list, hidden, until its
+        // deferred deletion runs; it is gone as far as the menu is concerned.
+        if (sheet->isHidden() || !sheet->widget() || sheet->widget()->isHidden())
+            continue;
+        if (sheet->widget()->inherits(className)) {
             m_mdi->setActiveSubWindow(sheet);
             sheet->raise();
             return sheet;

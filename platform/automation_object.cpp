@@ -5,6 +5,7 @@
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <array>
+#include <exception>
 
 namespace platform {
 
@@ -21,22 +22,10 @@ int findProperty(const QMetaObject *meta, const QString &name)
     return -1;
 }
 
-// The public method or slot called `name` (any letter case) that takes
-// exactly `argumentCount` arguments.
-int findMethod(const QMetaObject *meta, const QString &name, int argumentCount)
+bool isCallable(const QMetaMethod &method)
 {
-    for (int i = 0; i < meta->methodCount(); ++i) {
-        const QMetaMethod method = meta->method(i);
-        if (method.access() != QMetaMethod::Public)
-            continue;
-        if (method.methodType() != QMetaMethod::Method && method.methodType() != QMetaMethod::Slot)
-            continue;
-        if (method.parameterCount() != argumentCount)
-            continue;
-        if (name.compare(QLatin1String(method.name()), Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return method.access() == QMetaMethod::Public
+           && (method.methodType() == QMetaMethod::Method || method.methodType() == QMetaMethod::Slot);
 }
 
 // Converts `value` in place to `type`; a QVariant parameter takes anything.
@@ -47,6 +36,48 @@ bool convertArgument(QVariant &value, QMetaType type)
     if (!value.canConvert(type))
         return false;
     return value.convert(type);
+}
+
+// The public method or slot called `name` (any letter case) that takes
+// exactly args.size() arguments. Among overloads, the first one whose
+// parameters all take the given values wins; with none, the first of that
+// name and count, so that the caller hears about the wrong argument.
+int findMethod(const QMetaObject *meta, const QString &name, const QVariantList &args)
+{
+    int fallback = -1;
+    for (int i = 0; i < meta->methodCount(); ++i) {
+        const QMetaMethod method = meta->method(i);
+        if (!isCallable(method) || method.parameterCount() != args.size())
+            continue;
+        if (name.compare(QLatin1String(method.name()), Qt::CaseInsensitive) != 0)
+            continue;
+        bool fits = true;
+        for (int a = 0; a < args.size() && fits; ++a) {
+            QVariant probe = args.at(a);
+            fits = convertArgument(probe, method.parameterMetaType(a));
+        }
+        if (fits)
+            return i;
+        if (fallback < 0)
+            fallback = i;
+    }
+    return fallback;
+}
+
+// Runs one call into a component object. An exception that escapes the
+// object counts as an error raised inside it: the call fails with its text
+// in *thrown instead of unwinding through the caller.
+template <typename Call>
+bool runGuarded(Call &&call, QString *thrown)
+{
+    try {
+        return call();
+    } catch (const std::exception &e) {
+        *thrown = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        *thrown = QStringLiteral("unknown exception");
+    }
+    return false;
 }
 
 } // namespace
@@ -120,8 +151,15 @@ bool AutomationObject::setProperty(const QString &name, const QVariant &value)
     if (!convertArgument(converted, property.metaType()))
         return fail(QStringLiteral("property \"%1\" does not take a %2").arg(name, QLatin1String(value.typeName())));
     m_object->setProperty(kAutomationErrorProperty, QVariant());
-    if (!property.write(m_object, converted))
+    QString thrown;
+    QObject *target = m_object.data();
+    if (!runGuarded([&] { return property.write(target, converted); }, &thrown)) {
+        if (!thrown.isEmpty())
+            return fail(QStringLiteral("\"%1\" failed: %2").arg(name, thrown));
+        if (!takeObjectError(name))
+            return false;
         return fail(QStringLiteral("property \"%1\" refused the value").arg(name));
+    }
     return takeObjectError(name);
 }
 
@@ -136,7 +174,14 @@ std::optional<QVariant> AutomationObject::property(const QString &name)
         return std::nullopt;
     }
     m_object->setProperty(kAutomationErrorProperty, QVariant());
-    QVariant value = meta->property(index).read(m_object);
+    QVariant value;
+    QString thrown;
+    QObject *target = m_object.data();
+    const QMetaProperty metaProperty = meta->property(index);
+    if (!runGuarded([&] { value = metaProperty.read(target); return true; }, &thrown)) {
+        fail(QStringLiteral("\"%1\" failed: %2").arg(name, thrown));
+        return std::nullopt;
+    }
     if (!takeObjectError(name))
         return std::nullopt;
     return value;
@@ -151,7 +196,7 @@ std::optional<QVariant> AutomationObject::invoke(const QString &methodName, cons
         return std::nullopt;
     }
     const QMetaObject *meta = m_object->metaObject();
-    const int index = findMethod(meta, methodName, int(args.size()));
+    const int index = findMethod(meta, methodName, args);
     if (index < 0) {
         fail(QStringLiteral("no method \"%1\" taking %2 argument(s)").arg(methodName).arg(args.size()));
         return std::nullopt;
@@ -178,11 +223,20 @@ std::optional<QVariant> AutomationObject::invoke(const QString &methodName, cons
         returnArgument = QGenericReturnArgument(returnType.name(), result.data());
 
     m_object->setProperty(kAutomationErrorProperty, QVariant());
-    const bool invoked = method.invoke(m_object.data(), Qt::DirectConnection, returnArgument, generic[0], generic[1],
-                                       generic[2], generic[3], generic[4], generic[5], generic[6], generic[7],
-                                       generic[8], generic[9]);
+    QString thrown;
+    QObject *target = m_object.data();
+    const bool invoked = runGuarded(
+            [&] {
+                return method.invoke(target, Qt::DirectConnection, returnArgument, generic[0], generic[1], generic[2],
+                                     generic[3], generic[4], generic[5], generic[6], generic[7], generic[8],
+                                     generic[9]);
+            },
+            &thrown);
     if (!invoked) {
-        fail(QStringLiteral("calling \"%1\" failed").arg(methodName));
+        if (!thrown.isEmpty())
+            fail(QStringLiteral("\"%1\" failed: %2").arg(methodName, thrown));
+        else
+            fail(QStringLiteral("calling \"%1\" failed").arg(methodName));
         return std::nullopt;
     }
     if (!takeObjectError(methodName))
