@@ -1,3 +1,300 @@
 #include "htmlview/u_web_browser.h"
 
-u_web_browser::u_web_browser(QWidget *parent) : QWidget(parent) {}
+#include "platform/dialog_service.h"
+#include "platform/layout_units.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace {
+
+const QString kBlankAddress = QStringLiteral("about:");
+const QString kBlankPage = QStringLiteral("<html><body></body></html>");
+
+bool isAboutPage(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String("about"), Qt::CaseInsensitive) == 0;
+}
+
+bool isDataUrl(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0;
+}
+
+// "data:[<mediatype>][;base64],<data>"
+std::optional<QByteArray> decodeDataUrl(const QUrl &url)
+{
+    const QByteArray text = url.toEncoded(QUrl::RemoveScheme);
+    const qsizetype comma = text.indexOf(',');
+    if (comma < 0)
+        return std::nullopt;
+    const QByteArray header = text.left(comma).toLower();
+    const QByteArray payload = QByteArray::fromPercentEncoding(text.mid(comma + 1));
+    if (header.endsWith(";base64"))
+        return QByteArray::fromBase64(payload);
+    return payload;
+}
+
+// What a resource the view refuses to load resolves to. It must be a real
+// value: for an empty one the document, and for a null image the image
+// handler, would look for the name on disk themselves.
+QVariant emptyResource(int type)
+{
+    if (type == QTextDocument::ImageResource) {
+        QImage transparent(1, 1, QImage::Format_ARGB32);
+        transparent.fill(Qt::transparent);
+        return transparent;
+    }
+    return QString();
+}
+
+// Holds the wait cursor until control is back in the event loop, that is
+// until the handler that started a navigation has ended.
+void showWaitCursorUntilIdle()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer::singleShot(0, [] { QGuiApplication::restoreOverrideCursor(); });
+}
+
+} // namespace
+
+u_web_browser::u_web_browser(QWidget *parent) : QTextBrowser(parent)
+{
+    setObjectName(QStringLiteral("u_web_browser"));
+    setFrameShape(QFrame::NoFrame);
+    resize(platform::unitsToPixelsX(kDefaultWidthUnits), platform::unitsToPixelsY(kDefaultHeightUnits));
+    // Links are followed here, not by QTextBrowser, so that a mail cannot
+    // lead the view to an arbitrary address.
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &u_web_browser::followLink);
+    setSource(QUrl(kBlankAddress));
+}
+
+void u_web_browser::of_goback()
+{
+    backward();
+}
+
+void u_web_browser::of_goforward()
+{
+    forward();
+}
+
+void u_web_browser::of_gohome()
+{
+    home();
+}
+
+void u_web_browser::of_refresh()
+{
+    reload();
+}
+
+void u_web_browser::of_gosearch() {}
+
+void u_web_browser::of_stop() {}
+
+void u_web_browser::of_execwb(int command_id, int execution_option)
+{
+    const bool prompt = execution_option != olecmdexecopt_dontpromptuser;
+    switch (command_id) {
+    case olecmdid_save:
+        // Saving a page normally asks where; only "don't prompt" writes
+        // straight back to the local file the page came from.
+        savePage(prompt || !source().isLocalFile());
+        break;
+    case olecmdid_saveas:
+    case olecmdid_savecopyas:
+        if (prompt)
+            savePage(true);
+        break;
+    case olecmdid_print:
+        printPage(execution_option == olecmdexecopt_promptuser);
+        break;
+    case olecmdid_copy:
+        copy();
+        break;
+    case olecmdid_selectall:
+        selectAll();
+        break;
+    case olecmdid_clearselection: {
+        QTextCursor cursor = textCursor();
+        cursor.clearSelection();
+        setTextCursor(cursor);
+        break;
+    }
+    case olecmdid_refresh:
+        reload();
+        break;
+    default:
+        // The view is read-only and has no dialogs of its own: editing,
+        // zoom, find, page setup, preview and the progress notifications
+        // have nothing to act on.
+        break;
+    }
+}
+
+void u_web_browser::of_navigate(const QString &as_url)
+{
+    showWaitCursorUntilIdle();
+    const QUrl url = QUrl::fromUserInput(as_url, QString(), QUrl::AssumeLocalFile);
+    if (!mayOpen(url))
+        return;
+    setSource(url);
+}
+
+void u_web_browser::of_execwb_saveas()
+{
+    of_execwb(olecmdid_saveas, olecmdexecopt_promptuser);
+}
+
+void u_web_browser::of_execwb_save()
+{
+    of_execwb(olecmdid_save, olecmdexecopt_dodefault);
+}
+
+void u_web_browser::of_execwb_print(std::optional<bool> ab_prompt)
+{
+    if (ab_prompt.value_or(false))
+        of_execwb(olecmdid_print, olecmdexecopt_promptuser);
+    else
+        of_execwb(olecmdid_print, olecmdexecopt_dodefault);
+}
+
+void u_web_browser::of_resize(int ai_newwidth, int ai_newheight)
+{
+    setUpdatesEnabled(false);
+    resize(platform::unitsToPixelsX(ai_newwidth), platform::unitsToPixelsY(ai_newheight));
+    setUpdatesEnabled(true);
+}
+
+QString u_web_browser::controlPanelParameters(const QString &as_control_app)
+{
+    return QStringLiteral("shell32.dll,Control_RunDLL ") + as_control_app + QLatin1Char(',');
+}
+
+void u_web_browser::of_control_panel(const QString &as_control_app)
+{
+#ifdef Q_OS_WIN
+    const std::wstring parameters = controlPanelParameters(as_control_app).toStdWString();
+    ShellExecuteW(GetDesktopWindow(), nullptr, L"rundll32.exe", parameters.c_str(), nullptr, SW_HIDE);
+#else
+    Q_UNUSED(as_control_app);
+#endif
+}
+
+QString u_web_browser::of_get_url() const
+{
+    const QUrl url = source();
+    if (url.isEmpty())
+        return QString();
+    return url.toString();
+}
+
+QString u_web_browser::of_get_source() const
+{
+    return toHtml();
+}
+
+void u_web_browser::of_pastehtml(const QString &as_html)
+{
+    QTextCursor cursor = textCursor();
+    cursor.insertHtml(as_html);
+    setTextCursor(cursor);
+}
+
+void u_web_browser::of_setbodyhtml(const QString &as_html)
+{
+    if (as_html.isEmpty())
+        clear();
+    else
+        setHtml(as_html);
+}
+
+QVariant u_web_browser::loadResource(int type, const QUrl &name)
+{
+    if (isDataUrl(name)) {
+        if (const std::optional<QByteArray> data = decodeDataUrl(name))
+            return *data;
+        return emptyResource(type);
+    }
+    // Pages the view navigates to itself; a mail's own markup never asks
+    // for one of these.
+    if (type == QTextDocument::HtmlResource || type == QTextDocument::MarkdownResource) {
+        if (isAboutPage(name))
+            return kBlankPage;
+        if (name.isLocalFile() && QFileInfo(name.toLocalFile()).isFile())
+            return QTextBrowser::loadResource(type, name);
+    }
+    return emptyResource(type);
+}
+
+void u_web_browser::followLink(const QUrl &url)
+{
+    if (url.isRelative() && url.path().isEmpty() && url.hasFragment()) {
+        scrollToAnchor(url.fragment());
+        return;
+    }
+    // Only a page opened from a local file may lead to another local file;
+    // links in a mail lead nowhere.
+    if (!source().isLocalFile())
+        return;
+    const QUrl target = source().resolved(url);
+    if (mayOpen(target))
+        setSource(target);
+}
+
+bool u_web_browser::mayOpen(const QUrl &url) const
+{
+    if (isAboutPage(url))
+        return true;
+    return url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile();
+}
+
+void u_web_browser::savePage(bool prompt)
+{
+    QString pathname = source().isLocalFile() ? source().toLocalFile() : QString();
+    if (prompt) {
+        QString filename;
+        if (pathname.isEmpty())
+            pathname = QStringLiteral("page.html");
+        const int rc = platform::dialogs().getFileSaveName(QStringLiteral("另存为"), pathname, filename,
+                                                           QStringLiteral("html"),
+                                                           QStringLiteral("网页,*.htm;*.html,All files,*.*"));
+        if (rc != 1)
+            return;
+    }
+    if (pathname.isEmpty())
+        return;
+    QSaveFile file(pathname);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(toHtml().toUtf8());
+    file.commit();
+}
+
+void u_web_browser::printPage(bool prompt)
+{
+    QPrinter printer;
+    if (!m_printOutputFile.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_printOutputFile);
+    }
+    if (prompt && !platform::dialogs().printDialog(printer))
+        return;
+    print(&printer);
+}

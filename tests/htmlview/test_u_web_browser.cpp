@@ -1,0 +1,305 @@
+#include "htmlview/u_web_browser.h"
+#include "platform/dialog_service.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Answers the dialogs the view asks for and counts them; any other
+// dialog is a failure of the test.
+class ScriptedDialogs : public platform::DialogService {
+public:
+    int messageBoxes = 0;
+    int saveDialogs = 0;
+    int printDialogs = 0;
+    int saveResult = 0;
+    QString savePath;
+    QString offeredPath;
+    bool printAccept = false;
+    QString printFile;
+
+    void messageBox(const QString &, const QString &) override { ++messageBoxes; }
+    int getFileOpenName(const QString &, QString &, QString &, const QString &, const QString &) override
+    {
+        return -1;
+    }
+    int getFileSaveName(const QString &, QString &pathname, QString &filename, const QString &,
+                        const QString &) override
+    {
+        ++saveDialogs;
+        offeredPath = pathname;
+        if (saveResult == 1) {
+            pathname = savePath;
+            filename = QFileInfo(savePath).fileName();
+        }
+        return saveResult;
+    }
+    bool printDialog(QPrinter &printer) override
+    {
+        ++printDialogs;
+        if (printAccept && !printFile.isEmpty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(printFile);
+        }
+        return printAccept;
+    }
+};
+
+QByteArray redPng()
+{
+    QImage image(24, 24, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+bool showsRed(QWidget &view)
+{
+    const QImage shot = view.grab().toImage();
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixelColor(x, y) == QColor(Qt::red))
+                return true;
+    return false;
+}
+
+} // namespace
+
+class TestUWebBrowser : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dialogs = ScriptedDialogs();
+        platform::setDialogService(&m_dialogs);
+    }
+    void cleanup() { platform::setDialogService(nullptr); }
+
+    void startsOnTheBlankPage()
+    {
+        u_web_browser view;
+        QCOMPARE(view.of_get_url(), QStringLiteral("about:"));
+        QVERIFY(view.toPlainText().isEmpty());
+        QCOMPARE(m_dialogs.messageBoxes, 0);
+    }
+
+    void commandConstantsHaveThePublishedValues()
+    {
+        QCOMPARE(u_web_browser::olecmdexecopt_dodefault, 0);
+        QCOMPARE(u_web_browser::olecmdexecopt_promptuser, 1);
+        QCOMPARE(u_web_browser::olecmdexecopt_dontpromptuser, 2);
+        QCOMPARE(u_web_browser::olecmdexecopt_showhelp, 3);
+        QCOMPARE(u_web_browser::olecmdid_open, 1);
+        QCOMPARE(u_web_browser::olecmdid_save, 3);
+        QCOMPARE(u_web_browser::olecmdid_saveas, 4);
+        QCOMPARE(u_web_browser::olecmdid_print, 6);
+        QCOMPARE(u_web_browser::olecmdid_refresh, 22);
+        QCOMPARE(u_web_browser::olecmdid_find, 32);
+        QCOMPARE(u_web_browser::olecmdid_prerefresh, 39);
+    }
+
+    void pastesFollowOneAnotherAtTheCaret()
+    {
+        u_web_browser view;
+        view.of_pastehtml(QStringLiteral("<b>第一段</b>"));
+        view.of_pastehtml(QStringLiteral("<i>second</i>"));
+        QCOMPARE(view.toPlainText(), QStringLiteral("第一段second"));
+        QCOMPARE(view.textCursor().position(), view.toPlainText().size());
+
+        // A selection is replaced by what is pasted.
+        QTextCursor cursor = view.textCursor();
+        cursor.setPosition(0);
+        cursor.setPosition(3, QTextCursor::KeepAnchor);
+        view.setTextCursor(cursor);
+        view.of_pastehtml(QStringLiteral("一"));
+        QCOMPARE(view.toPlainText(), QStringLiteral("一second"));
+    }
+
+    void emptyingThePageLeavesNothingOfThePreviousText()
+    {
+        u_web_browser view;
+        view.of_pastehtml(QStringLiteral("<p>old message</p><table><tr><td>cell</td></tr></table>"));
+        view.of_setbodyhtml(QString());
+        view.of_pastehtml(QStringLiteral("<p>新邮件</p>"));
+        QCOMPARE(view.toPlainText().trimmed(), QStringLiteral("新邮件"));
+        QVERIFY(view.of_get_source().contains(QStringLiteral("新邮件")));
+        QVERIFY(!view.of_get_source().contains(QStringLiteral("old message")));
+    }
+
+    void remoteAndLocalImagesAreNotLoaded()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QByteArray png = redPng();
+        QFile file(dir.filePath(QStringLiteral("red.png")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(png);
+        file.close();
+        const QString oldDir = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString remote = QStringLiteral("http://127.0.0.1:%1/red.png").arg(server.serverPort());
+
+        u_web_browser view;
+        view.resize(400, 300);
+        view.show();
+        view.of_pastehtml(QStringLiteral("<p>x</p><img src=\"%1\"><img src=\"%2\"><img src=\"%3\"><img src=\"red.png\">")
+                              .arg(remote, QUrl::fromLocalFile(file.fileName()).toString(), file.fileName()));
+        QVERIFY(!showsRed(view));
+        QTest::qWait(200);
+        QVERIFY(!server.hasPendingConnections());
+        for (const QString &name : {remote, QStringLiteral("red.png"), file.fileName()}) {
+            const QImage loaded = view.loadResource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+            QVERIFY2(loaded.size() == QSize(1, 1), qPrintable(name));
+        }
+        QDir::setCurrent(oldDir);
+
+        // The same picture carried in the mail itself is shown, so the
+        // check above can see a picture when there is one.
+        view.of_pastehtml(QStringLiteral("<img src=\"data:image/png;base64,%1\">")
+                              .arg(QString::fromLatin1(png.toBase64())));
+        QVERIFY(showsRed(view));
+    }
+
+    void linksInAMailLeadNowhere()
+    {
+        u_web_browser view;
+        view.of_pastehtml(QStringLiteral("<a href=\"http://example.invalid/\">link</a>"));
+        emit view.anchorClicked(QUrl(QStringLiteral("http://example.invalid/")));
+        emit view.anchorClicked(QUrl(QStringLiteral("file:///etc/hostname")));
+        QCOMPARE(view.of_get_url(), QStringLiteral("about:"));
+        QCOMPARE(view.toPlainText(), QStringLiteral("link"));
+    }
+
+    void navigatesLocalPagesAndHistory()
+    {
+        QTemporaryDir dir;
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<html><body><p>local page</p></body></html>");
+        file.close();
+
+        u_web_browser view;
+        view.of_navigate(page);
+        QCOMPARE(view.of_get_url(), QUrl::fromLocalFile(page).toString());
+        QVERIFY(view.of_get_source().contains(QStringLiteral("local page")));
+
+        // Remote and missing addresses leave the page as it is.
+        view.of_navigate(QStringLiteral("http://127.0.0.1:1/"));
+        view.of_navigate(dir.filePath(QStringLiteral("missing.html")));
+        QCOMPARE(view.of_get_url(), QUrl::fromLocalFile(page).toString());
+
+        view.of_goback();
+        QCOMPARE(view.of_get_url(), QStringLiteral("about:"));
+        view.of_goforward();
+        QCOMPARE(view.of_get_url(), QUrl::fromLocalFile(page).toString());
+        view.of_gohome();
+        QCOMPARE(view.of_get_url(), QStringLiteral("about:"));
+        view.of_navigate(QStringLiteral("about:"));
+        QVERIFY(view.toPlainText().isEmpty());
+        view.of_refresh();
+        view.of_gosearch();
+        view.of_stop();
+        QCOMPARE(view.of_get_url(), QStringLiteral("about:"));
+        QCOMPARE(m_dialogs.messageBoxes, 0);
+    }
+
+    void printsWithoutADialogUnlessAsked()
+    {
+        QTemporaryDir dir;
+        u_web_browser view;
+        view.of_pastehtml(QStringLiteral("<p>打印</p>"));
+
+        const QString direct = dir.filePath(QStringLiteral("direct.pdf"));
+        view.setPrintOutputFile(direct);
+        view.of_execwb_print();
+        QCOMPARE(m_dialogs.printDialogs, 0);
+        QVERIFY(QFileInfo(direct).size() > 0);
+        view.of_execwb_print(false);
+        QCOMPARE(m_dialogs.printDialogs, 0);
+
+        const QString declined = dir.filePath(QStringLiteral("declined.pdf"));
+        view.setPrintOutputFile(declined);
+        view.of_execwb_print(true);
+        QCOMPARE(m_dialogs.printDialogs, 1);
+        QVERIFY(!QFile::exists(declined));
+
+        m_dialogs.printAccept = true;
+        m_dialogs.printFile = dir.filePath(QStringLiteral("chosen.pdf"));
+        view.of_execwb_print(true);
+        QCOMPARE(m_dialogs.printDialogs, 2);
+        QVERIFY(QFileInfo(m_dialogs.printFile).size() > 0);
+    }
+
+    void savesThePageWhereTheUserChose()
+    {
+        QTemporaryDir dir;
+        u_web_browser view;
+        view.of_pastehtml(QStringLiteral("<p>保存这一页</p>"));
+
+        m_dialogs.saveResult = 0;
+        view.of_execwb_saveas();
+        QCOMPARE(m_dialogs.saveDialogs, 1);
+
+        m_dialogs.saveResult = 1;
+        m_dialogs.savePath = dir.filePath(QStringLiteral("saved.html"));
+        view.of_execwb_save();
+        QCOMPARE(m_dialogs.saveDialogs, 2);
+        QFile saved(m_dialogs.savePath);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(saved.readAll()).contains(QStringLiteral("保存这一页")));
+
+        // A target that cannot be written is dropped without a message.
+        m_dialogs.savePath = dir.filePath(QStringLiteral("no/such/dir/saved.html"));
+        view.of_execwb_saveas();
+        QCOMPARE(m_dialogs.messageBoxes, 0);
+    }
+
+    void verbsWithoutAnEquivalentDoNothing()
+    {
+        u_web_browser view;
+        view.of_pastehtml(QStringLiteral("text"));
+        for (int command = u_web_browser::olecmdid_open; command <= u_web_browser::olecmdid_prerefresh + 5;
+             ++command) {
+            if (command == u_web_browser::olecmdid_save || command == u_web_browser::olecmdid_saveas
+                || command == u_web_browser::olecmdid_savecopyas || command == u_web_browser::olecmdid_print
+                || command == u_web_browser::olecmdid_refresh)
+                continue;
+            view.of_execwb(command, u_web_browser::olecmdexecopt_dodefault);
+        }
+        QCOMPARE(view.toPlainText(), QStringLiteral("text"));
+        QCOMPARE(m_dialogs.messageBoxes + m_dialogs.saveDialogs + m_dialogs.printDialogs, 0);
+
+        view.of_control_panel(QStringLiteral("desk.cpl"));
+        QCOMPARE(u_web_browser::controlPanelParameters(QStringLiteral("desk.cpl")),
+                 QStringLiteral("shell32.dll,Control_RunDLL desk.cpl,"));
+    }
+
+    void resizesInLayoutUnits()
+    {
+        u_web_browser view;
+        view.of_resize(3200, 400);
+        QCOMPARE(view.size(), QSize(700, 100));
+        QVERIFY(view.updatesEnabled());
+    }
+
+private:
+    ScriptedDialogs m_dialogs;
+};
+
+QTEST_MAIN(TestUWebBrowser)
+#include "test_u_web_browser.moc"
