@@ -1,6 +1,5 @@
 #include "component/gmime_support.h"
 
-#include <gmime/gmime.h>
 #include <mutex>
 
 namespace component {

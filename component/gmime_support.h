@@ -1,5 +1,13 @@
 #pragma once
 
+// GMime pulls in GLib's GIO headers, whose struct members are named like
+// Qt's `signals` keyword macro; including GMime through this header works
+// whatever Qt header came first.
+#pragma push_macro("signals")
+#undef signals
+#include <gmime/gmime.h>
+#pragma pop_macro("signals")
+
 namespace component {
 
 // Initialises GMime once for the whole process; call it before any other
