@@ -322,6 +322,11 @@ bool LineConnection::isLoopback() const
     return m_socket->peerAddress().isLoopback();
 }
 
+QHostAddress LineConnection::localAddress() const
+{
+    return m_socket->localAddress();
+}
+
 QString LineConnection::tlsDescription() const
 {
     if (!m_socket->isEncrypted())

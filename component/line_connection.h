@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -81,6 +82,14 @@ public:
     bool isEncrypted() const;
     // True when the peer's address is a loopback address (127.0.0.0/8, ::1).
     bool isLoopback() const;
+    // Whether a password may be sent over this connection: it is encrypted,
+    // or it never leaves this machine, or the user asked for plain text
+    // explicitly. Anything else would show the password to the network.
+    bool mayCarryCredentials(bool plainTextRequested) const
+    {
+        return isEncrypted() || isLoopback() || plainTextRequested;
+    }
+    QHostAddress localAddress() const;
     QString host() const { return m_host; }
     quint16 port() const { return m_port; }
     // Protocol and cipher of the TLS session, for the log.

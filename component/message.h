@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace component {
 
@@ -80,6 +81,11 @@ public:
     // The password is write-only to callers: reading it gives a mask.
     QString maskedPassword() const { return m_mailserverpassword.isEmpty() ? QString() : QStringLiteral("********"); }
 
+    // Called while a send puts the message data on the line, with the
+    // bytes sent so far; returning false cancels the send.
+    using ProgressHandler = std::function<bool(qint64 bytesSent)>;
+    void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
+
     // The transfer log: one line per command and reply, kept when `logging`
     // is on. Callers pass text that never holds a secret.
     void appendLog(const QString &line);
@@ -104,6 +110,7 @@ private:
     QStringList m_attachmentFiles;
     Recipients *m_recipients;
     Attachments *m_attachments;
+    ProgressHandler m_progress;
 };
 
 } // namespace component

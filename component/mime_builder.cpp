@@ -1,0 +1,266 @@
+#include "component/mime_builder.h"
+
+#include "component/gmime_support.h"
+#include "component/text_charset.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QRegularExpression>
+#include <fcntl.h>
+
+namespace component {
+
+void GMimeMessageDeleter::operator()(GMimeMessage *message) const
+{
+    if (message)
+        g_object_unref(message);
+}
+
+namespace {
+
+// Owns one GObject reference for the length of a scope.
+template<typename T>
+struct Ref {
+    T *ptr;
+    explicit Ref(T *p) : ptr(p) {}
+    ~Ref()
+    {
+        if (ptr)
+            g_object_unref(ptr);
+    }
+    Ref(const Ref &) = delete;
+    Ref &operator=(const Ref &) = delete;
+    T *release()
+    {
+        T *p = ptr;
+        ptr = nullptr;
+        return p;
+    }
+};
+
+QString normalizedLineBreaks(QString text)
+{
+    // Written with LF here; the SMTP writer turns every LF into CRLF.
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+GMimeObject *makeTextPart(const char *subtype, const QString &text, const QByteArray &preferred)
+{
+    const EncodedText encoded = encodeText(normalizedLineBreaks(text), preferred);
+    GMimeTextPart *part = g_mime_text_part_new_with_subtype(subtype);
+    Ref<GMimeStream> content(g_mime_stream_mem_new_with_buffer(encoded.bytes.constData(), size_t(encoded.bytes.size())));
+    Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.ptr, GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(GMIME_PART(part), wrapper.ptr);
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", encoded.charset.toLower().constData());
+    g_mime_part_set_content_encoding(
+        GMIME_PART(part), g_mime_part_get_best_content_encoding(GMIME_PART(part), GMIME_ENCODING_CONSTRAINT_7BIT));
+    return GMIME_OBJECT(part);
+}
+
+// Writes the file name both ways mail readers look for it: RFC 2231
+// (filename*=) on Content-Disposition, and an RFC 2047 encoded word in
+// quotes on Content-Type's name, which many readers take instead.
+void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &preferred)
+{
+    const QByteArray charset = charsetFor(name, preferred);
+    g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
+    g_mime_part_set_filename(part, name.toUtf8().constData());
+
+    GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(GMIME_OBJECT(part));
+    if (GMimeParam *filename = g_mime_param_list_get_parameter(
+            g_mime_content_disposition_get_parameters(disposition), "filename")) {
+        g_mime_param_set_charset(filename, charset.constData());
+        g_mime_param_set_encoding_method(filename, GMIME_PARAM_ENCODING_METHOD_RFC2231);
+    }
+    GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+    if (GMimeParam *typeName = g_mime_param_list_get_parameter(g_mime_content_type_get_parameters(type), "name")) {
+        g_mime_param_set_charset(typeName, charset.constData());
+        g_mime_param_set_encoding_method(typeName, GMIME_PARAM_ENCODING_METHOD_RFC2047);
+    }
+}
+
+GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QString *error)
+{
+    const QString reason = unreadableFileReason(path);
+    if (!reason.isEmpty()) {
+        *error = QStringLiteral("无法读取附件 %1：%2").arg(path, reason);
+        return nullptr;
+    }
+    GError *gerror = nullptr;
+    GMimeStream *file = g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &gerror);
+    if (!file) {
+        *error = QStringLiteral("无法读取附件 %1：%2")
+                     .arg(path, gerror ? QString::fromUtf8(gerror->message) : QStringLiteral("无法打开"));
+        if (gerror)
+            g_error_free(gerror);
+        return nullptr;
+    }
+    Ref<GMimeStream> content(file);
+
+    static const QMimeDatabase mimeDatabase;
+    const QString mimeName = mimeDatabase.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
+    const int slash = mimeName.indexOf(QLatin1Char('/'));
+    const QByteArray type = slash > 0 ? mimeName.left(slash).toLatin1() : QByteArrayLiteral("application");
+    const QByteArray subtype = slash > 0 ? mimeName.mid(slash + 1).toLatin1() : QByteArrayLiteral("octet-stream");
+
+    GMimePart *part = g_mime_part_new_with_type(type.constData(), subtype.constData());
+    Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.ptr, GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, wrapper.ptr);
+    // Always base64: the file goes out exactly as it is, whatever it holds,
+    // and deciding otherwise would mean reading it twice.
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    setAttachmentName(part, QFileInfo(path).fileName(), preferred);
+    return GMIME_OBJECT(part);
+}
+
+InternetAddress *makeMailbox(const QString &name, const QString &address, const QByteArray &preferred)
+{
+    InternetAddress *mailbox = internet_address_mailbox_new(name.toUtf8().constData(), address.toUtf8().constData());
+    if (!name.isEmpty())
+        internet_address_set_charset(mailbox, charsetFor(name, preferred).constData());
+    return mailbox;
+}
+
+// A recipient may be a bare address or a full "Name <address>".
+void addRecipient(InternetAddressList *to, const QString &recipient, const QByteArray &preferred)
+{
+    const QString trimmed = recipient.trimmed();
+    if (trimmed.contains(QLatin1Char('<'))) {
+        Ref<InternetAddressList> parsed(internet_address_list_parse(nullptr, trimmed.toUtf8().constData()));
+        if (parsed.ptr && internet_address_list_length(parsed.ptr) > 0) {
+            for (int i = 0; i < internet_address_list_length(parsed.ptr); ++i) {
+                InternetAddress *address = internet_address_list_get_address(parsed.ptr, i);
+                const char *name = internet_address_get_name(address);
+                if (name && *name)
+                    internet_address_set_charset(address, charsetFor(QString::fromUtf8(name), preferred).constData());
+                internet_address_list_add(to, address);
+            }
+            return;
+        }
+    }
+    Ref<InternetAddress> mailbox(makeMailbox(QString(), trimmed, preferred));
+    internet_address_list_add(to, mailbox.ptr);
+}
+
+QByteArray messageIdDomain(const QString &fromAddress)
+{
+    const QString domain = fromAddress.section(QLatin1Char('@'), -1).trimmed();
+    static const QRegularExpression hostName(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$"));
+    if (fromAddress.contains(QLatin1Char('@')) && hostName.match(domain).hasMatch())
+        return domain.toLatin1();
+    return QByteArrayLiteral("localhost.localdomain");
+}
+
+const char *priorityText(int priority)
+{
+    switch (priority) {
+    case 1:
+        return "1 (Highest)";
+    case 2:
+        return "2 (High)";
+    case 3:
+        return "3 (Normal)";
+    case 4:
+        return "4 (Low)";
+    case 5:
+        return "5 (Lowest)";
+    default:
+        return nullptr;
+    }
+}
+
+void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
+{
+    Ref<InternetAddress> sender(makeMailbox(message.fromName, message.fromAddress, message.charset));
+    internet_address_list_add(g_mime_message_get_from(mime), sender.ptr);
+
+    InternetAddressList *to = g_mime_message_get_addresses(mime, GMIME_ADDRESS_TYPE_TO);
+    for (const QString &recipient : message.recipients)
+        addRecipient(to, recipient, message.charset);
+
+    g_mime_message_set_subject(mime, message.subject.toUtf8().constData(),
+                               charsetFor(message.subject, message.charset).constData());
+
+    const QDateTime when = message.date.isValid() ? message.date : QDateTime::currentDateTime();
+    GDateTime *date = g_date_time_new_from_unix_local(when.toSecsSinceEpoch());
+    g_mime_message_set_date(mime, date);
+    g_date_time_unref(date);
+
+    char *messageId = g_mime_utils_generate_message_id(messageIdDomain(message.fromAddress).constData());
+    g_mime_message_set_message_id(mime, messageId);
+    g_free(messageId);
+
+    if (const char *priority = priorityText(message.priority))
+        g_mime_object_set_header(GMIME_OBJECT(mime), "X-Priority", priority, nullptr);
+
+    if (message.returnReceipt) {
+        // The receipt goes back to the sender, written as the From header is.
+        char *receiptTo = internet_address_to_string(sender.ptr, nullptr, TRUE);
+        g_mime_object_set_header(GMIME_OBJECT(mime), "Disposition-Notification-To", receiptTo, nullptr);
+        g_free(receiptTo);
+    }
+}
+
+GMimeObject *makeBody(const OutgoingMessage &message)
+{
+    const bool hasPlain = !message.plainBody.isEmpty();
+    const bool hasHtml = !message.htmlBody.isEmpty();
+    if (hasPlain && hasHtml) {
+        GMimeMultipart *alternative = g_mime_multipart_new_with_subtype("alternative");
+        Ref<GMimeObject> plain(makeTextPart("plain", message.plainBody, message.charset));
+        Ref<GMimeObject> html(makeTextPart("html", message.htmlBody, message.charset));
+        g_mime_multipart_add(alternative, plain.ptr);
+        g_mime_multipart_add(alternative, html.ptr);
+        return GMIME_OBJECT(alternative);
+    }
+    if (hasHtml)
+        return makeTextPart("html", message.htmlBody, message.charset);
+    return makeTextPart("plain", message.plainBody, message.charset);
+}
+
+} // namespace
+
+QString unreadableFileReason(const QString &path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("没有给出文件路径");
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("文件不存在");
+    if (info.isDir())
+        return QStringLiteral("这是一个文件夹，不是文件");
+    if (!info.isFile())
+        return QStringLiteral("不是普通文件");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return QString();
+}
+
+GMimeMessagePtr buildMimeMessage(const OutgoingMessage &message, QString *error)
+{
+    ensureGMimeInitialized();
+    GMimeMessagePtr mime(g_mime_message_new(TRUE));
+    setHeaders(mime.get(), message);
+
+    Ref<GMimeObject> body(makeBody(message));
+    if (message.attachmentFiles.isEmpty()) {
+        g_mime_message_set_mime_part(mime.get(), body.ptr);
+        return mime;
+    }
+    Ref<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+    g_mime_multipart_add(mixed.ptr, body.ptr);
+    for (const QString &path : message.attachmentFiles) {
+        Ref<GMimeObject> attachment(makeAttachment(path, message.charset, error));
+        if (!attachment.ptr)
+            return nullptr;
+        g_mime_multipart_add(mixed.ptr, attachment.ptr);
+    }
+    g_mime_message_set_mime_part(mime.get(), GMIME_OBJECT(mixed.ptr));
+    return mime;
+}
+
+} // namespace component

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+typedef struct _GMimeMessage GMimeMessage;
+
+namespace component {
+
+// Everything a message to send is made of, as the sender was given it.
+struct OutgoingMessage {
+    QByteArray charset;           // preferred charset for headers and texts
+    QString fromAddress;
+    QString fromName;
+    QStringList recipients;       // To addresses, as given
+    QString subject;
+    QString plainBody;            // text/plain when not empty
+    QString htmlBody;             // text/html when not empty
+    QStringList attachmentFiles;  // paths, attached under their base names
+    int priority = 3;             // 1 (highest) .. 5 (lowest); other values: no header
+    bool returnReceipt = false;
+    QDateTime date;               // the Date header; now when invalid
+};
+
+struct GMimeMessageDeleter {
+    void operator()(GMimeMessage *message) const;
+};
+using GMimeMessagePtr = std::unique_ptr<GMimeMessage, GMimeMessageDeleter>;
+
+// Builds the MIME structure of `message`: text/plain or text/html, both as
+// multipart/alternative, inside multipart/mixed when files are attached.
+// Attachment files are opened here but read only when the message is
+// written, a piece at a time. Null, with the reason in `error`, when an
+// attachment cannot be read.
+GMimeMessagePtr buildMimeMessage(const OutgoingMessage &message, QString *error);
+
+// Checks that `path` names a regular file that can be opened for reading.
+// An empty result means it can; otherwise the reason, for the log.
+QString unreadableFileReason(const QString &path);
+
+} // namespace component

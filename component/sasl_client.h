@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+typedef struct Gsasl Gsasl;
+typedef struct Gsasl_session Gsasl_session;
+
+namespace component {
+
+// The client side of a SASL exchange (RFC 4422) with a user name and
+// password, done by GNU SASL. Challenges and responses are base64 text, as
+// SMTP and POP3 carry them.
+class SaslClient {
+public:
+    SaslClient();
+    ~SaslClient();
+    SaslClient(const SaslClient &) = delete;
+    SaslClient &operator=(const SaslClient &) = delete;
+
+    // The strongest mechanism of `offered` that GNU SASL can do with a user
+    // name and password; empty when there is none.
+    QByteArray chooseMechanism(const QList<QByteArray> &offered) const;
+
+    // Starts an exchange; `service` is "smtp" or "pop", `host` the server.
+    bool start(const QByteArray &mechanism, const QString &user, const QString &password, const QByteArray &service,
+               const QString &host);
+
+    enum class Step { Continue, Done, Failed };
+    // Answers one server challenge (base64, possibly empty). On Continue
+    // and Done, `response` holds what to send (base64, possibly empty).
+    Step step(const QByteArray &challenge, QByteArray &response);
+
+    QString errorText() const { return m_error; }
+
+private:
+    Gsasl *m_context = nullptr;
+    Gsasl_session *m_session = nullptr;
+    QString m_error;
+};
+
+} // namespace component

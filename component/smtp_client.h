@@ -1,0 +1,73 @@
+#pragma once
+
+#include "component/server_address.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <functional>
+
+typedef struct _GMimeObject GMimeObject;
+
+namespace component {
+
+class LineConnection;
+
+// One reply of an SMTP server (RFC 5321 4.2): a code and its text lines.
+struct SmtpReply {
+    int code = 0;
+    QList<QByteArray> lines; // the text after the code, one per reply line
+
+    bool isPositive() const { return code >= 200 && code < 400; }
+    QString text() const;
+};
+
+// Our side of an SMTP dialogue over a LineConnection: greeting, EHLO (HELO
+// for old servers), STARTTLS whenever offered, AUTH through SASL, the
+// envelope, the message data and QUIT. Every command and reply goes to the
+// connection's log; a password never does.
+//
+// Each step returns false on failure with errorText() set and logged; a
+// server's refusal leaves the connection open for quit().
+class SmtpClient {
+public:
+    explicit SmtpClient(LineConnection &connection) : m_connection(connection) {}
+
+    // Connects, reads the greeting, introduces itself and switches to TLS
+    // when the server offers it.
+    bool open(const ServerAddress &server);
+    // Logs on with the strongest mechanism both sides know. Refuses, before
+    // anything is sent, to let a password cross an unencrypted link to
+    // another machine unless the user asked for plain text.
+    bool authenticate(const QString &user, const QString &password);
+    // MAIL FROM and one RCPT TO per recipient. Every recipient is tried so
+    // that the log names all those the server refuses; any refusal fails.
+    bool sendEnvelope(const QByteArray &from, const QList<QByteArray> &recipients);
+    // DATA: the message, streamed from GMime through the dot-stuffing
+    // filter into the socket. `progress` (may be empty) gets the bytes sent
+    // so far and returns false to cancel.
+    bool sendMessage(GMimeObject *message, const std::function<bool(qint64)> &progress);
+    // Says goodbye when the line is still up, then closes it.
+    void quit();
+
+    QString errorText() const;
+    bool supports(const QByteArray &extension) const { return m_extensions.contains(extension); }
+
+private:
+    bool readReply(SmtpReply &reply);
+    bool command(const QByteArray &line, SmtpReply &reply, const QString &shownAs = QString());
+    bool refuse(const QString &text);
+    bool greet();
+    bool startTls();
+    QByteArray clientName() const;
+    QList<QByteArray> authMechanisms() const;
+
+    LineConnection &m_connection;
+    ServerAddress m_server;
+    QSet<QByteArray> m_extensions; // EHLO keywords, upper case
+    QList<QByteArray> m_ehloLines;
+    QString m_error;
+};
+
+} // namespace component
