@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QFont>
+#include <span>
+
+// The design of the send form: every control with its place and size in
+// layout units, tab value, font style, colour and initial text.
+namespace compose {
+
+enum class ControlKind { StaticText, SingleLineEdit, MultiLineEdit, CheckBox, CommandButton, GroupBox, ListBox };
+
+// A: the form's Arial; S: the Song-face notes; SB: their bold headings;
+// K: the Kai-face banner.
+enum class FontStyle { A, S, SB, K };
+
+struct ControlDesign {
+    const char *name;
+    ControlKind kind;
+    int x, y, width, height;  // layout units
+    int tab;                  // 0: never reached with Tab; -1: takes no focus at all
+    FontStyle font;
+    bool blue;                // pure blue text
+    bool rightAligned;        // the field labels that stand right against their field
+    const char *text;         // label, or initial content (UTF-8)
+};
+
+// The controls in control order. This is also their stacking order: where
+// two boxes overlap, the control listed earlier lies on top.
+std::span<const ControlDesign> sendmailControls();
+
+QFont fontFor(FontStyle style);
+
+} // namespace compose

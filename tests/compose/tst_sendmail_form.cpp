@@ -1,0 +1,434 @@
+// The compose form without a mail server: its controls, defaults, focus and
+// tab order, the attachment list, and what the send action hands over.
+
+#include "frame/w_main.h"
+#include "platform/layout_units.h"
+#include "platform/files.h"
+#include "platform/fonts.h"
+#include "scripted_dialogs.h"
+#include "watched_sendmail.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString className(const QWidget *w)
+{
+    return QString::fromLatin1(w->metaObject()->className());
+}
+
+// The widget kind each name prefix stands for.
+const char *expectedClass(const QString &name)
+{
+    static const std::pair<const char *, const char *> kinds[] = {
+        {"st_", "QLabel"},       {"sle_", "QLineEdit"},  {"mle_", "QPlainTextEdit"}, {"cbx_", "QCheckBox"},
+        {"cb_", "QPushButton"}, {"gb_", "QGroupBox"},   {"lb_", "QListWidget"},
+    };
+    for (const auto &[prefix, kind] : kinds)
+        if (name.startsWith(QLatin1String(prefix)))
+            return kind;
+    return "?";
+}
+
+void showActive(QWidget &w)
+{
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+} // namespace
+
+class SendmailFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { platform::installFontSubstitutions(); }
+
+    void freshFormHoldsTheDesignDefaults();
+    void everyControlIsThereWithItsKind();
+    void opensInTheFrameWithTheCaretInThePassword();
+    void tabVisitsTheFieldsInTabValueOrder();
+    void earlierControlsLieOnTop();
+    void resizingMovesNothing();
+    void fixedNoteIsReadOnlyAndTheLogEditable();
+
+    void validationStopsAtTheFirstEmptyField_data();
+    void validationStopsAtTheFirstEmptyField();
+    void formIsHandedOverAsTyped();
+    void portTextBecomesANumberOrZero_data();
+    void portTextBecomesANumberOrZero();
+
+    void addAsksForOneFileAndRestoresTheDirectory_data();
+    void addAsksForOneFileAndRestoresTheDirectory();
+    void deleteRemovesTheSelectedRowOnly();
+    void sameFileTwiceIsHandedOverTwice();
+    void pressingAgainSendsAgainAndKeepsTheForm();
+};
+
+void SendmailFormTest::freshFormHoldsTheDesignDefaults()
+{
+    WatchedSendmail form;
+    QCOMPARE(form.child<QLineEdit>("sle_port")->text(), QStringLiteral("25"));
+    QCOMPARE(form.child<QLineEdit>("sle_subject")->text(), QStringLiteral("测试邮件"));
+    QCOMPARE(form.child<QPlainTextEdit>("mle_body")->toPlainText(), QStringLiteral("邮件正文"));
+    QCOMPARE(form.child<QLineEdit>("sle_password")->text(), QString());
+    QCOMPARE(form.child<QLineEdit>("sle_password")->echoMode(), QLineEdit::Password);
+    QVERIFY(form.child<QCheckBox>("cbx_smtpauth")->isChecked());
+    QVERIFY(!form.child<QCheckBox>("cbx_receipt")->isChecked());
+    QVERIFY(!form.child<QCheckBox>("cbx_sendhtml")->isChecked());
+    QCOMPARE(form.child<QListWidget>("lb_attachments")->count(), 0);
+    QCOMPARE(form.log(), QString());
+    // The demo account, so that typing its password is all a send needs.
+    QCOMPARE(form.child<QLineEdit>("sle_server")->text(), QStringLiteral("localhost"));
+    QCOMPARE(form.child<QLineEdit>("sle_userid")->text(), QStringLiteral("demo"));
+    QCOMPARE(form.child<QLineEdit>("sle_send_email")->text(), QStringLiteral("demo@localhost"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("smtp发送邮件"));
+}
+
+void SendmailFormTest::everyControlIsThereWithItsKind()
+{
+    WatchedSendmail form;
+    const QList<QWidget *> controls = form.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(controls.size(), 39);
+    QSet<QString> names;
+    for (const QWidget *control : controls) {
+        names.insert(control->objectName());
+        QCOMPARE(className(control), QString::fromLatin1(expectedClass(control->objectName())));
+    }
+    QCOMPARE(names.size(), 39);
+    // The labels the user reads.
+    QCOMPARE(form.child<QPushButton>("cb_send")->text(), QStringLiteral("发送"));
+    QCOMPARE(form.child<QGroupBox>("gb_2")->title(), QStringLiteral("邮件"));
+    QCOMPARE(form.child<QLabel>("st_11")->text(), QStringLiteral("*SMTP服务器："));
+}
+
+void SendmailFormTest::opensInTheFrameWithTheCaretInThePassword()
+{
+    w_main frame;
+    showActive(frame);
+    QMdiSubWindow *sheet = frame.mdiArea()->activeSubWindow();
+    QVERIFY(sheet);
+    QVERIFY(sheet->isMaximized());
+    QTRY_VERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("sle_password"));
+}
+
+void SendmailFormTest::tabVisitsTheFieldsInTabValueOrder()
+{
+    // Each control's tab value; the chain must never go back to a smaller one.
+    const QList<std::pair<QString, int>> tabValues = {
+        {"sle_server", 10},   {"mle_1", 10},          {"sle_port", 20},      {"sle_userid", 20},
+        {"mle_body", 20},     {"cb_addfile", 20},     {"lb_attachments", 20}, {"cb_send", 20},
+        {"sle_password", 30}, {"sle_from_name", 30},  {"sle_subject", 30},    {"sle_send_email", 30},
+        {"cb_del", 30},       {"mle_2", 30},          {"sle_from_email", 40},
+    };
+    QHash<QString, int> valueOf;
+    for (const auto &[name, value] : tabValues)
+        valueOf.insert(name, value);
+
+    WatchedSendmail form;
+    showActive(form);
+    form.child("sle_server")->setFocus(Qt::TabFocusReason);
+    QStringList visited;
+    for (int i = 0; i < int(tabValues.size()) + 1; ++i) {
+        visited << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    // Every control with a tab value once, then round again; check boxes,
+    // labels and group boxes never.
+    QCOMPARE(visited.last(), QStringLiteral("sle_server"));
+    visited.removeLast();
+    QCOMPARE(QSet<QString>(visited.begin(), visited.end()), QSet<QString>(valueOf.keyBegin(), valueOf.keyEnd()));
+    for (int i = 1; i < visited.size(); ++i)
+        QVERIFY2(valueOf.value(visited[i - 1]) <= valueOf.value(visited[i]), qPrintable(visited.join(' ')));
+}
+
+void SendmailFormTest::earlierControlsLieOnTop()
+{
+    WatchedSendmail form;
+    form.resize(1200, 600);
+    auto topAt = [&form](int xUnits, int yUnits) {
+        QWidget *w = form.childAt(QRect(platform::unitsToPixels(xUnits, yUnits, 0, 0)).topLeft());
+        while (w && w->parentWidget() != &form)
+            w = w->parentWidget();
+        return w ? w->objectName() : QString();
+    };
+    // The recipient line covers the end of its label.
+    QCOMPARE(topAt(470, 150), QStringLiteral("sle_send_email"));
+    QCOMPARE(topAt(100, 150), QStringLiteral("st_6"));
+    // The banner, the log label and the log lie over the fixed note.
+    QCOMPARE(topAt(3000, 1300), QStringLiteral("st_18"));
+    QCOMPARE(topAt(2500, 1460), QStringLiteral("st_19"));
+    QCOMPARE(topAt(3000, 1700), QStringLiteral("mle_2"));
+    QCOMPARE(topAt(2600, 1120), QStringLiteral("mle_1"));
+    // Group boxes lie beneath what they hold.
+    QCOMPARE(topAt(2900, 150), QStringLiteral("sle_server"));
+}
+
+void SendmailFormTest::resizingMovesNothing()
+{
+    WatchedSendmail form;
+    showActive(form);
+    QHash<QString, QRect> before;
+    const QList<QWidget *> controls = form.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (const QWidget *c : controls)
+        before.insert(c->objectName(), c->geometry());
+    for (const QSize size : {QSize(300, 200), QSize(1600, 1000)}) {
+        form.resize(size);
+        QCoreApplication::processEvents();
+        for (const QWidget *c : controls) {
+            QCOMPARE(c->geometry(), before.value(c->objectName()));
+            QVERIFY(c->isVisible() && c->isEnabled());
+        }
+    }
+    // Clearing the authentication box changes nothing else on the form.
+    form.child<QCheckBox>("cbx_smtpauth")->click();
+    QVERIFY(form.child("sle_userid")->isEnabled());
+    QVERIFY(!form.child<QLineEdit>("sle_password")->isReadOnly());
+}
+
+void SendmailFormTest::fixedNoteIsReadOnlyAndTheLogEditable()
+{
+    WatchedSendmail form;
+    showActive(form);
+    auto *note = form.child<QPlainTextEdit>("mle_1");
+    const QString noteText = note->toPlainText();
+    QCOMPARE(noteText, QStringLiteral("发件人地址要和SMTP账号匹配；多收件人时采用逗号分隔。"));
+    note->setFocus(Qt::TabFocusReason);
+    QVERIFY(note->hasFocus());
+    QTest::keyClicks(note, QStringLiteral("xyz"));
+    QCOMPARE(note->toPlainText(), noteText);
+    QCOMPARE(note->frameShape(), QFrame::NoFrame);
+
+    auto *log = form.child<QPlainTextEdit>("mle_2");
+    log->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(log, QStringLiteral("note"));
+    QCOMPARE(log->toPlainText(), QStringLiteral("note"));
+    QCOMPARE(log->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+void SendmailFormTest::validationStopsAtTheFirstEmptyField_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("userid");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("auth");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+
+    const QString server = QStringLiteral("请输入smtp服务器地址！");
+    const QString userid = QStringLiteral("请输入smtp服务器登录名！");
+    const QString password = QStringLiteral("请输入smtp服务器登录密码！");
+    QTest::newRow("fresh form") << "localhost" << "demo" << "" << true << password << "sle_password";
+    QTest::newRow("all empty") << "" << "" << "" << true << server << "sle_server";
+    QTest::newRow("login name") << "h" << "" << "pw" << true << userid << "sle_userid";
+    QTest::newRow("login name, no auth") << "h" << "" << "pw" << false << userid << "sle_userid";
+    QTest::newRow("password, no auth") << "h" << "u" << "" << false << password << "sle_password";
+}
+
+void SendmailFormTest::validationStopsAtTheFirstEmptyField()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, userid);
+    QFETCH(QString, password);
+    QFETCH(bool, auth);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+
+    ScriptedDialogs dialogs;
+    WatchedSendmail form;
+    showActive(form);
+    form.child<QLineEdit>("sle_server")->setText(server);
+    form.child<QLineEdit>("sle_userid")->setText(userid);
+    form.child<QLineEdit>("sle_password")->setText(password);
+    form.child<QCheckBox>("cbx_smtpauth")->setChecked(auth);
+    form.child<QPlainTextEdit>("mle_2")->setPlainText(QStringLiteral("earlier log"));
+    form.child("sle_subject")->setFocus();
+
+    form.press("cb_send");
+
+    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), message}}));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    QVERIFY(form.handovers.isEmpty());
+    QCOMPARE(form.log(), QStringLiteral("earlier log"));
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void SendmailFormTest::formIsHandedOverAsTyped()
+{
+    ScriptedDialogs dialogs;
+    WatchedSendmail form;
+    form.child<QLineEdit>("sle_server")->setText(QStringLiteral(" "));
+    form.child<QLineEdit>("sle_userid")->setText(QStringLiteral(" user "));
+    form.child<QLineEdit>("sle_password")->setText(QStringLiteral("pa ss"));
+    form.child<QCheckBox>("cbx_smtpauth")->setChecked(false);
+    form.child<QCheckBox>("cbx_receipt")->setChecked(true);
+    form.child<QCheckBox>("cbx_sendhtml")->setChecked(true);
+    form.child<QLineEdit>("sle_send_email")->setText(QStringLiteral("a@x.cn，b@y.cn, c@z.cn"));
+    form.child<QLineEdit>("sle_from_email")->setText(QStringLiteral("me@x.cn"));
+    form.child<QLineEdit>("sle_from_name")->setText(QStringLiteral("我 自己"));
+    form.child<QLineEdit>("sle_subject")->setText(QStringLiteral(""));
+    auto *body = form.child<QPlainTextEdit>("mle_body");
+    body->setPlainText(QString::fromUtf8("第一行\n\nthird\u00a0line\n"));
+
+    form.press("cb_send");
+
+    QCOMPARE(form.handovers.size(), 1);
+    const stru_smtp_login &smtp = form.handovers[0].smtp;
+    QCOMPARE(smtp.host, QStringLiteral(" "));
+    QCOMPARE(smtp.username, QStringLiteral(" user "));
+    QCOMPARE(smtp.password, QStringLiteral("pa ss"));
+    QCOMPARE(smtp.port, quint16(25));
+    QVERIFY(!smtp.smtpauth);
+    const stru_mail &mail = form.handovers[0].mail;
+    QCOMPARE(mail.recipientaddress, QStringLiteral("a@x.cn，b@y.cn, c@z.cn"));
+    QCOMPARE(mail.senderaddress, QStringLiteral("me@x.cn"));
+    QCOMPARE(mail.sendername, QStringLiteral("我 自己"));
+    QCOMPARE(mail.subject, QString());
+    QCOMPARE(mail.body, QString::fromUtf8("第一行\r\n\r\nthird\u00a0line\r\n"));
+    QVERIFY(mail.attachment.isEmpty());
+    QVERIFY(mail.returnreceipt);
+    QVERIFY(mail.html);
+    QVERIFY(mail.recipientaddress1.isEmpty());
+    QVERIFY(!mail.maildatetime.isValid());
+    // Nothing was sent; the form says so and reads the (empty) log.
+    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), QStringLiteral("发送失败！")}}));
+    QCOMPARE(form.log(), QString());
+}
+
+void SendmailFormTest::portTextBecomesANumberOrZero_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("25") << "25" << 25;
+    QTest::newRow("587") << "587" << 587;
+    QTest::newRow("letters") << "abc" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("digits then letters") << "25a" << 0;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("negative") << "-25" << 0;
+    QTest::newRow("highest") << "65535" << 65535;
+    QTest::newRow("too high") << "65536" << 0;
+    QTest::newRow("far too high") << "99999999999" << 0;
+    QTest::newRow("spaces around") << " 465 " << 465;
+}
+
+void SendmailFormTest::portTextBecomesANumberOrZero()
+{
+    QFETCH(QString, text);
+    QFETCH(int, port);
+    ScriptedDialogs dialogs;
+    WatchedSendmail form;
+    form.child<QLineEdit>("sle_password")->setText(QStringLiteral("pw"));
+    form.child<QLineEdit>("sle_port")->setText(text);
+    form.press("cb_send");
+    QCOMPARE(form.handovers.size(), 1);
+    QCOMPARE(int(form.handovers[0].smtp.port), port);
+}
+
+void SendmailFormTest::addAsksForOneFileAndRestoresTheDirectory_data()
+{
+    QTest::addColumn<int>("rc");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("ok") << 1 << 1;
+    QTest::newRow("cancel") << 0 << 0;
+    QTest::newRow("error") << -1 << 0;
+}
+
+void SendmailFormTest::addAsksForOneFileAndRestoresTheDirectory()
+{
+    QFETCH(int, rc);
+    QFETCH(int, rows);
+    QTemporaryDir elsewhere;
+    const QString start = platform::currentDirectory();
+    ScriptedDialogs dialogs;
+    dialogs.fileAnswers = {{rc, QStringLiteral("/data/报告 2026.pdf")}};
+    // A file dialog may change the process's directory while it browses.
+    dialogs.whileOpen = [&] { platform::setCurrentDirectory(elsewhere.path()); };
+    WatchedSendmail form;
+
+    form.press("cb_addfile");
+
+    QCOMPARE(dialogs.fileRequests.size(), 1);
+    QCOMPARE(dialogs.fileRequests[0].title, QStringLiteral("Select File to Attach"));
+    QCOMPARE(dialogs.fileRequests[0].filter, QStringLiteral("All files,*.*"));
+    QCOMPARE(dialogs.fileRequests[0].extension, QString());
+    QCOMPARE(platform::currentDirectory(), start);
+    auto *list = form.child<QListWidget>("lb_attachments");
+    QCOMPARE(list->count(), rows);
+    if (rows)
+        QCOMPARE(list->item(0)->text(), QStringLiteral("/data/报告 2026.pdf"));
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+void SendmailFormTest::deleteRemovesTheSelectedRowOnly()
+{
+    ScriptedDialogs dialogs;
+    dialogs.fileAnswers = {{1, "/tmp/one"}, {1, "/tmp/two"}, {1, "/tmp/three"}};
+    WatchedSendmail form;
+    for (int i = 0; i < 3; ++i)
+        form.press("cb_addfile");
+    auto *list = form.child<QListWidget>("lb_attachments");
+    QCOMPARE(list->count(), 3);
+
+    // Without a selection nothing happens and nothing is said.
+    form.press("cb_del");
+    QCOMPARE(list->count(), 3);
+
+    list->item(1)->setSelected(true);
+    form.press("cb_del");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("/tmp/one"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("/tmp/three"));
+    QVERIFY(dialogs.messages.isEmpty());
+
+    form.child<QLineEdit>("sle_password")->setText(QStringLiteral("pw"));
+    form.press("cb_send");
+    QCOMPARE(form.handovers.size(), 1);
+    QCOMPARE(form.handovers[0].mail.attachment, QStringList({"/tmp/one", "/tmp/three"}));
+}
+
+void SendmailFormTest::sameFileTwiceIsHandedOverTwice()
+{
+    ScriptedDialogs dialogs;
+    dialogs.fileAnswers = {{1, "/tmp/same.txt"}, {1, "/tmp/same.txt"}};
+    WatchedSendmail form;
+    form.press("cb_addfile");
+    form.press("cb_addfile");
+    form.child<QLineEdit>("sle_password")->setText(QStringLiteral("pw"));
+    form.press("cb_send");
+    QCOMPARE(form.handovers.size(), 1);
+    QCOMPARE(form.handovers[0].mail.attachment, QStringList({"/tmp/same.txt", "/tmp/same.txt"}));
+}
+
+void SendmailFormTest::pressingAgainSendsAgainAndKeepsTheForm()
+{
+    ScriptedDialogs dialogs;
+    dialogs.fileAnswers = {{1, "/tmp/a"}};
+    WatchedSendmail form;
+    form.press("cb_addfile");
+    form.child<QLineEdit>("sle_password")->setText(QStringLiteral("pw"));
+    form.press("cb_send");
+    form.press("cb_send");
+    QCOMPARE(form.handovers.size(), 2);
+    QCOMPARE(form.handovers[1].mail.attachment, form.handovers[0].mail.attachment);
+    QCOMPARE(form.handovers[1].mail.subject, QStringLiteral("测试邮件"));
+    QCOMPARE(form.handovers[1].smtp.password, QStringLiteral("pw"));
+    QCOMPARE(form.child<QLineEdit>("sle_password")->text(), QStringLiteral("pw"));
+    QCOMPARE(dialogs.messages.size(), 2);
+}
+
+QTEST_MAIN(SendmailFormTest)
+#include "tst_sendmail_form.moc"
