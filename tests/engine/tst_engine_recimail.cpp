@@ -1,0 +1,544 @@
+#include "engine/n_orvex.h"
+
+#include "engine_test_support.h"
+#include "fake_component.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+using enginetest::entriesStartingWith;
+
+namespace {
+
+fake::MessageSpec message(int n)
+{
+    fake::MessageSpec spec;
+    spec.from = QStringLiteral("sender%1@example.cn").arg(n);
+    spec.fromname = QStringLiteral("发件人%1").arg(n);
+    spec.date = QDateTime(QDate(2024, 3, n % 28 + 1), QTime(9, 30));
+    spec.subject = QStringLiteral("主题%1").arg(n);
+    spec.htmlbody = QStringLiteral("<p>正文%1</p>").arg(n);
+    spec.body = QStringLiteral("正文%1").arg(n);
+    return spec;
+}
+
+QList<fake::MessageSpec> mailbox(int size)
+{
+    QList<fake::MessageSpec> messages;
+    for (int n = 1; n <= size; ++n)
+        messages.append(message(n));
+    return messages;
+}
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("<missing>");
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+class TestEngineRecimail : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void callsTheComponentInOrder();
+    void ranges_data();
+    void ranges();
+    void emptyMailboxStillDeletesWhenAsked();
+    void nothingDeletedUnlessAsked();
+    void recordFields();
+    void recipientsPerMessage();
+    void htmlBodyThreshold_data();
+    void htmlBodyThreshold();
+    void attachmentFolder_data();
+    void attachmentFolder();
+    void attachmentsInOrderReplacingOldFiles();
+    void sameNameTwiceKeepsBothFiles();
+    void namesWithPathCharactersStayInTheFolder();
+    void port_data();
+    void port();
+    void existingRecordsStayFirst();
+    void wideMessageNumbers();
+    void missingComponent_data();
+    void missingComponent();
+    void failedLogon_data();
+    void failedLogon();
+    void failingCallDuringFetch_data();
+    void failingCallDuringFetch();
+
+private:
+    stru_pop3_login login(bool deleteAfterRead = false) const;
+    int fetch(const QString &index, QList<stru_mail> &mail, bool deleteAfterRead = false);
+
+    enginetest::RecordingDialogs *m_dialogs = nullptr;
+    QTemporaryDir *m_folder = nullptr;
+    n_orvex m_engine;
+};
+
+void TestEngineRecimail::initTestCase()
+{
+    enginetest::registerComponentClasses(QStringLiteral(ORVEX_FAKE_COMPONENT));
+}
+
+void TestEngineRecimail::init()
+{
+    fake::reset();
+    m_dialogs = new enginetest::RecordingDialogs;
+    m_folder = new QTemporaryDir;
+    QVERIFY(m_folder->isValid());
+    m_engine = n_orvex();
+}
+
+void TestEngineRecimail::cleanup()
+{
+    delete m_dialogs;
+    m_dialogs = nullptr;
+    delete m_folder;
+    m_folder = nullptr;
+}
+
+stru_pop3_login TestEngineRecimail::login(bool deleteAfterRead) const
+{
+    stru_pop3_login pop3;
+    pop3.host = "pop.example.cn";
+    pop3.port = 0;
+    pop3.username = "user";
+    pop3.password = "secret";
+    pop3.attachpath = m_folder->path() + "/";
+    pop3.deleteafterread = deleteAfterRead;
+    return pop3;
+}
+
+int TestEngineRecimail::fetch(const QString &index, QList<stru_mail> &mail, bool deleteAfterRead)
+{
+    return m_engine.of_recimail(login(deleteAfterRead), mail, index);
+}
+
+void TestEngineRecimail::callsTheComponentInOrder()
+{
+    fake::MessageSpec spec = message(1);
+    spec.htmlbody = "";
+    spec.recipients = {"to@example.cn"};
+    spec.attachments = {{"a.txt", "content"}};
+    fake::script().mailbox = {spec};
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail, true), 1);
+
+    const QString saved = m_folder->path() + "/a.txt";
+    const QStringList expected{
+            "new orvex.POP3",
+            "new orvex.Message",
+            "new orvex.Attachments",
+            "new orvex.Attachment",
+            "new orvex.Recipients",
+            "new orvex.Recipient",
+            "POP3.timeout=300",
+            "POP3.logging=true",
+            "Message.charset=gb2312",
+            "POP3.connect(user, secret, pop.example.cn, 110)",
+            "POP3.count",
+            "POP3.count",
+            "POP3.messages",
+            "Messages.item(1)",
+            "Message1.from",
+            "Message1.fromname",
+            "Message1.date",
+            "Message1.recipients",
+            "Message1.Recipients.count",
+            "Message1.Recipients.item(0)",
+            "Message1.Recipient0.email",
+            "Message1.subject",
+            "Message1.htmlbody",
+            "Message1.body",
+            "Message1.attachments",
+            "Message1.Attachments.count",
+            "Message1.Attachments.item(0)",
+            "Message1.Attachment0.name",
+            "Message1.Attachment0.savetofile(" + saved + ")",
+            "POP3.deletemessages()",
+            "POP3.log",
+            "POP3.disconnect()",
+            "Message1.close()",
+    };
+    QStringList calls = fake::journal();
+    calls.removeIf([](const QString &entry) { return entry.startsWith("release "); });
+    QCOMPARE(calls, expected);
+    // Every object the engine made is released before it returns.
+    QCOMPARE(entriesStartingWith(fake::journal(), "release ").size(), 6);
+    QCOMPARE(m_engine.is_log, QString("component log"));
+    QCOMPARE(mail.size(), 1);
+    QCOMPARE(mail[0].attachment, QStringList{saved});
+    QCOMPARE(readFile(saved), QString("content"));
+}
+
+void TestEngineRecimail::ranges_data()
+{
+    QTest::addColumn<QString>("index");
+    QTest::addColumn<QStringList>("fetched");  // the messages read, by number
+    QTest::newRow("all") << "0-0" << QStringList{"1", "2", "3"};
+    QTest::newRow("two to three") << "2-3" << QStringList{"2", "3"};
+    QTest::newRow("one message") << "2-2" << QStringList{"2"};
+    QTest::newRow("reversed") << "3-2" << QStringList{};
+    QTest::newRow("end beyond count") << "2-9" << QStringList{"2", "3"};
+    QTest::newRow("start beyond count") << "4-9" << QStringList{};
+    QTest::newRow("start below 1") << "0-2" << QStringList{"1", "2"};
+    QTest::newRow("not numbers") << "a-b" << QStringList{};
+    QTest::newRow("no dash") << "3" << QStringList{};
+    QTest::newRow("empty") << "" << QStringList{};
+}
+
+void TestEngineRecimail::ranges()
+{
+    QFETCH(QString, index);
+    QFETCH(QStringList, fetched);
+    fake::script().mailbox = mailbox(3);
+    QList<stru_mail> mail;
+    QCOMPARE(fetch(index, mail), 1);
+
+    QStringList items;
+    QStringList subjects;
+    for (const QString &n : fetched) {
+        items.append("Messages.item(" + n + ")");
+        subjects.append("主题" + n);
+    }
+    QCOMPARE(entriesStartingWith(fake::journal(), "Messages.item"), items);
+    QStringList got;
+    for (const stru_mail &record : mail)
+        got.append(record.subject);
+    QCOMPARE(got, subjects);
+    QVERIFY(fake::journal().contains("POP3.disconnect()"));
+}
+
+void TestEngineRecimail::emptyMailboxStillDeletesWhenAsked()
+{
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail, true), 1);
+    QVERIFY(mail.isEmpty());
+    const QStringList journal = fake::journal();
+    QCOMPARE(journal.mid(journal.indexOf("POP3.count")),
+             (QStringList{"POP3.count", "POP3.deletemessages()", "POP3.log", "POP3.disconnect()", "Message.close()",
+                          "release POP3", "release Message", "release Attachments", "release Attachment",
+                          "release Recipients", "release Recipient"}));
+}
+
+void TestEngineRecimail::nothingDeletedUnlessAsked()
+{
+    fake::script().mailbox = mailbox(2);
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail, false), 1);
+    QCOMPARE(mail.size(), 2);
+    QCOMPARE(entriesStartingWith(fake::journal(), "POP3.deletemessages"), QStringList{});
+}
+
+void TestEngineRecimail::recordFields()
+{
+    fake::MessageSpec spec = message(5);
+    spec.date = QString("Tue, 05 Mar 2024 14:30:00 +0800");
+    fake::script().mailbox = {spec};
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail), 1);
+    QCOMPARE(mail.size(), 1);
+    const stru_mail &record = mail[0];
+    QCOMPARE(record.senderaddress, QString("sender5@example.cn"));
+    QCOMPARE(record.sendername, QString("发件人5"));
+    QCOMPARE(record.maildatetime, QDateTime(QDate(2024, 3, 5), QTime(14, 30), QTimeZone(8 * 3600)));
+    QCOMPARE(record.subject, QString("主题5"));
+    QCOMPARE(record.body, QString("<p>正文5</p>"));
+    QVERIFY(record.html);
+    QVERIFY(record.recipientaddress.isEmpty());
+    QVERIFY(!record.returnreceipt);
+    QVERIFY(record.attachment.isEmpty());
+}
+
+void TestEngineRecimail::recipientsPerMessage()
+{
+    QList<fake::MessageSpec> messages = mailbox(3);
+    messages[1].recipients = {"a@example.cn", "b@example.cn"};
+    messages[2].recipients = {"c@example.cn"};
+    fake::script().mailbox = messages;
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail), 1);
+    QCOMPARE(mail.size(), 3);
+    QCOMPARE(mail[0].recipientaddress1, QStringList{});
+    QCOMPARE(mail[1].recipientaddress1, (QStringList{"a@example.cn", "b@example.cn"}));
+    QCOMPARE(mail[2].recipientaddress1, QStringList{"c@example.cn"});
+}
+
+void TestEngineRecimail::htmlBodyThreshold_data()
+{
+    QTest::addColumn<QString>("htmlbody");
+    QTest::addColumn<bool>("html");
+    QTest::newRow("9 bytes") << "<b>abc</b" << false;
+    QTest::newRow("10 bytes") << "<b>abc</b>" << true;
+    QTest::newRow("9 bytes with Chinese") << "<b>中文</" << false;
+    QTest::newRow("10 bytes with Chinese") << "<b>中文</b" << true;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestEngineRecimail::htmlBodyThreshold()
+{
+    QFETCH(QString, htmlbody);
+    QFETCH(bool, html);
+    fake::MessageSpec spec = message(1);
+    spec.htmlbody = htmlbody;
+    spec.body = "plain text";
+    fake::script().mailbox = {spec};
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail), 1);
+    QCOMPARE(mail[0].html, html);
+    QCOMPARE(mail[0].body, html ? htmlbody : QString("plain text"));
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message1.body").size(), html ? 0 : 1);
+}
+
+void TestEngineRecimail::attachmentFolder_data()
+{
+    QTest::addColumn<bool>("trailingSeparator");
+    QTest::newRow("without separator") << false;
+    QTest::newRow("with separator") << true;
+}
+
+void TestEngineRecimail::attachmentFolder()
+{
+    QFETCH(bool, trailingSeparator);
+    fake::MessageSpec spec = message(1);
+    spec.attachments = {{"a.txt", "A"}};
+    fake::script().mailbox = {spec};
+    stru_pop3_login pop3 = login();
+    pop3.attachpath = m_folder->path() + (trailingSeparator ? "/" : "");
+    QList<stru_mail> mail;
+    QCOMPARE(m_engine.of_recimail(pop3, mail, "0-0"), 1);
+    QCOMPARE(mail[0].attachment, QStringList{m_folder->path() + "/a.txt"});
+    QCOMPARE(readFile(m_folder->path() + "/a.txt"), QString("A"));
+}
+
+void TestEngineRecimail::attachmentsInOrderReplacingOldFiles()
+{
+    QFile old(m_folder->path() + "/a.txt");
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an old file, longer than the new one");
+    old.close();
+
+    fake::MessageSpec spec = message(1);
+    spec.attachments = {{"a.txt", "new"}, {"报告.doc", "doc"}};
+    fake::script().mailbox = {spec};
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail), 1);
+    QCOMPARE(mail[0].attachment, (QStringList{m_folder->path() + "/a.txt", m_folder->path() + "/报告.doc"}));
+    QCOMPARE(readFile(m_folder->path() + "/a.txt"), QString("new"));
+    QCOMPARE(readFile(m_folder->path() + "/报告.doc"), QString("doc"));
+}
+
+void TestEngineRecimail::sameNameTwiceKeepsBothFiles()
+{
+    QList<fake::MessageSpec> messages = mailbox(2);
+    messages[0].attachments = {{"a.txt", "one"}, {"a.txt", "two"}};
+    messages[1].attachments = {{"a.txt", "three"}};
+    fake::script().mailbox = messages;
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail), 1);
+    const QString folder = m_folder->path() + "/";
+    QCOMPARE(mail[0].attachment, (QStringList{folder + "a.txt", folder + "a (2).txt"}));
+    QCOMPARE(mail[1].attachment, QStringList{folder + "a (3).txt"});
+    QCOMPARE(readFile(folder + "a.txt"), QString("one"));
+    QCOMPARE(readFile(folder + "a (2).txt"), QString("two"));
+    QCOMPARE(readFile(folder + "a (3).txt"), QString("three"));
+
+    // A later fetch replaces the files as usual.
+    fake::reset();
+    fake::MessageSpec again = message(1);
+    again.attachments = {{"a.txt", "four"}};
+    fake::script().mailbox = {again};
+    mail.clear();
+    QCOMPARE(fetch("0-0", mail), 1);
+    QCOMPARE(mail[0].attachment, QStringList{folder + "a.txt"});
+    QCOMPARE(readFile(folder + "a.txt"), QString("four"));
+}
+
+void TestEngineRecimail::namesWithPathCharactersStayInTheFolder()
+{
+    QTemporaryDir root;
+    const QString inbox = root.path() + "/inbox";
+    QVERIFY(QDir().mkpath(inbox));
+    QFile bystander(root.path() + "/evil.txt");
+    QVERIFY(bystander.open(QIODevice::WriteOnly));
+    bystander.write("keep me");
+    bystander.close();
+
+    fake::MessageSpec spec = message(1);
+    spec.attachments = {{"../evil.txt", "x"}, {"/tmp/../etc/passwd", "y"}, {"..\\..\\win.ini", "z"}, {"..", "w"}};
+    fake::script().mailbox = {spec};
+    stru_pop3_login pop3 = login();
+    pop3.attachpath = inbox;
+    QList<stru_mail> mail;
+    QCOMPARE(m_engine.of_recimail(pop3, mail, "0-0"), 1);
+    QCOMPARE(mail[0].attachment,
+             (QStringList{inbox + "/evil.txt", inbox + "/passwd", inbox + "/win.ini", inbox + "/附件"}));
+    QCOMPARE(readFile(root.path() + "/evil.txt"), QString("keep me"));
+    QCOMPARE(readFile(inbox + "/evil.txt"), QString("x"));
+    QCOMPARE(QDir(root.path()).entryList(QDir::Files), QStringList{"evil.txt"});
+}
+
+void TestEngineRecimail::port_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("connect");
+    QTest::newRow("0 means 110") << 0 << "POP3.connect(user, secret, pop.example.cn, 110)";
+    QTest::newRow("995") << 995 << "POP3.connect(user, secret, pop.example.cn, 995)";
+    QTest::newRow("highest") << 65535 << "POP3.connect(user, secret, pop.example.cn, 65535)";
+}
+
+void TestEngineRecimail::port()
+{
+    QFETCH(int, port);
+    QFETCH(QString, connect);
+    stru_pop3_login pop3 = login();
+    pop3.port = quint16(port);
+    QList<stru_mail> mail;
+    QCOMPARE(m_engine.of_recimail(pop3, mail, "0-0"), 1);
+    QCOMPARE(entriesStartingWith(fake::journal(), "POP3.connect"), QStringList{connect});
+}
+
+void TestEngineRecimail::existingRecordsStayFirst()
+{
+    fake::script().mailbox = mailbox(2);
+    stru_mail earlier;
+    earlier.subject = "earlier";
+    QList<stru_mail> mail{earlier};
+    QCOMPARE(fetch("0-0", mail), 1);
+    QCOMPARE(mail.size(), 3);
+    QCOMPARE(mail[0].subject, QString("earlier"));
+    QCOMPARE(mail[1].subject, QString("主题1"));
+    QCOMPARE(mail[2].subject, QString("主题2"));
+}
+
+void TestEngineRecimail::wideMessageNumbers()
+{
+    fake::script().mailbox = mailbox(32769);
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("32767-40000", mail), 1);
+    QCOMPARE(entriesStartingWith(fake::journal(), "Messages.item"),
+             (QStringList{"Messages.item(32767)", "Messages.item(32768)", "Messages.item(32769)"}));
+    QCOMPARE(mail.size(), 3);
+    QCOMPARE(mail[2].senderaddress, QString("sender32769@example.cn"));
+}
+
+void TestEngineRecimail::missingComponent_data()
+{
+    QTest::addColumn<int>("refused");  // position in the order of creation
+    const QStringList classes{"orvex.POP3",        "orvex.Message",    "orvex.Attachments",
+                              "orvex.Attachment", "orvex.Recipients", "orvex.Recipient"};
+    for (int i = 0; i < classes.size(); ++i)
+        QTest::newRow(qPrintable(classes[i])) << i;
+}
+
+void TestEngineRecimail::missingComponent()
+{
+    QFETCH(int, refused);
+    const QStringList classes{"orvex.POP3",        "orvex.Message",    "orvex.Attachments",
+                              "orvex.Attachment", "orvex.Recipients", "orvex.Recipient"};
+    fake::script().refusedClasses = {classes[refused]};
+    fake::script().mailbox = mailbox(1);
+    m_engine.is_log = "earlier log";
+    QList<stru_mail> mail;
+    const int result = fetch("0-0", mail, true);
+    QVERIFY(result < 0);
+    QCOMPARE(m_dialogs->boxes.size(), 1);
+    QCOMPARE(m_dialogs->boxes.first(), (QPair<QString, QString>("提示", "请先注册orvex组件！")));
+    QStringList made;
+    for (int i = 0; i <= refused; ++i)
+        made.append("new " + classes[i]);
+    QStringList calls = fake::journal();
+    calls.removeIf([](const QString &entry) { return entry.startsWith("release "); });
+    QCOMPARE(calls, made);
+    QVERIFY(mail.isEmpty());
+    QCOMPARE(m_engine.is_log, QString("earlier log"));
+}
+
+void TestEngineRecimail::failedLogon_data()
+{
+    QTest::addColumn<bool>("raises");
+    QTest::newRow("connect returns false") << false;
+    QTest::newRow("connect raises an error") << true;
+}
+
+void TestEngineRecimail::failedLogon()
+{
+    QFETCH(bool, raises);
+    fake::script().mailbox = mailbox(2);
+    fake::script().log = "-ERR authentication failed";
+    if (raises)
+        fake::script().errors.insert("POP3.connect", "connection refused");
+    else
+        fake::script().connectResult = false;
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail, true), -1);
+    QVERIFY(mail.isEmpty());
+    QCOMPARE(m_engine.is_log, QString("-ERR authentication failed"));
+    const QStringList journal = fake::journal();
+    QCOMPARE(entriesStartingWith(journal, "POP3.deletemessages"), QStringList{});
+    QCOMPARE(entriesStartingWith(journal, "Messages."), QStringList{});
+    QVERIFY(journal.contains("POP3.disconnect()"));
+    QVERIFY(journal.contains("release POP3"));
+    QVERIFY(m_dialogs->boxes.isEmpty());
+}
+
+void TestEngineRecimail::failingCallDuringFetch_data()
+{
+    QTest::addColumn<QString>("member");  // the failing call, as the script names it
+    QTest::addColumn<bool>("raises");     // false: the call returns false instead
+    QTest::addColumn<int>("complete");    // records that were complete before it
+    QTest::newRow("count") << "POP3.count" << true << 0;
+    QTest::newRow("messages") << "POP3.messages" << true << 0;
+    QTest::newRow("second message's subject") << "Message2.subject" << true << 1;
+    QTest::newRow("second message's date") << "Message2.date" << true << 1;
+    QTest::newRow("a recipient") << "Message2.Recipient0.email" << true << 1;
+    QTest::newRow("an attachment's name") << "Message2.Attachment0.name" << true << 1;
+    QTest::newRow("saving raises") << "Message2.Attachment0.savetofile" << true << 1;
+    QTest::newRow("saving returns false") << "Message2.Attachment0" << false << 1;
+    QTest::newRow("saving the first") << "Message1.Attachment0.savetofile" << true << 0;
+}
+
+void TestEngineRecimail::failingCallDuringFetch()
+{
+    QFETCH(QString, member);
+    QFETCH(bool, raises);
+    QFETCH(int, complete);
+    QList<fake::MessageSpec> messages = mailbox(3);
+    for (fake::MessageSpec &spec : messages) {
+        spec.recipients = {"to@example.cn"};
+        spec.attachments = {{"a.txt", "content"}};
+    }
+    fake::script().mailbox = messages;
+    fake::script().log = "the log so far";
+    if (raises)
+        fake::script().errors.insert(member, "the server went away");
+    else
+        fake::script().refusedSaves = {member};
+
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail, true), -1);
+    // Messages read in full before the failure are kept; no half-read one.
+    QCOMPARE(mail.size(), complete);
+    for (const stru_mail &record : mail)
+        QCOMPARE(record.attachment.size(), 1);
+    QCOMPARE(m_engine.is_log, QString("the log so far"));
+    const QStringList journal = fake::journal();
+    QCOMPARE(entriesStartingWith(journal, "POP3.deletemessages"), QStringList{});
+    QCOMPARE(entriesStartingWith(journal, "Messages.item(3)"), QStringList{});
+    QVERIFY(journal.contains("POP3.log"));
+    QVERIFY(journal.contains("POP3.disconnect()"));
+    QVERIFY(journal.contains("release POP3"));
+}
+
+QTEST_GUILESS_MAIN(TestEngineRecimail)
+#include "tst_engine_recimail.moc"

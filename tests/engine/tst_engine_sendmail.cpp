@@ -1,0 +1,310 @@
+#include "engine/n_orvex.h"
+
+#include "engine_test_support.h"
+#include "fake_component.h"
+
+#include <QTest>
+
+using enginetest::entriesStartingWith;
+
+namespace {
+
+stru_smtp_login smtpLogin()
+{
+    stru_smtp_login smtp;
+    smtp.host = "smtp.example.cn";
+    smtp.port = 587;
+    smtp.username = "user";
+    smtp.password = "secret";
+    smtp.smtpauth = true;
+    return smtp;
+}
+
+stru_mail outgoing()
+{
+    stru_mail mail;
+    mail.senderaddress = "me@example.cn";
+    mail.sendername = "张三";
+    mail.recipientaddress = "a@example.cn，b@example.cn";
+    mail.subject = "测试邮件";
+    mail.body = "hello";
+    mail.attachment = {"/tmp/a.txt"};
+    mail.returnreceipt = true;
+    return mail;
+}
+
+// What follows the last property before "send": the log, close, release.
+const QStringList kEnding{"Message.log", "Message.close()", "release Message"};
+
+} // namespace
+
+class TestEngineSendmail : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void callsTheComponentInOrder();
+    void recipients_data();
+    void recipients();
+    void port_data();
+    void port();
+    void noLoginWithoutAuthentication();
+    void htmlTemplateForPlainBody();
+    void htmlBodySentUnchanged_data();
+    void htmlBodySentUnchanged();
+    void plainBodyKeepsTags();
+    void attachments();
+    void missingComponent();
+    void logReplacedAfterEveryAttempt();
+    void raisedErrorDuringSend();
+    void raisedErrorBeforeSendStopsTheSend();
+    void unreadableLog();
+
+private:
+    enginetest::RecordingDialogs *m_dialogs = nullptr;
+};
+
+void TestEngineSendmail::initTestCase()
+{
+    enginetest::registerComponentClasses(QStringLiteral(ORVEX_FAKE_COMPONENT));
+}
+
+void TestEngineSendmail::init()
+{
+    fake::reset();
+    delete m_dialogs;
+    m_dialogs = new enginetest::RecordingDialogs;
+}
+
+void TestEngineSendmail::callsTheComponentInOrder()
+{
+    n_orvex engine;
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), 1);
+    const QStringList expected{
+            "new orvex.Message",
+            "Message.charset=gb2312",
+            "Message.silent=true",
+            "Message.logging=true",
+            "Message.priority=3",
+            "Message.returnreceipt=true",
+            "Message.from=me@example.cn",
+            "Message.fromname=张三",
+            "Message.addrecipient(a@example.cn)",
+            "Message.addrecipient(b@example.cn)",
+            "Message.body=hello",
+            "Message.subject=测试邮件",
+            "Message.addattachment(/tmp/a.txt, true)",
+            "Message.mailserverusername=user",
+            "Message.mailserverpassword=secret",
+            "Message.send(smtp.example.cn:587)",
+            "Message.log",
+            "Message.close()",
+            "release Message",
+    };
+    QCOMPARE(fake::journal(), expected);
+    QCOMPARE(engine.is_log, QString("component log"));
+    QVERIFY(m_dialogs->boxes.isEmpty());
+}
+
+void TestEngineSendmail::recipients_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("added");
+    QTest::newRow("full-width comma") << "a@x.cn，b@y.cn" << QStringList{"a@x.cn", "b@y.cn"};
+    QTest::newRow("ASCII comma") << "a@x.cn,b@y.cn" << QStringList{"a@x.cn", "b@y.cn"};
+    QTest::newRow("both commas") << "a@x.cn，b@y.cn,c@z.cn" << QStringList{"a@x.cn", "b@y.cn", "c@z.cn"};
+    QTest::newRow("trailing comma") << "a@x.cn," << QStringList{"a@x.cn"};
+    QTest::newRow("doubled comma") << "a@x.cn,,b@y.cn" << QStringList{"a@x.cn", "b@y.cn"};
+    QTest::newRow("word without @") << "a@x.cn,nobody" << QStringList{"a@x.cn"};
+    QTest::newRow("spaces kept") << " a@x.cn , b@y.cn" << QStringList{" a@x.cn ", " b@y.cn"};
+    QTest::newRow("Chinese name in address") << "张三 <zs@x.cn>" << QStringList{"张三 <zs@x.cn>"};
+    QTest::newRow("empty") << "" << QStringList{};
+}
+
+void TestEngineSendmail::recipients()
+{
+    QFETCH(QString, field);
+    QFETCH(QStringList, added);
+    stru_mail mail = outgoing();
+    mail.recipientaddress = field;
+    n_orvex engine;
+    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), 1);
+    QStringList expected;
+    for (const QString &address : added)
+        expected.append("Message.addrecipient(" + address + ")");
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.addrecipient"), expected);
+    // The message is sent whatever the recipients; the component judges.
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.send").size(), 1);
+    QVERIFY(m_dialogs->boxes.isEmpty());
+}
+
+void TestEngineSendmail::port_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("server");
+    QTest::newRow("0 means 25") << 0 << "Message.send(smtp.example.cn:25)";
+    QTest::newRow("587") << 587 << "Message.send(smtp.example.cn:587)";
+    QTest::newRow("highest") << 65535 << "Message.send(smtp.example.cn:65535)";
+}
+
+void TestEngineSendmail::port()
+{
+    QFETCH(int, port);
+    QFETCH(QString, server);
+    stru_smtp_login smtp = smtpLogin();
+    smtp.port = quint16(port);
+    n_orvex engine;
+    engine.of_sendmail(smtp, outgoing());
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.send"), QStringList{server});
+}
+
+void TestEngineSendmail::noLoginWithoutAuthentication()
+{
+    stru_smtp_login smtp = smtpLogin();
+    smtp.smtpauth = false;
+    n_orvex engine;
+    QCOMPARE(engine.of_sendmail(smtp, outgoing()), 1);
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.mailserver"), QStringList{});
+}
+
+void TestEngineSendmail::htmlTemplateForPlainBody()
+{
+    stru_mail mail = outgoing();
+    mail.html = true;
+    mail.body = "第一行\r\n第二行";
+    n_orvex engine;
+    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), 1);
+    const QString document = QString::fromUtf8(
+            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\r\n"
+            "<HTML><HEAD>\r\n"
+            "<META http-equiv=Content-Type content=\"text/html; charset=gb2312\">\r\n"
+            "<META content=\"MSHTML 6.00.2900.3020\" name=GENERATOR></HEAD>"
+            "第一行<br>第二行</h2></body></html>");
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.htmlbody="), QStringList{"Message.htmlbody=" + document});
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.body="), QStringList{});
+}
+
+void TestEngineSendmail::htmlBodySentUnchanged_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::newRow("upper case") << "<HTML><BODY>a\r\nb</BODY></HTML>";
+    QTest::newRow("lower case") << "<html><body>a\r\nb</body></html>";
+    QTest::newRow("mixed case, inside") << "前言 <HtMl>正文</hTmL>";
+}
+
+void TestEngineSendmail::htmlBodySentUnchanged()
+{
+    QFETCH(QString, body);
+    stru_mail mail = outgoing();
+    mail.html = true;
+    mail.body = body;
+    n_orvex engine;
+    engine.of_sendmail(smtpLogin(), mail);
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.htmlbody="), QStringList{"Message.htmlbody=" + body});
+}
+
+void TestEngineSendmail::plainBodyKeepsTags()
+{
+    stru_mail mail = outgoing();
+    mail.html = false;
+    mail.body = "<b>粗体</b>\r\n第二行";
+    n_orvex engine;
+    engine.of_sendmail(smtpLogin(), mail);
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.body="), QStringList{"Message.body=" + mail.body});
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.htmlbody"), QStringList{});
+}
+
+void TestEngineSendmail::attachments()
+{
+    stru_mail mail = outgoing();
+    mail.attachment = {};
+    n_orvex engine;
+    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), 1);
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.addattachment"), QStringList{});
+
+    fake::journal().clear();
+    mail.attachment = {"/home/u/报告.doc", "/home/u/b c.pdf"};
+    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), 1);
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.addattachment"),
+             (QStringList{"Message.addattachment(/home/u/报告.doc, true)",
+                          "Message.addattachment(/home/u/b c.pdf, true)"}));
+}
+
+void TestEngineSendmail::missingComponent()
+{
+    fake::script().refusedClasses = {"orvex.Message"};
+    n_orvex engine;
+    engine.is_log = "earlier log";
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), -1);
+    QCOMPARE(fake::journal(), QStringList{"new orvex.Message"});
+    QCOMPARE(m_dialogs->boxes.size(), 1);
+    QCOMPARE(m_dialogs->boxes.first().first, QString("提示"));
+    QCOMPARE(m_dialogs->boxes.first().second, QString("请先注册orvex组件！"));
+    QCOMPARE(engine.is_log, QString("earlier log"));
+}
+
+void TestEngineSendmail::logReplacedAfterEveryAttempt()
+{
+    n_orvex engine;
+    fake::script().sendResult = false;
+    fake::script().log = "550 mailbox unavailable";
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), -1);
+    QCOMPARE(engine.of_getlasterror(), QString("550 mailbox unavailable"));
+    QVERIFY(fake::journal().endsWith(kEnding.last()));
+
+    fake::script().sendResult = true;
+    fake::script().log = "250 OK";
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), 1);
+    QCOMPARE(engine.of_getlasterror(), QString("250 OK"));
+
+    // Another instance keeps its own log.
+    n_orvex other;
+    QCOMPARE(other.of_getlasterror(), QString(""));
+    QVERIFY(m_dialogs->boxes.isEmpty());
+}
+
+void TestEngineSendmail::raisedErrorDuringSend()
+{
+    fake::script().errors.insert("Message.send", "connection reset by peer");
+    fake::script().log = "220 ready\r\nEHLO";
+    n_orvex engine;
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), -1);
+    QCOMPARE(engine.is_log, QString("220 ready\r\nEHLO"));
+    const QStringList journal = fake::journal();
+    QCOMPARE(journal.mid(journal.indexOf("Message.send(smtp.example.cn:587)") + 1), kEnding);
+    QVERIFY(m_dialogs->boxes.isEmpty());
+}
+
+void TestEngineSendmail::raisedErrorBeforeSendStopsTheSend()
+{
+    // An attachment that cannot be added must not leave the message going
+    // out without it.
+    fake::script().errors.insert("Message.addattachment", "no such file");
+    n_orvex engine;
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), -1);
+    const QStringList journal = fake::journal();
+    QCOMPARE(entriesStartingWith(journal, "Message.send"), QStringList{});
+    QCOMPARE(journal.mid(journal.indexOf("Message.addattachment(/tmp/a.txt, true)") + 1), kEnding);
+    QCOMPARE(engine.is_log, QString("component log"));
+
+    fake::reset();
+    fake::script().errors.insert("Message.charset", "unknown charset");
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), -1);
+    QCOMPARE(fake::journal(), (QStringList{"new orvex.Message", "Message.charset=gb2312"} + kEnding));
+}
+
+void TestEngineSendmail::unreadableLog()
+{
+    fake::script().errors.insert("Message.log", "no log");
+    n_orvex engine;
+    engine.is_log = "earlier log";
+    QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), 1);
+    QVERIFY(engine.is_log.isNull());
+    QCOMPARE(engine.of_getlasterror(), QString(""));
+    QVERIFY(fake::journal().endsWith("release Message"));
+}
+
+QTEST_GUILESS_MAIN(TestEngineSendmail)
+#include "tst_engine_sendmail.moc"
