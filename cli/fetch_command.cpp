@@ -1,0 +1,41 @@
+#include "cli/fetch_command.h"
+
+#include "cli/mail_json.h"
+#include "cli/stderr_dialog_service.h"
+#include "engine/n_orvex.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+int runFetch(const FetchArguments &arguments)
+{
+    stru_pop3_login pop3;
+    pop3.host = arguments.server;
+    pop3.port = arguments.port;
+    pop3.username = arguments.user;
+    pop3.password = arguments.password;
+    pop3.attachpath = arguments.attachDir;
+    if (!pop3.attachpath.endsWith(QDir::separator()))
+        pop3.attachpath += QDir::separator();
+    pop3.deleteafterread = arguments.deleteAfterRead;
+
+    QList<stru_mail> mail;
+    n_orvex ln_orvex;
+    const bool fetched = ln_orvex.of_recimail(pop3, mail, arguments.range) == 1;
+
+    // Whatever was fetched is printed, also after a failure, so that the
+    // saved attachments it names are not left unaccounted for; the exit code
+    // tells whether the whole range came.
+    const QByteArray json = mailsToJson(mail);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    std::fflush(stdout);
+
+    if (!fetched)
+        printError(QStringLiteral("接收失败！"));
+    if (arguments.log)
+        printLog(ln_orvex.of_getlasterror());
+    else if (!fetched)
+        printError(QStringLiteral("（加 --log 可看传输日志。）"));
+    return fetched ? kExitOk : kExitFailed;
+}

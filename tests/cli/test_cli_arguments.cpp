@@ -1,0 +1,146 @@
+// orvex-cli's command line: help, bad arguments and a component that cannot
+// be registered. None of these reaches a mail server.
+#include "cli/cli_process.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestCliArguments : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void helpDocumentsEveryOption();
+    void badArgumentsExitWithTwo_data();
+    void badArgumentsExitWithTwo();
+    void passwordMayComeFromTheEnvironment();
+    void unregisterableComponentExitsWithOne();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_attachment;
+    QString m_body;
+};
+
+void TestCliArguments::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_attachment = m_dir.filePath(QStringLiteral("a.txt"));
+    QFile attachment(m_attachment);
+    QVERIFY(attachment.open(QIODevice::WriteOnly));
+    attachment.write("attachment\n");
+    m_body = m_dir.filePath(QStringLiteral("body.txt"));
+    QFile body(m_body);
+    QVERIFY(body.open(QIODevice::WriteOnly));
+    body.write("\xff\xfe not UTF-8\n");
+}
+
+void TestCliArguments::helpDocumentsEveryOption()
+{
+    const QStringList sendOptions = {"--server", "--port", "--user", "--password", "--from", "--from-name",
+                                     "--to", "--subject", "--body", "--body-file", "--html", "--attach",
+                                     "--receipt", "--log"};
+    const QStringList fetchOptions = {"--server", "--port", "--user", "--password", "--range",
+                                      "--delete", "--attach-dir", "--log"};
+    const CliRun general = runCli({"--help"});
+    QCOMPARE(general.exitCode, 0);
+    const QString text = QString::fromUtf8(general.out);
+    for (const QString &option : sendOptions + fetchOptions)
+        QVERIFY2(text.contains(option), qPrintable(option));
+    QVERIFY(text.contains("ORVEX_PASSWORD"));
+    QVERIFY(text.contains("maildatetime"));
+
+    const CliRun send = runCli({"send", "--help"});
+    QCOMPARE(send.exitCode, 0);
+    for (const QString &option : sendOptions)
+        QVERIFY2(QString::fromUtf8(send.out).contains(option), qPrintable(option));
+    const CliRun fetch = runCli({"fetch", "-h"});
+    QCOMPARE(fetch.exitCode, 0);
+    for (const QString &option : fetchOptions)
+        QVERIFY2(QString::fromUtf8(fetch.out).contains(option), qPrintable(option));
+}
+
+void TestCliArguments::badArgumentsExitWithTwo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named");  // what the message must name
+
+    const QStringList send = {"send", "--server", "localhost", "--from", "a@x", "--to", "b@y", "--body", "hi"};
+    const QStringList fetch = {"fetch", "--server", "localhost", "--user", "u", "--password", "p"};
+
+    QTest::newRow("no command") << QStringList{} << "send";
+    QTest::newRow("unknown command") << QStringList{"receive"} << "receive";
+    QTest::newRow("unknown option") << (send + QStringList{"--bogus"}) << "bogus";
+    QTest::newRow("option without its value") << (send + QStringList{"--subject"}) << "subject";
+    QTest::newRow("stray argument") << (fetch + QStringList{"extra"}) << "extra";
+    QTest::newRow("send without server") << (QStringList{"send"} + send.mid(3)) << "--server";
+    QTest::newRow("send with empty server") << (QStringList{"send", "--server", ""} + send.mid(3)) << "--server";
+    QTest::newRow("port 0") << (send + QStringList{"--port", "0"}) << "--port";
+    QTest::newRow("port 65536") << (send + QStringList{"--port", "65536"}) << "--port";
+    QTest::newRow("port with letters") << (send + QStringList{"--port", "25a"}) << "--port";
+    QTest::newRow("negative port") << (fetch + QStringList{"--port=-110"}) << "--port";
+    QTest::newRow("send without from") << QStringList{"send", "--server", "h", "--to", "b@y", "--body", "x"}
+                                       << "--from";
+    QTest::newRow("send without to") << QStringList{"send", "--server", "h", "--from", "a@x", "--body", "x"}
+                                     << "--to";
+    QTest::newRow("send without body") << send.mid(0, 7) << "--body";
+    QTest::newRow("send with two bodies") << (send + QStringList{"--body-file", m_body}) << "--body";
+    QTest::newRow("body file missing") << (send.mid(0, 7) + QStringList{"--body-file", m_dir.filePath("none")})
+                                       << "--body-file";
+    QTest::newRow("body file not UTF-8") << (send.mid(0, 7) + QStringList{"--body-file", m_body}) << "UTF-8";
+    QTest::newRow("attachment missing")
+        << (send + QStringList{"--attach", m_attachment, "--attach", m_dir.filePath("gone.bin")}) << "gone.bin";
+    QTest::newRow("attachment is a folder") << (send + QStringList{"--attach", m_dir.path()}) << "--attach";
+    QTest::newRow("password without user") << (send + QStringList{"--password", "p"}) << "--user";
+    QTest::newRow("user without password") << (send + QStringList{"--user", "u"}) << "ORVEX_PASSWORD";
+    QTest::newRow("fetch without user") << QStringList{"fetch", "--server", "h", "--password", "p"} << "--user";
+    QTest::newRow("fetch without password") << fetch.mid(0, 5) << "ORVEX_PASSWORD";
+    QTest::newRow("range without end") << (fetch + QStringList{"--range", "1-"}) << "--range";
+    QTest::newRow("range of words") << (fetch + QStringList{"--range", "all"}) << "--range";
+    QTest::newRow("range of three") << (fetch + QStringList{"--range", "1-2-3"}) << "--range";
+    QTest::newRow("attachment folder missing")
+        << (fetch + QStringList{"--attach-dir", m_dir.filePath("no-such-folder")}) << "--attach-dir";
+    QTest::newRow("attachment folder is a file") << (fetch + QStringList{"--attach-dir", m_attachment})
+                                                 << "--attach-dir";
+}
+
+void TestCliArguments::badArgumentsExitWithTwo()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+    const CliRun run = runCli(arguments);
+    QVERIFY2(!run.crashed, qPrintable(run.err));
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(named), qPrintable(run.err));
+    QVERIFY2(run.err.contains("--help"), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+}
+
+// With ORVEX_PASSWORD set, a logon needs no --password: the run gets past
+// the arguments and fails only at the (unreachable) server.
+void TestCliArguments::passwordMayComeFromTheEnvironment()
+{
+    QProcessEnvironment environment = cliEnvironment();
+    environment.insert("ORVEX_PASSWORD", "from-the-environment");
+    const CliRun run = runCli({"fetch", "--server", "127.0.0.1", "--port", "1", "--user", "u", "--log"},
+                              environment, m_dir.path());
+    QVERIFY2(!run.crashed, qPrintable(run.err));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(!run.err.contains("ORVEX_PASSWORD"), qPrintable(run.err));
+    QVERIFY2(!run.err.contains("from-the-environment"), qPrintable(run.err));
+}
+
+void TestCliArguments::unregisterableComponentExitsWithOne()
+{
+    QProcessEnvironment environment = cliEnvironment();
+    environment.insert("ORVEX_COMPONENT", m_dir.filePath("missing/liborvex.so"));
+    const CliRun run = runCli({"fetch", "--server", "localhost", "--user", "u", "--password", "p"}, environment,
+                              m_dir.path());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err.trimmed(), QStringLiteral("注册orvex组件失败！"));
+    QVERIFY(run.out.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCliArguments)
+#include "test_cli_arguments.moc"

@@ -1,0 +1,309 @@
+// orvex-cli end to end against the real test servers: what `send` puts on
+// the wire comes back through `fetch`, and `fetch --delete` removes exactly
+// what it fetched.
+#include "cli/cli_process.h"
+#include "fixtures/mail_servers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(data), data.size());
+}
+
+// The whole stdout must be one JSON array.
+QJsonArray jsonArray(const CliRun &run)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+        qWarning("stdout is not a JSON array (%s): %s", qPrintable(error.errorString()), run.out.constData());
+        return {};
+    }
+    return document.array();
+}
+
+QStringList strings(const QJsonValue &value)
+{
+    QStringList list;
+    for (const QJsonValue &item : value.toArray())
+        list << item.toString();
+    return list;
+}
+
+QString localTimeText(const QDateTime &dateTime)
+{
+    return dateTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+}
+
+QByteArray rawMessage(int n, bool withDate)
+{
+    QByteArray raw = "From: Sender " + QByteArray::number(n) + " <sender" + QByteArray::number(n)
+                     + "@example.com>\r\nTo: user26@localhost\r\nSubject: message " + QByteArray::number(n)
+                     + "\r\nMessage-ID: <cli-" + QByteArray::number(n) + "@example.com>\r\n";
+    if (withDate)
+        raw += "Date: Mon, 07 Dec 2026 10:00:0" + QByteArray::number(n) + " +0000\r\n";
+    return raw + "Content-Type: text/plain; charset=utf-8\r\n\r\nbody " + QByteArray::number(n) + "\r\n";
+}
+
+} // namespace
+
+class TestCliMail : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sendAndFetchRoundTrip();
+    void schemesAndLineBreaks();
+    void deleteRemovesOnlyWhatWasFetched();
+    void refusedLogonFailsWithTheLog();
+
+private:
+    std::optional<TestServers> m_servers;
+    QProcessEnvironment m_environment;
+};
+
+void TestCliMail::initTestCase()
+{
+    m_servers = TestServers::load();
+    if (!m_servers)
+        QFAIL(qPrintable(TestServers::unavailableReason()));
+    m_environment = cliEnvironment();
+    m_environment.insert("ORVEX_CA_FILE", m_servers->caFile());
+}
+
+// Every option of both commands at once: STARTTLS with AUTH, a Chinese
+// subject and sender name, an HTML body from a file, two attachments, a
+// read receipt; then a fetch of exactly that message with deletion.
+void TestCliMail::sendAndFetchRoundTrip()
+{
+    m_servers->clearMailbox("user23");
+    m_servers->clearMailbox("user24");
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QString body = work.filePath("body.html");
+    writeFile(body, "<html><body>\n<p>你好，世界</p>\n</body></html>\n");
+    const QString text = work.filePath("说明.txt");
+    writeFile(text, "第一行\r\nsecond line\r\n");
+    QByteArray binary;
+    for (int i = 0; i < 300000; ++i)
+        binary.append(char((i * 131) % 256));
+    const QString data = work.filePath("data.bin");
+    writeFile(data, binary);
+
+    const CliRun send = runCli({"send", "--server", "localhost", "--port", QString::number(m_servers->smtpPort()),
+                                "--user", "user23", "--password", "secret-user23", "--from", "user23@localhost",
+                                "--from-name", "测试发件人", "--to", "user23@localhost,user24@localhost",
+                                "--subject", "中文主题：往返测试", "--body-file", body, "--html", "--attach", text,
+                                "--attach", data, "--receipt", "--log"},
+                               m_environment);
+    QVERIFY2(send.exitCode == 0, qPrintable(send.err));
+    QVERIFY2(send.out.isEmpty(), send.out.constData());
+    QVERIFY2(!send.err.trimmed().isEmpty(), "--log printed no transfer log");
+    QVERIFY2(!send.err.contains("secret-user23"), qPrintable(send.err));
+
+    QVERIFY(m_servers->waitForMessageCount("user23", 1));
+    QVERIFY(m_servers->waitForMessageCount("user24", 1));
+    const QByteArray raw = m_servers->messageContents("user23").value(0);
+    QVERIFY2(raw.contains("Disposition-Notification-To"), raw.left(2000).constData());
+
+    // The server saw the login and TLS.
+    bool seen = false;
+    const QDir capture(m_servers->captureDir());
+    for (const QString &name : capture.entryList({"*.eml"})) {
+        if (readFile(capture.filePath(name)) != raw)
+            continue;
+        const QJsonObject envelope =
+            QJsonDocument::fromJson(readFile(capture.filePath(name.chopped(4) + ".json"))).object();
+        QCOMPARE(envelope.value("login").toString(), QStringLiteral("user23"));
+        QVERIFY(envelope.value("tls").toBool());
+        seen = true;
+    }
+    QVERIFY(seen);
+
+    const QString saved = work.filePath("saved");
+    QVERIFY(QDir().mkpath(saved));
+    QProcessEnvironment environment = m_environment;
+    environment.insert("ORVEX_PASSWORD", "secret-user23");
+    const CliRun fetch = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                                 "--user", "user23", "--range", "1-1", "--delete", "--attach-dir", saved, "--log"},
+                                environment);
+    QVERIFY2(fetch.exitCode == 0, qPrintable(fetch.err));
+    QVERIFY2(!fetch.err.trimmed().isEmpty(), "--log printed no transfer log");
+    QVERIFY2(!fetch.err.contains("secret-user23"), qPrintable(fetch.err));
+    const QJsonArray mails = jsonArray(fetch);
+    QCOMPARE(mails.size(), 1);
+    const QJsonObject mail = mails.at(0).toObject();
+    QCOMPARE(mail.value("senderaddress").toString(), QStringLiteral("user23@localhost"));
+    QCOMPARE(mail.value("sendername").toString(), QStringLiteral("测试发件人"));
+    QCOMPARE(strings(mail.value("recipientaddress1")), QStringList({"user23@localhost", "user24@localhost"}));
+    QCOMPARE(mail.value("subject").toString(), QStringLiteral("中文主题：往返测试"));
+    QVERIFY(mail.value("html").toBool());
+    QVERIFY2(mail.value("body").toString().contains("<p>你好，世界</p>"), qPrintable(mail.value("body").toString()));
+
+    const QStringList attachments = strings(mail.value("attachment"));
+    QCOMPARE(attachments.size(), 2);
+    QCOMPARE(QFileInfo(attachments.at(0)).absolutePath(), QFileInfo(saved).absoluteFilePath());
+    QCOMPARE(QFileInfo(attachments.at(0)).fileName(), QStringLiteral("说明.txt"));
+    QCOMPARE(readFile(attachments.at(0)), readFile(text));
+    QCOMPARE(QFileInfo(attachments.at(1)).fileName(), QStringLiteral("data.bin"));
+    QCOMPARE(readFile(attachments.at(1)), binary);
+
+    // Sent a moment ago, in local time, to the second.
+    const QString when = mail.value("maildatetime").toString();
+    QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$").match(when).hasMatch(), qPrintable(when));
+    const QDateTime sent = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+    QVERIFY2(qAbs(sent.secsTo(QDateTime::currentDateTime())) < 600, qPrintable(when));
+
+    QVERIFY(m_servers->waitForMessageCount("user23", 0));
+    QCOMPARE(m_servers->messageFiles("user24").size(), 1);
+}
+
+// Implicit TLS through the scheme prefixes on the other ports; a body whose
+// lines end in LF and CR LF goes out with CR LF only; attachments land in the
+// current folder when no --attach-dir is given.
+void TestCliMail::schemesAndLineBreaks()
+{
+    m_servers->clearMailbox("user25");
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QString attachment = work.filePath("note.txt");
+    writeFile(attachment, "note\n");
+    const QString smtps = QString::number(m_servers->smtpsPort());
+
+    const CliRun html = runCli({"send", "--server", "smtps://localhost", "--port", smtps, "--from",
+                                "user25@localhost", "--to", "user25@localhost", "--subject", "html lines", "--body",
+                                "第一行\n第二行\r\n第三行", "--html", "--attach", attachment},
+                               m_environment);
+    QVERIFY2(html.exitCode == 0, qPrintable(html.err));
+    const CliRun plain = runCli({"send", "--server", "smtps://localhost", "--port", smtps, "--from",
+                                 "user25@localhost", "--to", "user25@localhost", "--subject", "plain lines",
+                                 "--body", "alpha\nbeta\r\ngamma\n"},
+                                m_environment);
+    QVERIFY2(plain.exitCode == 0, qPrintable(plain.err));
+    QVERIFY(m_servers->waitForMessageCount("user25", 2));
+    for (const QByteArray &raw : m_servers->messageContents("user25"))
+        QVERIFY2(!raw.contains("\r\r\n") && !raw.contains("\r\r"), raw.constData());
+
+    const QString folder = work.filePath("here");
+    QVERIFY(QDir().mkpath(folder));
+    const CliRun fetch = runCli({"fetch", "--server", "pop3s://localhost", "--port",
+                                 QString::number(m_servers->pop3sPort()), "--user", "user25", "--password",
+                                 "secret-user25"},
+                                m_environment, folder);
+    QVERIFY2(fetch.exitCode == 0, qPrintable(fetch.err));
+    QVERIFY2(fetch.err.isEmpty(), qPrintable(fetch.err));  // quiet on success, for cron jobs
+    const QJsonArray mails = jsonArray(fetch);
+    QCOMPARE(mails.size(), 2);
+
+    const QJsonObject first = mails.at(0).toObject();
+    QCOMPARE(first.value("subject").toString(), QStringLiteral("html lines"));
+    QVERIFY(first.value("html").toBool());
+    // The HTML template joins CR LF lines with <br>: every line break arrived
+    // as CR LF.
+    QVERIFY2(first.value("body").toString().contains("第一行<br>第二行<br>第三行"),
+             qPrintable(first.value("body").toString()));
+    QCOMPARE(strings(first.value("attachment")), QStringList{QDir(folder).filePath("note.txt")});
+    QCOMPARE(readFile(QDir(folder).filePath("note.txt")), QByteArray("note\n"));
+
+    const QJsonObject second = mails.at(1).toObject();
+    QVERIFY(!second.value("html").toBool());
+    QVERIFY(strings(second.value("attachment")).isEmpty());
+    const QString body = second.value("body").toString();
+    QVERIFY2(body.contains("alpha\r\nbeta\r\ngamma") || body.contains("alpha\nbeta\ngamma"), qPrintable(body));
+    QCOMPARE(m_servers->messageFiles("user25").size(), 2);  // nothing deleted without --delete
+}
+
+void TestCliMail::deleteRemovesOnlyWhatWasFetched()
+{
+    m_servers->clearMailbox("user26");
+    for (int n = 1; n <= 4; ++n)
+        m_servers->deliver("user26", rawMessage(n, n != 2));
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+
+    const CliRun fetch = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                                 "--user", "user26", "--password", "secret-user26", "--range", "2-3", "--delete"},
+                                m_environment, work.path());
+    QVERIFY2(fetch.exitCode == 0, qPrintable(fetch.err));
+    const QJsonArray mails = jsonArray(fetch);
+    QCOMPARE(mails.size(), 2);
+    const QJsonObject undated = mails.at(0).toObject();
+    QCOMPARE(undated.value("subject").toString(), QStringLiteral("message 2"));
+    QCOMPARE(undated.value("sendername").toString(), QStringLiteral("Sender 2"));
+    QCOMPARE(undated.value("senderaddress").toString(), QStringLiteral("sender2@example.com"));
+    QCOMPARE(strings(undated.value("recipientaddress1")), QStringList{"user26@localhost"});
+    QVERIFY2(undated.contains("maildatetime") && undated.value("maildatetime").isNull(),
+             qPrintable(undated.value("maildatetime").toVariant().toString()));
+    const QJsonObject dated = mails.at(1).toObject();
+    QCOMPARE(dated.value("subject").toString(), QStringLiteral("message 3"));
+    QCOMPARE(dated.value("maildatetime").toString(),
+             localTimeText(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 3), Qt::UTC)));
+
+    QVERIFY(m_servers->waitForMessageCount("user26", 2));
+    const QList<QByteArray> left = m_servers->messageContents("user26");
+    QCOMPARE(left.size(), 2);
+    QVERIFY(left.at(0).contains("Subject: message 1\r\n"));
+    QVERIFY(left.at(1).contains("Subject: message 4\r\n"));
+
+    // The rest, with the default range.
+    const CliRun rest = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                                "--user", "user26", "--password", "secret-user26"},
+                               m_environment, work.path());
+    QVERIFY2(rest.exitCode == 0, qPrintable(rest.err));
+    QCOMPARE(jsonArray(rest).size(), 2);
+}
+
+void TestCliMail::refusedLogonFailsWithTheLog()
+{
+    m_servers->clearMailbox("user23");
+    m_servers->deliver("user23", rawMessage(1, true));
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+
+    const CliRun send = runCli({"send", "--server", "localhost", "--port", QString::number(m_servers->smtpPort()),
+                                "--user", "user23", "--password", "wrong-password-23", "--from", "user23@localhost",
+                                "--to", "user24@localhost", "--body", "never sent", "--log"},
+                               m_environment);
+    QCOMPARE(send.exitCode, 1);
+    QVERIFY2(send.err.contains("发送失败！"), qPrintable(send.err));
+    QVERIFY2(send.err.trimmed().split('\n').size() > 1, qPrintable(send.err));  // the log follows
+    QVERIFY2(!send.err.contains("wrong-password-23"), qPrintable(send.err));
+
+    const CliRun fetch = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                                 "--user", "user23", "--password", "wrong-password-23", "--delete", "--log"},
+                                m_environment, work.path());
+    QCOMPARE(fetch.exitCode, 1);
+    QCOMPARE(jsonArray(fetch).size(), 0);
+    QVERIFY2(fetch.err.contains("接收失败！"), qPrintable(fetch.err));
+    QVERIFY2(fetch.err.trimmed().split('\n').size() > 1, qPrintable(fetch.err));
+    QVERIFY2(!fetch.err.contains("wrong-password-23"), qPrintable(fetch.err));
+    QCOMPARE(m_servers->messageFiles("user23").size(), 1);
+
+    // Without --log the failure still says how to see why.
+    const CliRun quiet = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                                 "--user", "user23", "--password", "wrong-password-23"},
+                                m_environment, work.path());
+    QCOMPARE(quiet.exitCode, 1);
+    QVERIFY2(quiet.err.contains("--log"), qPrintable(quiet.err));
+}
+
+QTEST_GUILESS_MAIN(TestCliMail)
+#include "test_cli_mail.moc"
