@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -41,8 +42,8 @@ QMdiSubWindow *w_main::findSheet(const char *className) const
 {
     const QList<QMdiSubWindow *> sheets = m_mdi->subWindowList();
     for (QMdiSubWindow *sheet : sheets) {
-        // A sheet the user just closed stays in the list, hidden, until its
-        // deferred deletion runs; it is gone as far as the menu is concerned.
+        // A sheet being closed (hidden, its deletion still pending) no
+        // longer counts as open.
         if (sheet->isHidden() || !sheet->widget() || sheet->widget()->isHidden())
             continue;
         if (sheet->widget()->inherits(className)) {
@@ -54,12 +55,36 @@ QMdiSubWindow *w_main::findSheet(const char *className) const
     return nullptr;
 }
 
+bool w_main::eventFilter(QObject *watched, QEvent *event)
+{
+    // A sheet may close itself (not through its subwindow's close box); its
+    // empty subwindow must not stay behind in the frame. Checked once the
+    // close has run, since the sheet may refuse it.
+    if (event->type() == QEvent::Close) {
+        auto *sheet = qobject_cast<QWidget *>(watched);
+        QPointer<QMdiSubWindow> window = sheet ? qobject_cast<QMdiSubWindow *>(sheet->parentWidget()) : nullptr;
+        QPointer<QWidget> closing = sheet;
+        if (window) {
+            QMetaObject::invokeMethod(
+                    this,
+                    [window, closing] {
+                        if (window && !window->isHidden() && (!closing || closing->isHidden())
+                            && !window->isMinimized())
+                            window->close();
+                    },
+                    Qt::QueuedConnection);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 QMdiSubWindow *w_main::addSheet(QWidget *sheet)
 {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *window = m_mdi->addSubWindow(sheet);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(sheet->windowIcon());
+    sheet->installEventFilter(this);
     window->showMaximized();
     m_mdi->setActiveSubWindow(window);
     return window;

@@ -22,6 +22,9 @@ public:
 
     QMdiArea *mdiArea() const { return m_mdi; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QMdiSubWindow *findSheet(const char *className) const;
     QMdiSubWindow *addSheet(QWidget *sheet);

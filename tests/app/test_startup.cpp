@@ -1,0 +1,192 @@
+// Start-up: register the component on every start, then open the frame, or
+// say that registration failed and open nothing. Also the engine's
+// registration answers and its log.
+#include "app/orvex_application.h"
+#include "compose/w_sendmail.h"
+#include "engine/n_orvex.h"
+#include "frame/scripted_dialogs.h"
+#include "frame/w_main.h"
+#include "platform/automation_object.h"
+#include "platform/component_registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+
+namespace {
+
+const QString kFailureText = QStringLiteral("注册orvex组件失败！");
+
+QString realComponent()
+{
+    return qEnvironmentVariable("ORVEX_BIN_DIR") + QStringLiteral("/liborvex.so");
+}
+
+void useComponent(const QString &path)
+{
+    qputenv("ORVEX_COMPONENT", path.toLocal8Bit());
+}
+
+QList<QWidget *> visibleWindows()
+{
+    QList<QWidget *> windows;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible())
+            windows.append(widget);
+    }
+    return windows;
+}
+
+void closeAndFlush(w_main *frame)
+{
+    if (frame)
+        frame->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void failedRegistrationOpensNoFrame_data();
+    void failedRegistrationOpensNoFrame();
+    void successfulStartShowsTheComposeSheet_data();
+    void successfulStartShowsTheComposeSheet();
+    void startingTwiceIsLikeOnce();
+    void registerAnswers_data();
+    void registerAnswers();
+    void lastErrorIsEmptyOnANewEngine();
+    void enginesKeepSeparateLogs();
+};
+
+void TestStartup::init()
+{
+    QDir(QFileInfo(platform::componentRegistryFile()).absolutePath()).removeRecursively();
+}
+
+void TestStartup::failedRegistrationOpensNoFrame_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::newRow("entry point returns 1") << QStringLiteral(STUB_RETURNS_ONE);
+    QTest::newRow("entry point returns -1") << QStringLiteral(STUB_RETURNS_MINUS_ONE);
+    QTest::newRow("no entry point") << QStringLiteral(STUB_NO_ENTRY_POINT);
+    QTest::newRow("library missing") << QStringLiteral("/nonexistent/liborvex.so");
+}
+
+void TestStartup::failedRegistrationOpensNoFrame()
+{
+    QFETCH(QString, library);
+    useComponent(library);
+    ScriptedDialogs dialogs;
+    ModalWatch watch;
+    orvex app;
+    w_main *frame = app.open(QString());
+    QVERIFY(!frame);
+    QCOMPARE(dialogs.boxes.size(), 1);
+    QVERIFY(dialogs.boxes.first().first.isEmpty());
+    QCOMPARE(dialogs.boxes.first().second, kFailureText);
+    QVERIFY(visibleWindows().isEmpty());
+    QVERIFY(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
+    QCOMPARE(watch.caught, 0);
+}
+
+void TestStartup::successfulStartShowsTheComposeSheet_data()
+{
+    QTest::addColumn<QString>("commandline");
+    QTest::newRow("no command line") << QString();
+    QTest::newRow("command line ignored") << QStringLiteral("--unregister /tmp/x -v");
+}
+
+void TestStartup::successfulStartShowsTheComposeSheet()
+{
+    QFETCH(QString, commandline);
+    useComponent(realComponent());
+    ScriptedDialogs dialogs;
+    orvex app;
+    QPointer<w_main> frame = app.open(commandline);
+    QVERIFY(frame);
+    QVERIFY(QTest::qWaitForWindowExposed(frame));
+    QVERIFY(dialogs.boxes.isEmpty());
+    QCOMPARE(visibleWindows(), QList<QWidget *>{frame.data()});
+
+    const QList<QMdiSubWindow *> sheets = frame->mdiArea()->subWindowList();
+    QCOMPARE(sheets.size(), 1);
+    QVERIFY(qobject_cast<w_sendmail *>(sheets.first()->widget()));
+    QVERIFY(sheets.first()->isMaximized());
+
+    // The start registered the component: its classes can be made by name.
+    platform::AutomationObject message;
+    QCOMPARE(message.connectToNewObject(QStringLiteral("orvex.Message")), 0);
+    closeAndFlush(frame);
+    QVERIFY(frame.isNull());
+}
+
+void TestStartup::startingTwiceIsLikeOnce()
+{
+    useComponent(realComponent());
+    ScriptedDialogs dialogs;
+    for (int start = 0; start < 2; ++start) {
+        orvex app;
+        QPointer<w_main> frame = app.open(QString());
+        QVERIFY(frame);
+        QCOMPARE(frame->mdiArea()->subWindowList().size(), 1);
+        closeAndFlush(frame);
+        // Closing leaves the component registered.
+        QVERIFY(!platform::registeredLibrary(QStringLiteral("orvex.POP3")).isEmpty());
+    }
+    QVERIFY(dialogs.boxes.isEmpty());
+}
+
+void TestStartup::registerAnswers_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::addColumn<bool>("registered");
+    QTest::newRow("component") << realComponent() << true;
+    QTest::newRow("result 1") << QStringLiteral(STUB_RETURNS_ONE) << false;
+    QTest::newRow("result -1") << QStringLiteral(STUB_RETURNS_MINUS_ONE) << false;
+    QTest::newRow("no entry point") << QStringLiteral(STUB_NO_ENTRY_POINT) << false;
+    QTest::newRow("library missing") << QStringLiteral("/nonexistent/liborvex.so") << false;
+}
+
+void TestStartup::registerAnswers()
+{
+    QFETCH(QString, library);
+    QFETCH(bool, registered);
+    useComponent(library);
+    n_orvex ln_orvex;
+    QCOMPARE(ln_orvex.of_register(), registered);
+    QCOMPARE(ln_orvex.of_unregister(), registered);
+    QVERIFY(ln_orvex.is_log.isEmpty());
+    if (registered)
+        QVERIFY(platform::registeredLibrary(QStringLiteral("orvex.Message")).isEmpty());
+}
+
+void TestStartup::lastErrorIsEmptyOnANewEngine()
+{
+    n_orvex engine;
+    QVERIFY(engine.is_log.isNull());
+    const QString log = engine.of_getlasterror();
+    QVERIFY(log.isEmpty());
+    QVERIFY(!log.isNull());
+    QVERIFY(!engine.is_log.isNull()); // the empty string is kept from now on
+}
+
+void TestStartup::enginesKeepSeparateLogs()
+{
+    n_orvex first;
+    n_orvex second;
+    first.is_log = QStringLiteral("220 ready\n250 ok\n");
+    QCOMPARE(first.of_getlasterror(), QStringLiteral("220 ready\n250 ok\n"));
+    QCOMPARE(second.of_getlasterror(), QString(""));
+    second.is_log = QStringLiteral("+OK");
+    QCOMPARE(first.of_getlasterror(), QStringLiteral("220 ready\n250 ok\n"));
+    QCOMPARE(second.of_getlasterror(), QStringLiteral("+OK"));
+}
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"

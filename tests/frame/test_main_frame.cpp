@@ -1,0 +1,320 @@
+// The MDI frame, its menu and toolbar, and the one-sheet-per-class rule.
+#include "compose/w_sendmail.h"
+#include "frame/scripted_dialogs.h"
+#include "frame/w_main.h"
+#include "platform/layout_units.h"
+#include "receive/w_recimail.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+QAction *menuItem(w_main &frame, const char *name)
+{
+    auto *action = frame.findChild<QAction *>(QString::fromUtf8(name));
+    if (!action)
+        qFatal("menu item %s missing", name);
+    return action;
+}
+
+QList<QMdiSubWindow *> openSheets(w_main &frame)
+{
+    QList<QMdiSubWindow *> open;
+    for (QMdiSubWindow *sheet : frame.mdiArea()->subWindowList()) {
+        if (!sheet->isHidden())
+            open.append(sheet);
+    }
+    return open;
+}
+
+template <typename T>
+T *sheetOf(w_main &frame)
+{
+    for (QMdiSubWindow *sheet : openSheets(frame)) {
+        if (T *window = qobject_cast<T *>(sheet->widget()))
+            return window;
+    }
+    return nullptr;
+}
+
+// Marks a sheet the way a user would: types into its first line edit (when
+// it has one) and tags the instance.
+void touchSheet(QWidget *sheet, const QString &typed)
+{
+    sheet->setProperty("touchedByTest", true);
+    if (auto *edit = sheet->findChild<QLineEdit *>())
+        edit->setText(typed);
+    if (auto *edit = sheet->findChild<QPlainTextEdit *>())
+        edit->setPlainText(typed);
+}
+
+QString firstLineEdit(QWidget *sheet)
+{
+    auto *edit = sheet->findChild<QLineEdit *>();
+    return edit ? edit->text() : QString();
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestMainFrame : public QObject {
+    Q_OBJECT
+
+private slots:
+    void frameWindow();
+    void menuItems();
+    void toolbarButtons();
+    void startShowsOneMaximizedComposeSheet();
+    void eachSheetClassOpensOnce();
+    void closedSheetReopensFresh();
+    void toolbarDoesWhatTheMenuDoes();
+    void aboutChangesNothingElse();
+    void exitClosesEverythingWithoutPrompt();
+};
+
+void TestMainFrame::frameWindow()
+{
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.windowTitle().contains(QStringLiteral("100%")));
+    QVERIFY(!frame.windowIcon().isNull());
+    QVERIFY(frame.statusBar());
+    QCOMPARE(frame.mdiArea()->objectName(), QStringLiteral("mdi_1"));
+    const QSize design(platform::unitsToPixelsX(3602), platform::unitsToPixelsY(2304));
+    QCOMPARE(frame.size(), design);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(qAbs(frame.geometry().center().x() - available.center().x()) <= 1);
+    QVERIFY(qAbs(frame.geometry().center().y() - available.center().y()) <= 1);
+}
+
+void TestMainFrame::menuItems()
+{
+    w_main frame;
+    const QList<QAction *> bar = frame.menuBar()->actions();
+    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar.at(0)->text(), QStringLiteral("功能演示"));
+    QCOMPARE(bar.at(1)->text(), QStringLiteral("关于"));
+    QCOMPARE(bar.at(1)->objectName(), QStringLiteral("m_关于"));
+    QVERIFY(bar.at(0)->menu());
+    QCOMPARE(bar.at(0)->menu()->objectName(), QStringLiteral("m_功能演示"));
+
+    const QList<QAction *> demo = bar.at(0)->menu()->actions();
+    QCOMPARE(demo.size(), 4);
+    const QStringList names{QStringLiteral("m_smtp发邮件"), QStringLiteral("m_pop3收邮件"), QStringLiteral("m_-"),
+                            QStringLiteral("m_退出演示")};
+    const QStringList texts{QStringLiteral("SMTP发邮件"), QStringLiteral("POP3收邮件"), QString(),
+                            QStringLiteral("退出演示")};
+    for (int i = 0; i < demo.size(); ++i) {
+        QCOMPARE(demo.at(i)->objectName(), names.at(i));
+        QCOMPARE(demo.at(i)->isSeparator(), i == 2);
+        if (i != 2)
+            QCOMPARE(demo.at(i)->text(), texts.at(i));
+        QVERIFY(demo.at(i)->shortcut().isEmpty());
+        QVERIFY(demo.at(i)->isEnabled());
+    }
+}
+
+void TestMainFrame::toolbarButtons()
+{
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QList<QToolBar *> toolbars = frame.findChildren<QToolBar *>();
+    QCOMPARE(toolbars.size(), 1);
+    QToolBar *toolbar = toolbars.first();
+    QVERIFY(toolbar->isVisible());
+    QVERIFY(toolbar->toolButtonStyle() == Qt::ToolButtonTextUnderIcon
+            || toolbar->toolButtonStyle() == Qt::ToolButtonTextBesideIcon);
+
+    QList<QToolButton *> buttons;
+    for (QAction *action : toolbar->actions()) {
+        if (auto *button = qobject_cast<QToolButton *>(toolbar->widgetForAction(action)))
+            buttons.append(button);
+    }
+    QCOMPARE(buttons.size(), 3);
+    const QStringList texts{QStringLiteral("SMTP"), QStringLiteral("POP3"), QStringLiteral("Exit")};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(buttons.at(i)->text(), texts.at(i));
+        QVERIFY(!buttons.at(i)->icon().isNull());
+        QVERIFY(buttons.at(i)->isVisible());
+    }
+    // The gap before "Exit" is wider than the one between the first two.
+    const int usualGap = buttons.at(1)->geometry().left() - buttons.at(0)->geometry().right();
+    const int exitGap = buttons.at(2)->geometry().left() - buttons.at(1)->geometry().right();
+    QVERIFY2(exitGap > usualGap, qPrintable(QStringLiteral("%1 <= %2").arg(exitGap).arg(usualGap)));
+}
+
+void TestMainFrame::startShowsOneMaximizedComposeSheet()
+{
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QList<QMdiSubWindow *> sheets = openSheets(frame);
+    QCOMPARE(sheets.size(), 1);
+    QVERIFY(qobject_cast<w_sendmail *>(sheets.first()->widget()));
+    QVERIFY(sheets.first()->isMaximized());
+    QCOMPARE(frame.mdiArea()->activeSubWindow(), sheets.first());
+}
+
+void TestMainFrame::eachSheetClassOpensOnce()
+{
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    w_sendmail *compose = sheetOf<w_sendmail>(frame);
+    QVERIFY(compose);
+    touchSheet(compose, QStringLiteral("typed by the user"));
+
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    QCOMPARE(openSheets(frame).size(), 2);
+    w_recimail *receive = sheetOf<w_recimail>(frame);
+    QVERIFY(receive);
+    QVERIFY(frame.mdiArea()->activeSubWindow()->widget() == receive);
+    QVERIFY(frame.mdiArea()->activeSubWindow()->isMaximized());
+
+    menuItem(frame, "m_smtp发邮件")->trigger();
+    menuItem(frame, "m_smtp发邮件")->trigger();
+    QCOMPARE(openSheets(frame).size(), 2);
+    QCOMPARE(sheetOf<w_sendmail>(frame), compose);
+    QVERIFY(frame.mdiArea()->activeSubWindow()->widget() == compose);
+    QVERIFY(compose->property("touchedByTest").toBool());
+    if (compose->findChild<QLineEdit *>())
+        QCOMPARE(firstLineEdit(compose), QStringLiteral("typed by the user"));
+
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    QCOMPARE(sheetOf<w_recimail>(frame), receive);
+    QVERIFY(frame.mdiArea()->activeSubWindow()->widget() == receive);
+}
+
+void TestMainFrame::closedSheetReopensFresh()
+{
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QPointer<w_sendmail> first = sheetOf<w_sendmail>(frame);
+    const QString designValue = firstLineEdit(first);
+    touchSheet(first, QStringLiteral("changed"));
+
+    // Reopened at once, before the closed sheet's deletion has run.
+    frame.mdiArea()->activeSubWindow()->close();
+    menuItem(frame, "m_smtp发邮件")->trigger();
+    w_sendmail *second = sheetOf<w_sendmail>(frame);
+    QVERIFY(second);
+    QVERIFY(second != first.data() || first.isNull());
+    QVERIFY(!second->property("touchedByTest").toBool());
+    QCOMPARE(firstLineEdit(second), designValue);
+    QCOMPARE(openSheets(frame).size(), 1);
+    QVERIFY(frame.mdiArea()->activeSubWindow()->isMaximized());
+    flushDeletes();
+    QVERIFY(first.isNull());
+
+    // And after the event loop ran; the receive sheet too.
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    QPointer<w_recimail> receive = sheetOf<w_recimail>(frame);
+    touchSheet(receive, QStringLiteral("changed"));
+    frame.mdiArea()->activeSubWindow()->close();
+    flushDeletes();
+    QVERIFY(receive.isNull());
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    QVERIFY(sheetOf<w_recimail>(frame));
+    QVERIFY(!sheetOf<w_recimail>(frame)->property("touchedByTest").toBool());
+    QCOMPARE(openSheets(frame).size(), 2);
+
+    // A sheet that closes itself takes its frame inside the MDI area along.
+    QPointer<w_sendmail> self = sheetOf<w_sendmail>(frame);
+    self->close();
+    QTRY_VERIFY(self.isNull());
+    QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 1);
+    menuItem(frame, "m_smtp发邮件")->trigger();
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
+    QVERIFY(sheetOf<w_sendmail>(frame));
+}
+
+void TestMainFrame::toolbarDoesWhatTheMenuDoes()
+{
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QToolBar *toolbar = frame.findChild<QToolBar *>();
+    auto button = [&](const char *name) {
+        return qobject_cast<QToolButton *>(toolbar->widgetForAction(menuItem(frame, name)));
+    };
+    QTest::mouseClick(button("m_pop3收邮件"), Qt::LeftButton);
+    QTest::mouseClick(button("m_pop3收邮件"), Qt::LeftButton);
+    QCOMPARE(openSheets(frame).size(), 2);
+    QVERIFY(qobject_cast<w_recimail *>(frame.mdiArea()->activeSubWindow()->widget()));
+    QTest::mouseClick(button("m_smtp发邮件"), Qt::LeftButton);
+    QVERIFY(qobject_cast<w_sendmail *>(frame.mdiArea()->activeSubWindow()->widget()));
+    QCOMPARE(openSheets(frame).size(), 2);
+}
+
+void TestMainFrame::aboutChangesNothingElse()
+{
+    ScriptedDialogs dialogs;
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    w_recimail *receive = sheetOf<w_recimail>(frame);
+    touchSheet(receive, QStringLiteral("kept"));
+    const QString titleBefore = frame.windowTitle();
+
+    menuItem(frame, "m_关于")->trigger();
+    QCOMPARE(dialogs.boxes.size(), 1);
+    QVERIFY(dialogs.boxes.first().first.contains(QStringLiteral("1.0")));
+    QVERIFY(!dialogs.boxes.first().second.isEmpty());
+    QCOMPARE(openSheets(frame).size(), 2);
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->widget(), receive);
+    QVERIFY(frame.mdiArea()->activeSubWindow()->isMaximized());
+    if (receive->findChild<QLineEdit *>())
+        QCOMPARE(firstLineEdit(receive), QStringLiteral("kept"));
+    QCOMPARE(frame.windowTitle(), titleBefore);
+    QVERIFY(frame.isVisible());
+}
+
+void TestMainFrame::exitClosesEverythingWithoutPrompt()
+{
+    ScriptedDialogs dialogs;
+    ModalWatch watch;
+    QPointer<w_main> frame = new w_main;
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame));
+    menuItem(*frame, "m_pop3收邮件")->trigger();
+    QPointer<w_sendmail> compose = sheetOf<w_sendmail>(*frame);
+    QPointer<w_recimail> receive = sheetOf<w_recimail>(*frame);
+    touchSheet(compose, QStringLiteral("unsent text"));
+
+    menuItem(*frame, "m_退出演示")->trigger();
+    QVERIFY(!frame || !frame->isVisible());
+    flushDeletes();
+    QVERIFY(frame.isNull());
+    QVERIFY(compose.isNull());
+    QVERIFY(receive.isNull());
+    QVERIFY(dialogs.boxes.isEmpty());
+    QCOMPARE(watch.caught, 0);
+    // No window is left, so the program ends.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible(), window->metaObject()->className());
+}
+
+QTEST_MAIN(TestMainFrame)
+#include "test_main_frame.moc"
