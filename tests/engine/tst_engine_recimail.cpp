@@ -75,6 +75,8 @@ private slots:
     void failedLogon();
     void failingCallDuringFetch_data();
     void failingCallDuringFetch();
+    void failingEndOfTransfer_data();
+    void failingEndOfTransfer();
 
 private:
     stru_pop3_login login(bool deleteAfterRead = false) const;
@@ -538,6 +540,30 @@ void TestEngineRecimail::failingCallDuringFetch()
     QVERIFY(journal.contains("POP3.log"));
     QVERIFY(journal.contains("POP3.disconnect()"));
     QVERIFY(journal.contains("release POP3"));
+}
+
+void TestEngineRecimail::failingEndOfTransfer_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::newRow("deleting") << "POP3.deletemessages";
+    QTest::newRow("logging off") << "POP3.disconnect";
+}
+
+void TestEngineRecimail::failingEndOfTransfer()
+{
+    // The messages were read, but whether they left the server is unknown:
+    // the fetch is not reported as a success.
+    QFETCH(QString, member);
+    fake::script().mailbox = mailbox(2);
+    fake::script().errors.insert(member, "connection reset");
+    QList<stru_mail> mail;
+    QCOMPARE(fetch("0-0", mail, true), -1);
+    QCOMPARE(mail.size(), 2);
+    QCOMPARE(m_engine.is_log, QString("component log"));
+    const QStringList journal = fake::journal();
+    QCOMPARE(journal.mid(journal.indexOf("POP3.deletemessages()"), 5),
+             (QStringList{"POP3.deletemessages()", "POP3.log", "POP3.disconnect()", "Message2.close()",
+                          "release POP3"}));
 }
 
 QTEST_GUILESS_MAIN(TestEngineRecimail)
