@@ -2,9 +2,105 @@
 
 #include <QWidget>
 
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class d_email_list;
+class em_number_mask;
+class email_grid;
+class u_web_browser;
+
 // The receive sheet: the POP3 form, the mail list and the message view.
+// Every control sits at a fixed place; nothing is laid out again when the
+// window is resized.
 class w_recimail : public QWidget {
     Q_OBJECT
 public:
+    // Size of the form in layout units.
+    static constexpr int kWidthUnits = 3739;
+    static constexpr int kHeightUnits = 1976;
+
     explicit w_recimail(QWidget *parent = nullptr);
+    ~w_recimail() override;
+
+    // The rows of the mail list.
+    d_email_list *mailList() const { return m_rows; }
+
+    // The range of message numbers a fetch asks for: "0-0" for all
+    // messages, else the two numbers as shown, the smaller first.
+    QString rangeText() const;
+
+public slots:
+    // Fetches the mailbox into the list.
+    void cb_rev_clicked();
+    // Greys out the range while all messages are asked for.
+    void cbx_all_clicked();
+    // Shows message `row` (from 1) of the list; 0 does nothing.
+    void dw_1_clicked(long row);
+    // Copies the selected saved attachment to a place the user picks.
+    void cb_addfile_clicked();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void arrangeTabOrder();
+    void stackControls();
+    void sle_password_modified();
+    QString recipientAddress() const;
+
+    d_email_list *m_rows;
+    bool m_closing = false;
+
+    u_web_browser *ole_1;
+    QLineEdit *sle_sendtime;
+    QLabel *st_20;
+    QLabel *st_3;
+    QLabel *st_19;
+    QCheckBox *cbx_all;
+    QLabel *st_18;
+    em_number_mask *em_1;
+    QLabel *st_12;
+    email_grid *dw_1;
+    QCheckBox *cbx_deleteafterread;
+    QLineEdit *sle_send_email;
+    QLabel *st_16;
+    QPlainTextEdit *mle_1;
+    QLabel *st_15;
+    QLabel *st_14;
+    QLabel *st_13;
+    QLabel *st_11;
+    QLineEdit *sle_server;
+    QLineEdit *sle_userid;
+    QLabel *st_10;
+    QLabel *st_9;
+    QLineEdit *sle_password;
+    QLabel *st_8;
+    QLineEdit *sle_port;
+    QLabel *st_1;
+    QLineEdit *sle_subject;
+    QLabel *st_2;
+    QLabel *st_4;
+    QLabel *st_6;
+    QListWidget *lb_attachments;
+    QLabel *st_7;
+    QPushButton *cb_addfile;
+    QLabel *st_17;
+    QLabel *st_5;
+    QPlainTextEdit *mle_body;
+    QGroupBox *gb_1;
+    QGroupBox *gb_2;
+    QGroupBox *gb_3;
+    QPushButton *cb_rev;
+    em_number_mask *em_2;
+    QLineEdit *sle_from_email;
+
+    // Creation order and tab-order values, for stacking and tabbing.
+    QList<QWidget *> m_creationOrder;
+    QList<QPair<QWidget *, int>> m_tabValues;
 };

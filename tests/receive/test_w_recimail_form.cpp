@@ -1,0 +1,664 @@
+// The receive sheet without a server: its form, the checks before a fetch,
+// the range, the mail list, reading a listed message and saving its
+// attachments.
+#include "htmlview/u_web_browser.h"
+#include "platform/layout_units.h"
+#include "receive/d_email_list.h"
+#include "receive/w_recimail.h"
+#include "scripted_dialogs.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Row {
+    QString sender;
+    QString topic;
+    QDateTime sendtime;
+    QString body;
+    QString attach;
+    bool html = false;
+    QVariant ifread;
+};
+
+void addRow(d_email_list *rows, const Row &row)
+{
+    const long n = rows->appendEmptyRow();
+    rows->setItem(n, QStringLiteral("topic"), row.topic);
+    rows->setItem(n, QStringLiteral("sender"), row.sender);
+    rows->setItem(n, QStringLiteral("sendtime"), row.sendtime);
+    rows->setItem(n, QStringLiteral("body"), row.body);
+    rows->setItem(n, QStringLiteral("attach"), row.attach);
+    rows->setItem(n, QStringLiteral("ifread"), row.ifread);
+    rows->setHtml(n, row.html);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// The control that owns `widget`: a spin box's inner edit, a view's
+// viewport and the like count as the control itself.
+QString controlName(QWidget *widget, QWidget *form)
+{
+    while (widget && widget->parentWidget() != form)
+        widget = widget->parentWidget();
+    return widget ? widget->objectName() : QString();
+}
+
+} // namespace
+
+class TestWRecimailForm : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dialogs = ScriptedDialogs();
+        platform::setDialogService(&m_dialogs);
+        m_form = new w_recimail;
+        m_form->show();
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    }
+    void cleanup()
+    {
+        delete m_form;
+        platform::setDialogService(nullptr);
+    }
+
+    void controlsSitAtTheirDesignPlaces_data();
+    void controlsSitAtTheirDesignPlaces();
+    void opensReadyForThePassword();
+    void overlapsFollowTheDesign();
+    void tabVisitsTheControlsInTheirOrder();
+    void rangeMasksTakeDigitsAndSpinWithinBounds();
+    void receiveAllGreysOutTheRange();
+    void rangeTextPutsTheSmallerNumberFirst_data();
+    void rangeTextPutsTheSmallerNumberFirst();
+    void checksClearTheListThenStopAtTheFirstEmptySetting_data();
+    void checksClearTheListThenStopAtTheFirstEmptySetting();
+    void changingThePasswordStartsAFetch();
+    void listShowsNumberSenderSubjectAndDate();
+    void clickingARowShowsThatMessageOnly();
+    void clicksThatHitNoRowChangeNothing();
+    void recipientIsTheLoginAtTheHostsDomain_data();
+    void recipientIsTheLoginAtTheHostsDomain();
+    void downloadNeedsASelectedAttachment();
+    void downloadCopiesWhereTheUserChose();
+    void downloadLeavesTheSourceIntactAndReportsFailures();
+    void doubleClickDownloadsThatEntry();
+
+private:
+    template <typename T>
+    T *child(const char *name) const
+    {
+        T *found = m_form->findChild<T *>(QString::fromUtf8(name));
+        if (!found)
+            qWarning("no control %s", name);
+        return found;
+    }
+    void clickRow(int row);
+    void fillTwoMessages(const QString &firstAttach = QString());
+
+    ScriptedDialogs m_dialogs;
+    w_recimail *m_form = nullptr;
+};
+
+void TestWRecimailForm::controlsSitAtTheirDesignPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("units");
+    const auto row = [](const char *name, const char *kind, const QString &text, QRect units) {
+        QTest::newRow(name) << QString::fromUtf8(name) << QString::fromUtf8(kind) << text << units;
+    };
+    row("ole_1", "QTextBrowser", QString(), {453, 1032, 1906, 564});
+    row("sle_sendtime", "QLineEdit", QString(), {1586, 756, 773, 80});
+    row("st_20", "QLabel", QStringLiteral("发送日期："), {1202, 764, 357, 64});
+    row("st_3", "QLabel", QStringLiteral("到"), {1157, 60, 155, 56});
+    row("st_19", "QLabel", QString(), {2459, 1488, 1042, 248});
+    row("cbx_all", "QCheckBox", QStringLiteral("接收全部邮件"), {1632, 60, 480, 72});
+    row("st_18", "QLabel", QStringLiteral("封邮件"), {1422, 64, 174, 56});
+    row("em_1", "QSpinBox", QStringLiteral("1"), {960, 56, 192, 72});
+    row("st_12", "QLabel", QStringLiteral("收取第"), {786, 64, 215, 56});
+    row("dw_1", "QTableView", QString(), {50, 152, 2309, 528});
+    row("cbx_deleteafterread", "QCheckBox", QStringLiteral("接收后在服务器上删除"), {55, 60, 663, 72});
+    row("sle_send_email", "QLineEdit", QString(), {453, 848, 1906, 80});
+    row("st_16", "QLabel", QStringLiteral("注意："), {2482, 940, 457, 72});
+    row("mle_1", "QPlainTextEdit", QStringLiteral("发件人地址要和SMTP账号匹配；"), {2482, 1044, 1029, 720});
+    row("st_15", "QLabel", QStringLiteral("2、支持HTML邮件。"), {2482, 696, 1029, 52});
+    row("st_14", "QLabel", QString(), {2482, 632, 1029, 56});
+    row("st_13", "QLabel", QStringLiteral("组件特点："), {2482, 536, 457, 72});
+    row("st_11", "QLabel", QStringLiteral("*POP3服务器："), {2441, 96, 370, 68});
+    row("sle_server", "QLineEdit", QStringLiteral("localhost"), {2807, 88, 553, 80});
+    row("sle_userid", "QLineEdit", QStringLiteral("demo"), {2807, 280, 553, 80});
+    row("st_10", "QLabel", QStringLiteral("*登陆名："), {2441, 292, 361, 68});
+    row("st_9", "QLabel", QStringLiteral("*密码："), {2441, 384, 361, 68});
+    row("sle_password", "QLineEdit", QString(), {2807, 372, 553, 80});
+    row("st_8", "QLabel", QStringLiteral("端口："), {2441, 196, 361, 68});
+    row("sle_port", "QLineEdit", QStringLiteral("110"), {2807, 184, 224, 80});
+    row("st_1", "QLabel", QStringLiteral("主题："), {174, 948, 247, 68});
+    row("sle_subject", "QLineEdit", QString(), {453, 940, 1906, 80});
+    row("st_2", "QLabel", QStringLiteral("内容："), {174, 1024, 247, 68});
+    row("st_4", "QLabel", QStringLiteral("发件人地址："), {69, 764, 357, 64});
+    row("st_6", "QLabel", QStringLiteral("收件人地址："), {69, 860, 411, 56});
+    row("lb_attachments", "QListWidget", QString(), {453, 1672, 1906, 164});
+    row("st_7", "QLabel", QStringLiteral("附件："), {453, 1608, 361, 56});
+    row("cb_addfile", "QPushButton", QStringLiteral("下载"), {206, 1672, 224, 68});
+    row("st_17", "QLabel", QStringLiteral("3、支持多附件邮件，支持大附件。"), {2482, 760, 1029, 52});
+    row("st_5", "QLabel", QStringLiteral("4、支持多收件人，采用都好分隔。"), {2482, 828, 1029, 52});
+    row("mle_body", "QPlainTextEdit", QString(), {453, 1032, 1906, 564});
+    row("gb_1", "QGroupBox", QStringLiteral("POP3服务器设置(电子邮件的POP3服务器信息)"), {2414, 0, 1166, 476});
+    row("gb_2", "QGroupBox", QStringLiteral("邮件"), {23, 700, 2363, 1156});
+    row("gb_3", "QGroupBox", QStringLiteral("邮件列表"), {23, 0, 2363, 700});
+    row("cb_rev", "QPushButton", QStringLiteral("收取"), {2066, 48, 288, 92});
+    row("em_2", "QSpinBox", QStringLiteral("1"), {1221, 56, 192, 72});
+    row("sle_from_email", "QLineEdit", QString(), {453, 756, 791, 80});
+}
+
+void TestWRecimailForm::controlsSitAtTheirDesignPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    QFETCH(QRect, units);
+    QWidget *control = m_form->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget(), m_form);
+    QVERIFY2(control->inherits(kind.toLatin1()), control->metaObject()->className());
+    const QRect expected = platform::unitsToPixels(units.x(), units.y(), units.width(), units.height());
+    QCOMPARE(control->geometry(), expected);
+
+    QString shown;
+    if (auto *label = qobject_cast<QLabel *>(control))
+        shown = label->text();
+    else if (auto *button = qobject_cast<QAbstractButton *>(control))
+        shown = button->text();
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        shown = edit->text();
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(control))
+        shown = plain->toPlainText();
+    else if (auto *box = qobject_cast<QGroupBox *>(control))
+        shown = box->title();
+    else if (auto *spin = qobject_cast<QSpinBox *>(control))
+        shown = spin->cleanText();
+    if (!text.isEmpty() || qobject_cast<QLineEdit *>(control))
+        QCOMPARE(shown, text);
+
+    // Nothing is laid out again when the window grows.
+    m_form->resize(m_form->size() * 2);
+    QCOMPARE(control->geometry(), expected);
+}
+
+void TestWRecimailForm::opensReadyForThePassword()
+{
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("POP3收邮件"));
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    QTRY_COMPARE(QApplication::focusWidget(), child<QLineEdit>("sle_password"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("pw"));
+    QCOMPARE(child<QLineEdit>("sle_password")->text(), QStringLiteral("pw"));
+    QCOMPARE(child<QLineEdit>("sle_password")->echoMode(), QLineEdit::Password);
+
+    auto *attachments = child<QListWidget>("lb_attachments");
+    QCOMPARE(attachments->count(), 1);
+    QCOMPARE(attachments->item(0)->text(), QString());
+    QCOMPARE(child<QTableView>("dw_1")->model()->rowCount(), 0);
+    QCOMPARE(m_form->mailList()->columnCount(), 13);
+    QVERIFY(!child<QCheckBox>("cbx_all")->isChecked());
+    QVERIFY(!child<QCheckBox>("cbx_deleteafterread")->isChecked());
+    QVERIFY(child<QSpinBox>("em_1")->isEnabled() && child<QSpinBox>("em_2")->isEnabled());
+    QCOMPARE(child<u_web_browser>("ole_1")->of_get_url(), QStringLiteral("about:"));
+    QVERIFY(child<QLineEdit>("sle_from_email")->isReadOnly());
+    QVERIFY(child<QLineEdit>("sle_sendtime")->isReadOnly());
+    QVERIFY(!child<QLineEdit>("sle_subject")->isReadOnly());
+}
+
+void TestWRecimailForm::overlapsFollowTheDesign()
+{
+    const auto topAt = [this](int xUnits, int yUnits) {
+        const QPoint at(platform::unitsToPixelsX(xUnits), platform::unitsToPixelsY(yUnits));
+        return controlName(m_form->childAt(at), m_form);
+    };
+    // The HTML view covers the plain-text body entirely.
+    auto *body = child<QWidget>("mle_body");
+    QCOMPARE(child<QWidget>("ole_1")->geometry(), body->geometry());
+    for (const QPoint corner : {body->geometry().topLeft(), body->geometry().center(),
+                                body->geometry().bottomRight()})
+        QCOMPARE(controlName(m_form->childAt(corner), m_form), QStringLiteral("ole_1"));
+    // Brought to the top: the second range mask over the right part of
+    // "到", the sender field over "发送日期：", the fetch button over its box.
+    QCOMPARE(topAt(1290, 90), QStringLiteral("em_2"));
+    QCOMPARE(topAt(1230, 790), QStringLiteral("sle_from_email"));
+    QCOMPARE(topAt(2100, 80), QStringLiteral("cb_rev"));
+    // Otherwise the earlier control lies on top: the grid over its group box.
+    QCOMPARE(topAt(100, 400), QStringLiteral("dw_1"));
+}
+
+void TestWRecimailForm::tabVisitsTheControlsInTheirOrder()
+{
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    child<QWidget>("sle_server")->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 18; ++i) {
+        visited << controlName(QApplication::focusWidget(), m_form);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    const QStringList expected = {
+        QStringLiteral("sle_server"),  QStringLiteral("mle_body"),     QStringLiteral("sle_from_email"),
+        QStringLiteral("sle_send_email"), QStringLiteral("sle_password"), QStringLiteral("sle_port"),
+        QStringLiteral("sle_subject"), QStringLiteral("cb_addfile"),   QStringLiteral("em_2"),
+        QStringLiteral("ole_1"),       QStringLiteral("sle_sendtime"), QStringLiteral("dw_1"),
+        QStringLiteral("mle_1"),       QStringLiteral("sle_userid"),   QStringLiteral("lb_attachments"),
+        QStringLiteral("cb_rev"),      QStringLiteral("em_1"),         QStringLiteral("sle_server"),
+    };
+    QCOMPARE(visited, expected);
+}
+
+void TestWRecimailForm::rangeMasksTakeDigitsAndSpinWithinBounds()
+{
+    auto *first = child<QSpinBox>("em_1");
+    auto *second = child<QSpinBox>("em_2");
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    first->setFocus();
+    first->selectAll();
+    QTest::keyClicks(first, QStringLiteral("a-9x"));
+    QCOMPARE(first->cleanText(), QStringLiteral("9"));
+    first->selectAll();
+    QTest::keyClicks(first, QStringLiteral("1234"));
+    QCOMPARE(controlName(QApplication::focusWidget(), m_form), QStringLiteral("em_1"));
+    // The fifth digit fills the mask and moves on to the next control.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
+    QCOMPARE(first->cleanText(), QStringLiteral("12345"));
+    QCOMPARE(controlName(QApplication::focusWidget(), m_form), QStringLiteral("sle_server"));
+
+    second->setValue(1000);
+    second->stepBy(1);
+    QCOMPARE(second->value(), 1000);
+    second->setValue(1);
+    second->stepBy(-3);
+    QCOMPARE(second->value(), 1);
+    second->stepBy(2);
+    QCOMPARE(second->value(), 3);
+    first->stepBy(1);  // a typed number above 1000 spins back into the range
+    QCOMPARE(first->value(), 1000);
+}
+
+void TestWRecimailForm::receiveAllGreysOutTheRange()
+{
+    auto *first = child<QSpinBox>("em_1");
+    auto *second = child<QSpinBox>("em_2");
+    first->setValue(3);
+    second->setValue(7);
+    QTest::mouseClick(child<QCheckBox>("cbx_all"), Qt::LeftButton);
+    QVERIFY(!first->isEnabled() && !second->isEnabled());
+    QCOMPARE(m_form->rangeText(), QStringLiteral("0-0"));
+    QTest::mouseClick(child<QCheckBox>("cbx_all"), Qt::LeftButton);
+    QVERIFY(first->isEnabled() && second->isEnabled());
+    QCOMPARE(first->value(), 3);
+    QCOMPARE(second->value(), 7);
+}
+
+void TestWRecimailForm::rangeTextPutsTheSmallerNumberFirst_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QString>("range");
+    QTest::newRow("5 and 2") << 5 << 2 << false << QStringLiteral("2-5");
+    QTest::newRow("4 and 4") << 4 << 4 << false << QStringLiteral("4-4");
+    QTest::newRow("3 and 7") << 3 << 7 << false << QStringLiteral("3-7");
+    QTest::newRow("compared as numbers") << 10 << 9 << false << QStringLiteral("9-10");
+    QTest::newRow("all ticked") << 5 << 2 << true << QStringLiteral("0-0");
+}
+
+void TestWRecimailForm::rangeTextPutsTheSmallerNumberFirst()
+{
+    QFETCH(int, first);
+    QFETCH(int, second);
+    QFETCH(bool, all);
+    QFETCH(QString, range);
+    child<QSpinBox>("em_1")->setValue(first);
+    child<QSpinBox>("em_2")->setValue(second);
+    child<QCheckBox>("cbx_all")->setChecked(all);
+    QCOMPARE(m_form->rangeText(), range);
+}
+
+void TestWRecimailForm::checksClearTheListThenStopAtTheFirstEmptySetting_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("no host") << QString() << QString() << QString() << QStringLiteral("请输入pop3服务器地址！")
+                             << QStringLiteral("sle_server");
+    QTest::newRow("no login") << QStringLiteral("localhost") << QString() << QString()
+                              << QStringLiteral("请输入pop3服务器登录名！") << QStringLiteral("sle_userid");
+    QTest::newRow("no password") << QStringLiteral("localhost") << QStringLiteral("demo") << QString()
+                                 << QStringLiteral("请输入pop3服务器登录密码！") << QStringLiteral("sle_password");
+}
+
+void TestWRecimailForm::checksClearTheListThenStopAtTheFirstEmptySetting()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    fillTwoMessages();
+    child<QLineEdit>("sle_server")->setText(server);
+    child<QLineEdit>("sle_userid")->setText(user);
+    child<QLineEdit>("sle_password")->setText(password);
+    child<QWidget>("sle_subject")->setFocus();
+
+    QTest::mouseClick(child<QPushButton>("cb_rev"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages, QStringList{message});
+    QCOMPARE(m_dialogs.titles, QStringList{QString()});
+    QCOMPARE(m_form->mailList()->rowCount(), 0);
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+}
+
+void TestWRecimailForm::changingThePasswordStartsAFetch()
+{
+    // With no host the fetch stops at its first check, which shows that it ran.
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    child<QLineEdit>("sle_server")->clear();
+    auto *password = child<QLineEdit>("sle_password");
+    password->setFocus();
+    QTest::keyClick(password, Qt::Key_Return);
+    QVERIFY(m_dialogs.messages.isEmpty());
+
+    QTest::keyClicks(password, QStringLiteral("secret"));
+    QTest::keyClick(password, Qt::Key_Return);
+    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("请输入pop3服务器地址！")});
+
+    // Leaving the changed field does the same; leaving it unchanged does not.
+    password->setFocus();
+    QTest::keyClicks(password, QStringLiteral("2"));
+    child<QWidget>("sle_subject")->setFocus();
+    QCOMPARE(m_dialogs.messages.size(), 2);
+    password->setFocus();
+    child<QWidget>("sle_subject")->setFocus();
+    QCOMPARE(m_dialogs.messages.size(), 2);
+
+    // Changing it and then clicking "收取" fetches once, not twice.
+    password->setFocus();
+    QTest::keyClicks(password, QStringLiteral("3"));
+    QTest::mouseClick(child<QPushButton>("cb_rev"), Qt::LeftButton);
+    password->setFocus();
+    child<QWidget>("sle_subject")->setFocus();
+    QCOMPARE(m_dialogs.messages.size(), 3);
+}
+
+void TestWRecimailForm::listShowsNumberSenderSubjectAndDate()
+{
+    auto *grid = child<QTableView>("dw_1");
+    QAbstractItemModel *shown = grid->model();
+    QCOMPARE(shown->columnCount(), 4);
+    QStringList captions;
+    for (int c = 0; c < 4; ++c)
+        captions << shown->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(captions, (QStringList{QStringLiteral("序号"), QStringLiteral("发件人"), QStringLiteral("主题"),
+                                    QStringLiteral("日期")}));
+
+    const QDateTime sent(QDate(2026, 3, 9), QTime(17, 5, 42));
+    d_email_list *rows = m_form->mailList();
+    addRow(rows, {QStringLiteral("a@x.cn"), QStringLiteral("已读"), sent, {}, {}, false, QVariant()});
+    addRow(rows, {QStringLiteral("b@x.cn"), QStringLiteral("未读"), sent, {}, {}, false, 0});
+    addRow(rows, {QStringLiteral("c@x.cn"), QStringLiteral("读过"), QDateTime(), {}, {}, false, 1});
+    addRow(rows, {QStringLiteral("d@x.cn"), QStringLiteral("空值"), sent, {}, {}, false, QString()});
+    QCOMPARE(shown->rowCount(), 4);
+    for (int r = 0; r < 4; ++r)
+        QCOMPARE(shown->index(r, 0).data().toString(), QString::number(r + 1));
+    QCOMPARE(shown->index(1, 1).data().toString(), QStringLiteral("b@x.cn"));
+    QCOMPARE(shown->index(1, 2).data().toString(), QStringLiteral("未读"));
+    QCOMPARE(shown->index(0, 3).data().toString(), QStringLiteral("2026-03-09"));
+    QCOMPARE(shown->index(2, 3).data().toString(), QString());
+
+    const auto weight = [&](int r) { return shown->index(r, 2).data(Qt::FontRole).value<QFont>().weight(); };
+    QCOMPARE(weight(0), QFont::Normal);
+    QCOMPARE(weight(1), QFont::Bold);
+    QCOMPARE(weight(2), QFont::Normal);
+    QCOMPARE(weight(3), QFont::Normal);
+    const QFont face = shown->index(0, 1).data(Qt::FontRole).value<QFont>();
+    QCOMPARE(face.family(), QStringLiteral("宋体"));
+    QCOMPARE(face.pointSize(), 9);
+
+    // The list is a list of its thirteen columns, whatever is shown.
+    QCOMPARE(d_email_list::columnNames(),
+             (QStringList{"id", "emailid", "folder", "ifread", "reciever", "chaosong", "topic", "body", "sendtime",
+                          "sender", "attach", "attachpath", "attachname"}));
+    QVERIFY(QString::fromLatin1(d_email_list::kDataSource).contains(QStringLiteral("FROM SYS_Email_main")));
+}
+
+void TestWRecimailForm::clickRow(int row)
+{
+    auto *grid = child<QTableView>("dw_1");
+    const QRect cell = grid->visualRect(grid->model()->index(row - 1, 2));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+void TestWRecimailForm::fillTwoMessages(const QString &firstAttach)
+{
+    d_email_list *rows = m_form->mailList();
+    addRow(rows, {QStringLiteral("boss@corp.cn"), QStringLiteral("季度报告"),
+                  QDateTime(QDate(2026, 1, 2), QTime(8, 3, 59)),
+                  QStringLiteral("<html><body><h1>报告</h1><p>见<b>附件</b></p><table><tr><td>表格</td></tr></table>"
+                                 "</body></html>"),
+                  firstAttach, true, QVariant()});
+    addRow(rows, {QStringLiteral("friend@home.cn"), QStringLiteral("plain"),
+                  QDateTime(QDate(2026, 12, 31), QTime(23, 59)),
+                  QStringLiteral("Hi <a@b.cn>,\r\nline two\r\n  indented & done"), QString(), false, QVariant()});
+}
+
+void TestWRecimailForm::clickingARowShowsThatMessageOnly()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("报告.pdf"));
+    const QString b = dir.filePath(QStringLiteral("data.csv"));
+    fillTwoMessages(a + QLatin1Char(';') + b + QLatin1Char(';'));
+    child<QLineEdit>("sle_server")->setText(QStringLiteral("pop.corp.example.cn"));
+    child<QLineEdit>("sle_userid")->setText(QStringLiteral("user17"));
+    auto *view = child<u_web_browser>("ole_1");
+    auto *attachments = child<QListWidget>("lb_attachments");
+    auto *grid = child<QTableView>("dw_1");
+
+    clickRow(1);
+    QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("boss@corp.cn"));
+    QCOMPARE(child<QLineEdit>("sle_send_email")->text(), QStringLiteral("user17@corp.example.cn"));
+    QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
+    QCOMPARE(child<QLineEdit>("sle_sendtime")->text(), QStringLiteral("2026-01-02 08:03"));
+    QVERIFY(child<QPlainTextEdit>("mle_body")->toPlainText().contains(QStringLiteral("<h1>报告</h1>")));
+    QVERIFY(view->toPlainText().contains(QStringLiteral("报告")));
+    QVERIFY(view->toPlainText().contains(QStringLiteral("表格")));
+    QVERIFY(!view->toPlainText().contains(QStringLiteral("<b>")));
+    QCOMPARE(attachments->count(), 2);
+    QCOMPARE(attachments->item(0)->text(), a);
+    QCOMPARE(attachments->item(1)->text(), b);
+    QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 0);
+
+    // The second message replaces the first entirely; its plain text keeps
+    // its line breaks and shows angle brackets as text.
+    clickRow(2);
+    QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("friend@home.cn"));
+    QCOMPARE(child<QLineEdit>("sle_sendtime")->text(), QStringLiteral("2026-12-31 23:59"));
+    const QString shown = view->toPlainText().replace(QChar::LineSeparator, QLatin1Char('\n'));
+    QCOMPARE(shown, QStringLiteral("Hi <a@b.cn>,\nline two\n  indented & done"));
+    QVERIFY(!view->of_get_source().contains(QStringLiteral("表格")));
+    QCOMPARE(attachments->count(), 0);
+    QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 1);
+}
+
+void TestWRecimailForm::clicksThatHitNoRowChangeNothing()
+{
+    fillTwoMessages();
+    clickRow(2);
+    auto *grid = child<QTableView>("dw_1");
+    const QString subject = child<QLineEdit>("sle_subject")->text();
+    const QString page = child<u_web_browser>("ole_1")->toPlainText();
+
+    QHeaderView *header = grid->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionPosition(2) + 10, 5));
+    const QPoint belowLastRow(40, grid->viewport()->height() - 3);
+    QVERIFY(!grid->indexAt(belowLastRow).isValid());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, belowLastRow);
+    m_form->dw_1_clicked(0);
+
+    QCOMPARE(child<QLineEdit>("sle_subject")->text(), subject);
+    QCOMPARE(child<u_web_browser>("ole_1")->toPlainText(), page);
+    QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 1);
+    QCOMPARE(grid->selectionModel()->selectedColumns().size(), 0);
+}
+
+void TestWRecimailForm::recipientIsTheLoginAtTheHostsDomain_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("recipient");
+    QTest::newRow("dotted") << QStringLiteral("pop.example.com") << QStringLiteral("demo@example.com");
+    QTest::newRow("no dot") << QStringLiteral("localhost") << QStringLiteral("demo@localhost");
+    QTest::newRow("address") << QStringLiteral("127.0.0.1") << QStringLiteral("demo@0.0.1");
+}
+
+void TestWRecimailForm::recipientIsTheLoginAtTheHostsDomain()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, recipient);
+    fillTwoMessages();
+    child<QLineEdit>("sle_userid")->setText(QStringLiteral("demo"));
+    child<QLineEdit>("sle_server")->setText(host);
+    clickRow(1);
+    QCOMPARE(child<QLineEdit>("sle_send_email")->text(), recipient);
+    // Read at click time: a later change shows on the next click.
+    child<QLineEdit>("sle_userid")->setText(QStringLiteral("other"));
+    clickRow(2);
+    QCOMPARE(child<QLineEdit>("sle_send_email")->text(), QString(recipient).replace(QStringLiteral("demo@"), QStringLiteral("other@")));
+}
+
+void TestWRecimailForm::downloadNeedsASelectedAttachment()
+{
+    auto *attachments = child<QListWidget>("lb_attachments");
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    attachments->setCurrentRow(0);  // the empty entry
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages,
+             (QStringList{QStringLiteral("请先选择一个附件！"), QStringLiteral("请先选择一个附件！")}));
+    QVERIFY(m_dialogs.saveRequests.isEmpty());
+}
+
+void TestWRecimailForm::downloadCopiesWhereTheUserChose()
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("附件.txt"));
+    writeFile(saved, "attachment body");
+    fillTwoMessages(saved + QLatin1Char(';'));
+    clickRow(1);
+    auto *attachments = child<QListWidget>("lb_attachments");
+    attachments->setCurrentRow(0);
+    const QString startDir = QDir::currentPath();
+    m_dialogs.whileSaveDialogOpen = [&] { QDir::setCurrent(dir.path()); };
+
+    // Cancelled: nothing happens.
+    m_dialogs.saveResult = 0;
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.saveRequests.size(), 1);
+    QCOMPARE(m_dialogs.saveRequests.first().title, QStringLiteral("Select File To Save Attach"));
+    QCOMPARE(m_dialogs.saveRequests.first().proposedPath, saved);
+    QCOMPARE(m_dialogs.saveRequests.first().extension, QString());
+    QCOMPARE(m_dialogs.saveRequests.first().filter, QStringLiteral("All files,*.*"));
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QCOMPARE(QDir::currentPath(), startDir);
+
+    // Confirmed: copied, replacing a file the user chose to overwrite.
+    const QString target = dir.filePath(QStringLiteral("copy.txt"));
+    writeFile(target, "older and longer content");
+    m_dialogs.saveResult = 1;
+    m_dialogs.saveAs = target;
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("下载成功！")});
+    QCOMPARE(m_dialogs.titles, QStringList{QString()});
+    QCOMPARE(readAll(target), QByteArray("attachment body"));
+    QCOMPARE(QDir::currentPath(), startDir);
+}
+
+void TestWRecimailForm::downloadLeavesTheSourceIntactAndReportsFailures()
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("a.txt"));
+    const QString gone = dir.filePath(QStringLiteral("gone.txt"));
+    writeFile(saved, "keep me");
+    fillTwoMessages(saved + QLatin1Char(';') + gone + QLatin1Char(';'));
+    clickRow(1);
+    auto *attachments = child<QListWidget>("lb_attachments");
+    m_dialogs.saveResult = 1;
+
+    // The proposed name confirmed unchanged: the attachment stays as it is.
+    attachments->setCurrentRow(0);
+    m_dialogs.saveAs = saved;
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("下载成功！")});
+    QCOMPARE(readAll(saved), QByteArray("keep me"));
+
+    // A copy that cannot be made says so instead of claiming success.
+    m_dialogs.saveAs = dir.filePath(QStringLiteral("no/such/folder/a.txt"));
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages.last(), QStringLiteral("下载失败！"));
+    QCOMPARE(readAll(saved), QByteArray("keep me"));
+
+    // A saved file that has gone since the fetch: nothing happens.
+    attachments->setCurrentRow(1);
+    m_dialogs.saveAs = dir.filePath(QStringLiteral("copy.txt"));
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages.size(), 2);
+    QVERIFY(!QFile::exists(m_dialogs.saveAs));
+}
+
+void TestWRecimailForm::doubleClickDownloadsThatEntry()
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("one.txt"));
+    const QString second = dir.filePath(QStringLiteral("two.txt"));
+    writeFile(first, "1");
+    writeFile(second, "2");
+    fillTwoMessages(first + QLatin1Char(';') + second + QLatin1Char(';'));
+    clickRow(1);
+    auto *attachments = child<QListWidget>("lb_attachments");
+    m_dialogs.saveResult = 1;
+    m_dialogs.saveAs = dir.filePath(QStringLiteral("out.txt"));
+    const QRect entry = attachments->visualItemRect(attachments->item(1));
+    // A real double click: a click, then the second press as a double click.
+    QTest::mouseClick(attachments->viewport(), Qt::LeftButton, {}, entry.center());
+    QTest::mouseDClick(attachments->viewport(), Qt::LeftButton, {}, entry.center());
+    QCOMPARE(m_dialogs.saveRequests.size(), 1);
+    QCOMPARE(m_dialogs.saveRequests.first().proposedPath, second);
+    QCOMPARE(readAll(m_dialogs.saveAs), QByteArray("2"));
+}
+
+QTEST_MAIN(TestWRecimailForm)
+#include "test_w_recimail_form.moc"
