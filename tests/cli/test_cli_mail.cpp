@@ -177,8 +177,9 @@ void TestCliMail::sendAndFetchRoundTrip()
 }
 
 // Implicit TLS through the scheme prefixes on the other ports; a body whose
-// lines end in LF and CR LF goes out with CR LF only; attachments land in the
-// current folder when no --attach-dir is given.
+// lines end in LF and CR LF (given on the command line, or on stdin) goes out
+// with CR LF only; attachments land in the current folder when no
+// --attach-dir is given.
 void TestCliMail::schemesAndLineBreaks()
 {
     m_servers->clearMailbox("user25");
@@ -195,8 +196,8 @@ void TestCliMail::schemesAndLineBreaks()
     QVERIFY2(html.exitCode == 0, qPrintable(html.err));
     const CliRun plain = runCli({"send", "--server", "smtps://localhost", "--port", smtps, "--from",
                                  "user25@localhost", "--to", "user25@localhost", "--subject", "plain lines",
-                                 "--body", "alpha\nbeta\r\ngamma\n"},
-                                m_environment);
+                                 "--body-file", "-"},
+                                m_environment, QString(), "alpha\nbeta\r\ngamma\n");
     QVERIFY2(plain.exitCode == 0, qPrintable(plain.err));
     QVERIFY(m_servers->waitForMessageCount("user25", 2));
     for (const QByteArray &raw : m_servers->messageContents("user25"))
