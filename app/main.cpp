@@ -21,10 +21,11 @@ bool haveDisplay()
 int main(int argc, char *argv[])
 {
     if (!haveDisplay()) {
-        std::fputs("orvex: no display found (DISPLAY is not set).\n"
-                   "Run it on a desktop, or without one under a virtual X server:\n"
-                   "    xvfb-run -a orvex\n",
-                   stderr);
+        std::fprintf(stderr,
+                     "orvex: no display found (DISPLAY is not set).\n"
+                     "Run it on a desktop, or without one under a virtual X server:\n"
+                     "    xvfb-run -a %s\n",
+                     argc > 0 && argv[0] ? argv[0] : "orvex");
         return 1;
     }
     QApplication application(argc, argv);
