@@ -40,13 +40,6 @@ QWidget *createControl(const ControlDesign &design, QWidget *parent)
     return nullptr;
 }
 
-// Static texts, check boxes and group boxes are opaque in the window
-// (button-face) colour, so that a label covers whatever lies beneath it.
-bool paintsOwnBackground(ControlKind kind)
-{
-    return kind == ControlKind::StaticText || kind == ControlKind::CheckBox || kind == ControlKind::GroupBox;
-}
-
 void applyDesign(QWidget *control, const ControlDesign &design)
 {
     control->setObjectName(QString::fromLatin1(design.name));
@@ -57,8 +50,6 @@ void applyDesign(QWidget *control, const ControlDesign &design)
         palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
         control->setPalette(palette);
     }
-    if (paintsOwnBackground(design.kind))
-        control->setAutoFillBackground(true);
     if (auto *label = qobject_cast<QLabel *>(control)) {
         label->setAlignment((design.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         label->setWordWrap(true);
@@ -76,6 +67,9 @@ w_sendmail::w_sendmail(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("w_sendmail"));
     setWindowTitle(QStringLiteral("smtp发送邮件"));
     setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    // Labels, check boxes and group boxes draw no background of their own:
+    // they show the form's button face, or the panel of the group they
+    // stand in, as a Qt style draws it.
     setAutoFillBackground(true);
     resize(platform::unitsToPixelsX(5024), platform::unitsToPixelsY(1996));
 
