@@ -248,6 +248,10 @@ std::optional<QVariant> AutomationObject::invoke(const QString &methodName, cons
 
 bool AutomationObject::element(qint64 n, AutomationObject &out)
 {
+    // Rebinding the collection's own handle would release the collection,
+    // and with it the element, before the element is bound.
+    if (&out == this)
+        return fail(QStringLiteral("element %1 cannot replace its own collection").arg(n));
     const std::optional<QVariant> item = invoke(QStringLiteral("item"), {n});
     if (!item) {
         out.release();

@@ -180,6 +180,11 @@ void TestAutomationObject::collectionElements()
         QVERIFY(!item.isBound());
         QVERIFY(list.lastError().contains(QStringLiteral("no element")));
     }
+    // Nor into the collection's own handle, which would drop the collection.
+    QVERIFY(!list.element(1, list));
+    QVERIFY(list.isBound());
+    QCOMPARE(list.property(QStringLiteral("count")).value_or(QVariant()).toInt(), 3);
+
     // An object that is no collection has no elements.
     AutomationObject plain;
     QCOMPARE(plain.connectToNewObject(QStringLiteral("probe.Object")), 0);
