@@ -2,6 +2,8 @@
 
 #include "platform/dialog_service.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -29,11 +31,17 @@ public:
     ~ScriptedDialogs() override { platform::setDialogService(nullptr); }
 
     QList<Message> messages;
+    QList<bool> waitCursorAtMessage;   // whether the wait cursor showed over each message
     QList<FileRequest> fileRequests;
     QList<FileAnswer> fileAnswers;     // consumed front first; cancel when none are left
     std::function<void()> whileOpen;   // runs inside every file dialog
 
-    void messageBox(const QString &title, const QString &text) override { messages.append({title, text}); }
+    void messageBox(const QString &title, const QString &text) override
+    {
+        messages.append({title, text});
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        waitCursorAtMessage.append(cursor && cursor->shape() == Qt::WaitCursor);
+    }
 
     int getFileOpenName(const QString &title, QString &pathname, QString &filename, const QString &extension,
                         const QString &filter) override

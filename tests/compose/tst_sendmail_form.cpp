@@ -263,7 +263,8 @@ void SendmailFormTest::validationStopsAtTheFirstEmptyField()
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
     QVERIFY(form.handovers.isEmpty());
     QCOMPARE(form.log(), QStringLiteral("earlier log"));
-    QVERIFY(!QGuiApplication::overrideCursor());
+    // The pointer is back to normal over the message.
+    QCOMPARE(dialogs.waitCursorAtMessage, QList<bool>{false});
 }
 
 void SendmailFormTest::formIsHandedOverAsTyped()
@@ -305,7 +306,9 @@ void SendmailFormTest::formIsHandedOverAsTyped()
     QVERIFY(!mail.maildatetime.isValid());
     // Nothing was sent; the form says so and reads the (empty) log.
     QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), QStringLiteral("发送失败！")}}));
+    QCOMPARE(dialogs.waitCursorAtMessage, QList<bool>{true});
     QCOMPARE(form.log(), QString());
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 void SendmailFormTest::portTextBecomesANumberOrZero_data()
