@@ -126,20 +126,20 @@ FakeMessage::FakeMessage(const QString &label, QObject *parent)
 {
 }
 
-FakeMessage::FakeMessage(const QString &label, const MessageSpec &spec, QObject *parent) : FakeMessage(label, parent)
+FakeMessage::FakeMessage(const QString &label, const ScriptedMessage &scripted, QObject *parent) : FakeMessage(label, parent)
 {
-    m_values = {{QStringLiteral("from"), spec.from},         {QStringLiteral("fromname"), spec.fromname},
-                {QStringLiteral("date"), spec.date},         {QStringLiteral("subject"), spec.subject},
-                {QStringLiteral("htmlbody"), spec.htmlbody}, {QStringLiteral("body"), spec.body}};
-    for (int k = 0; k < spec.recipients.size(); ++k) {
+    m_values = {{QStringLiteral("from"), scripted.from},         {QStringLiteral("fromname"), scripted.fromname},
+                {QStringLiteral("date"), scripted.date},         {QStringLiteral("subject"), scripted.subject},
+                {QStringLiteral("htmlbody"), scripted.htmlbody}, {QStringLiteral("body"), scripted.body}};
+    for (int k = 0; k < scripted.recipients.size(); ++k) {
         auto *recipient = new FakeRecipient(label + QStringLiteral(".Recipient%1").arg(k), m_recipients);
-        recipient->seed("email", spec.recipients.at(k));
+        recipient->seed("email", scripted.recipients.at(k));
         m_recipients->add(recipient);
     }
-    for (int j = 0; j < spec.attachments.size(); ++j) {
+    for (int j = 0; j < scripted.attachments.size(); ++j) {
         auto *attachment = new FakeAttachment(label + QStringLiteral(".Attachment%1").arg(j), m_attachments);
-        attachment->seed("name", spec.attachments.at(j).name);
-        attachment->content = spec.attachments.at(j).content;
+        attachment->seed("name", scripted.attachments.at(j).name);
+        attachment->content = scripted.attachments.at(j).content;
         m_attachments->add(attachment);
     }
 }

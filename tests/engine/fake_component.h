@@ -18,12 +18,12 @@
 
 namespace fake {
 
-struct AttachmentSpec {
+struct ScriptedAttachment {
     QString name;
     QByteArray content;
 };
 
-struct MessageSpec {
+struct ScriptedMessage {
     QString from;
     QString fromname;
     QVariant date;
@@ -31,11 +31,11 @@ struct MessageSpec {
     QString subject;
     QString htmlbody;
     QString body;
-    QList<AttachmentSpec> attachments;
+    QList<ScriptedAttachment> attachments;
 };
 
 struct Script {
-    QList<MessageSpec> mailbox;  // POP3 "messages", numbered from 1
+    QList<ScriptedMessage> mailbox;  // POP3 "messages", numbered from 1
     bool connectResult = true;
     bool sendResult = true;
     QString log = QStringLiteral("component log");
@@ -152,7 +152,7 @@ class FakeMessage : public FakeObject {
 public:
     FakeMessage(const QString &label, QObject *parent = nullptr);
     // A fetched message, filled from the script.
-    FakeMessage(const QString &label, const MessageSpec &spec, QObject *parent);
+    FakeMessage(const QString &label, const ScriptedMessage &scripted, QObject *parent);
 
     QString charset() const { return read("charset").toString(); }
     void setCharset(const QString &v) { write("charset", v); }

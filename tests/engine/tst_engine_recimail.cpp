@@ -13,21 +13,21 @@ using enginetest::entriesStartingWith;
 
 namespace {
 
-fake::MessageSpec message(int n)
+fake::ScriptedMessage message(int n)
 {
-    fake::MessageSpec spec;
-    spec.from = QStringLiteral("sender%1@example.cn").arg(n);
-    spec.fromname = QStringLiteral("发件人%1").arg(n);
-    spec.date = QDateTime(QDate(2024, 3, n % 28 + 1), QTime(9, 30));
-    spec.subject = QStringLiteral("主题%1").arg(n);
-    spec.htmlbody = QStringLiteral("<p>正文%1</p>").arg(n);
-    spec.body = QStringLiteral("正文%1").arg(n);
-    return spec;
+    fake::ScriptedMessage scripted;
+    scripted.from = QStringLiteral("sender%1@example.cn").arg(n);
+    scripted.fromname = QStringLiteral("发件人%1").arg(n);
+    scripted.date = QDateTime(QDate(2024, 3, n % 28 + 1), QTime(9, 30));
+    scripted.subject = QStringLiteral("主题%1").arg(n);
+    scripted.htmlbody = QStringLiteral("<p>正文%1</p>").arg(n);
+    scripted.body = QStringLiteral("正文%1").arg(n);
+    return scripted;
 }
 
-QList<fake::MessageSpec> mailbox(int size)
+QList<fake::ScriptedMessage> mailbox(int size)
 {
-    QList<fake::MessageSpec> messages;
+    QList<fake::ScriptedMessage> messages;
     for (int n = 1; n <= size; ++n)
         messages.append(message(n));
     return messages;
@@ -128,11 +128,11 @@ int TestEngineRecimail::fetch(const QString &index, QList<stru_mail> &mail, bool
 
 void TestEngineRecimail::callsTheComponentInOrder()
 {
-    fake::MessageSpec spec = message(1);
-    spec.htmlbody = "";
-    spec.recipients = {"to@example.cn"};
-    spec.attachments = {{"a.txt", "content"}};
-    fake::script().mailbox = {spec};
+    fake::ScriptedMessage scripted = message(1);
+    scripted.htmlbody = "";
+    scripted.recipients = {"to@example.cn"};
+    scripted.attachments = {{"a.txt", "content"}};
+    fake::script().mailbox = {scripted};
     QList<stru_mail> mail;
     QCOMPARE(fetch("0-0", mail, true), 1);
 
@@ -244,9 +244,9 @@ void TestEngineRecimail::nothingDeletedUnlessAsked()
 
 void TestEngineRecimail::recordFields()
 {
-    fake::MessageSpec spec = message(5);
-    spec.date = QString("Tue, 05 Mar 2024 14:30:00 +0800");
-    fake::script().mailbox = {spec};
+    fake::ScriptedMessage scripted = message(5);
+    scripted.date = QString("Tue, 05 Mar 2024 14:30:00 +0800");
+    fake::script().mailbox = {scripted};
     QList<stru_mail> mail;
     QCOMPARE(fetch("0-0", mail), 1);
     QCOMPARE(mail.size(), 1);
@@ -264,7 +264,7 @@ void TestEngineRecimail::recordFields()
 
 void TestEngineRecimail::recipientsPerMessage()
 {
-    QList<fake::MessageSpec> messages = mailbox(3);
+    QList<fake::ScriptedMessage> messages = mailbox(3);
     messages[1].recipients = {"a@example.cn", "b@example.cn"};
     messages[2].recipients = {"c@example.cn"};
     fake::script().mailbox = messages;
@@ -291,10 +291,10 @@ void TestEngineRecimail::htmlBodyThreshold()
 {
     QFETCH(QString, htmlbody);
     QFETCH(bool, html);
-    fake::MessageSpec spec = message(1);
-    spec.htmlbody = htmlbody;
-    spec.body = "plain text";
-    fake::script().mailbox = {spec};
+    fake::ScriptedMessage scripted = message(1);
+    scripted.htmlbody = htmlbody;
+    scripted.body = "plain text";
+    fake::script().mailbox = {scripted};
     QList<stru_mail> mail;
     QCOMPARE(fetch("0-0", mail), 1);
     QCOMPARE(mail[0].html, html);
@@ -312,9 +312,9 @@ void TestEngineRecimail::attachmentFolder_data()
 void TestEngineRecimail::attachmentFolder()
 {
     QFETCH(bool, trailingSeparator);
-    fake::MessageSpec spec = message(1);
-    spec.attachments = {{"a.txt", "A"}};
-    fake::script().mailbox = {spec};
+    fake::ScriptedMessage scripted = message(1);
+    scripted.attachments = {{"a.txt", "A"}};
+    fake::script().mailbox = {scripted};
     stru_pop3_login pop3 = login();
     pop3.attachpath = m_folder->path() + (trailingSeparator ? "/" : "");
     QList<stru_mail> mail;
@@ -330,9 +330,9 @@ void TestEngineRecimail::attachmentsInOrderReplacingOldFiles()
     old.write("an old file, longer than the new one");
     old.close();
 
-    fake::MessageSpec spec = message(1);
-    spec.attachments = {{"a.txt", "new"}, {"报告.doc", "doc"}};
-    fake::script().mailbox = {spec};
+    fake::ScriptedMessage scripted = message(1);
+    scripted.attachments = {{"a.txt", "new"}, {"报告.doc", "doc"}};
+    fake::script().mailbox = {scripted};
     QList<stru_mail> mail;
     QCOMPARE(fetch("0-0", mail), 1);
     QCOMPARE(mail[0].attachment, (QStringList{m_folder->path() + "/a.txt", m_folder->path() + "/报告.doc"}));
@@ -342,7 +342,7 @@ void TestEngineRecimail::attachmentsInOrderReplacingOldFiles()
 
 void TestEngineRecimail::sameNameTwiceKeepsBothFiles()
 {
-    QList<fake::MessageSpec> messages = mailbox(2);
+    QList<fake::ScriptedMessage> messages = mailbox(2);
     messages[0].attachments = {{"a.txt", "one"}, {"a.txt", "two"}};
     messages[1].attachments = {{"a.txt", "three"}};
     fake::script().mailbox = messages;
@@ -357,7 +357,7 @@ void TestEngineRecimail::sameNameTwiceKeepsBothFiles()
 
     // A later fetch replaces the files as usual.
     fake::reset();
-    fake::MessageSpec again = message(1);
+    fake::ScriptedMessage again = message(1);
     again.attachments = {{"a.txt", "four"}};
     fake::script().mailbox = {again};
     mail.clear();
@@ -376,9 +376,9 @@ void TestEngineRecimail::namesWithPathCharactersStayInTheFolder()
     bystander.write("keep me");
     bystander.close();
 
-    fake::MessageSpec spec = message(1);
-    spec.attachments = {{"../evil.txt", "x"}, {"/tmp/../etc/passwd", "y"}, {"..\\..\\win.ini", "z"}, {"..", "w"}};
-    fake::script().mailbox = {spec};
+    fake::ScriptedMessage scripted = message(1);
+    scripted.attachments = {{"../evil.txt", "x"}, {"/tmp/../etc/passwd", "y"}, {"..\\..\\win.ini", "z"}, {"..", "w"}};
+    fake::script().mailbox = {scripted};
     stru_pop3_login pop3 = login();
     pop3.attachpath = inbox;
     QList<stru_mail> mail;
@@ -515,10 +515,10 @@ void TestEngineRecimail::failingCallDuringFetch()
     QFETCH(QString, member);
     QFETCH(bool, raises);
     QFETCH(int, complete);
-    QList<fake::MessageSpec> messages = mailbox(3);
-    for (fake::MessageSpec &spec : messages) {
-        spec.recipients = {"to@example.cn"};
-        spec.attachments = {{"a.txt", "content"}};
+    QList<fake::ScriptedMessage> messages = mailbox(3);
+    for (fake::ScriptedMessage &scripted : messages) {
+        scripted.recipients = {"to@example.cn"};
+        scripted.attachments = {{"a.txt", "content"}};
     }
     fake::script().mailbox = messages;
     fake::script().log = "the log so far";
