@@ -35,6 +35,8 @@ void TestEngineHelpers::gbByteLength_data()
     QTest::newRow("mixed, nine") << "中文abcde" << 9;
     QTest::newRow("mixed, ten") << "中文abcdef" << 10;
     QTest::newRow("full-width punctuation") << "，；" << 4;
+    QTest::newRow("outside GBK, four bytes") << "ก" << 4;
+    QTest::newRow("beyond the basic plane") << "𠀀" << 4;
 }
 
 void TestEngineHelpers::gbByteLength()
