@@ -1,0 +1,129 @@
+#!/bin/bash
+# Runs orvex's transfer benchmarks side by side with peer tools on the same
+# data in the same run, and prints median wall time, peak memory (max RSS)
+# and the ratio orvex/peer for each.
+#
+#   bash bench/run_benchmarks.sh [BUILD_DIR]          (default: build)
+#   RUNS=5 BENCH=fetch,relay,send,big bash bench/run_benchmarks.sh
+#
+# Needs: dev/setup's packages plus mpop, s-nail, postfix (for smtp-sink) and
+# GNU time; bench/setup installs them.
+set -eu
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+CLI=$BUILD/bin/orvex-cli
+RUNS=${RUNS:-5}
+BENCH=${BENCH:-fetch,relay,send,big}
+WORK=$(mktemp -d /tmp/orvex-bench.XXXXXX)
+SERVERS=$WORK/servers
+export XDG_CONFIG_HOME=$WORK/config
+
+[ -x "$CLI" ] || { echo "build orvex-cli first (cmake --build $BUILD)" >&2; exit 1; }
+for tool in mpop s-nail smtp-sink /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "missing $tool: run bash bench/setup" >&2; exit 1; }
+done
+
+cleanup() {
+    [ -n "${RELAY_PID:-}" ] && kill "$RELAY_PID" 2>/dev/null
+    [ -n "${SINK_PID:-}" ] && kill "$SINK_PID" 2>/dev/null
+    bash "$ROOT/tests/fixtures/mail_servers.sh" stop "$SERVERS" --force >/dev/null 2>&1
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+bash "$ROOT/tests/fixtures/mail_servers.sh" start "$SERVERS" >/dev/null
+# shellcheck disable=SC1091
+. "$SERVERS/servers.env"
+export ORVEX_CA_FILE=$CA_FILE
+
+# measure NAME COMMAND...: one run; appends "seconds maxrss_kb" to $WORK/NAME.
+measure() {
+    local name=$1; shift
+    /usr/bin/time -f "%e %M" -o "$WORK/time.out" "$@" >/dev/null 2>"$WORK/$name.err" \
+        || { echo "$name failed:" >&2; tail -5 "$WORK/$name.err" >&2; exit 1; }
+    cat "$WORK/time.out" >> "$WORK/$name"
+}
+
+# compare TITLE ORVEX_FN PEER_FN: a warm-up of each, then RUNS alternating runs.
+compare() {
+    local title=$1 orvex=$2 peer=$3 i
+    rm -f "$WORK/orvex" "$WORK/peer"
+    $orvex warm; $peer warm
+    rm -f "$WORK/orvex" "$WORK/peer"
+    for ((i = 0; i < RUNS; i++)); do
+        $orvex orvex
+        $peer peer
+    done
+    /usr/bin/python3 - "$title" "$WORK/orvex" "$WORK/peer" "$PEER_NAME" <<'PY'
+import statistics, sys
+title, a, b, peer = sys.argv[1:5]
+def load(p):
+    rows = [tuple(map(float, l.split())) for l in open(p) if l.strip()]
+    return statistics.median(r[0] for r in rows), max(r[1] for r in rows) / 1024
+ot, om = load(a); pt, pm = load(b)
+print(f"{title}\n  orvex: {ot:8.3f} s  {om:7.1f} MB\n  {peer:6s} {pt:8.3f} s  {pm:7.1f} MB\n"
+      f"  ratio orvex/{peer}: time {ot/pt:.2f}, memory {om/pm:.2f}")
+PY
+}
+
+# --- fetch: orvex-cli fetch against mpop, same mailbox, same server -------
+fetch_user=""; fetch_port=""
+orvex_fetch() {
+    rm -rf "$WORK/att"; mkdir -p "$WORK/att"
+    ORVEX_PASSWORD=$(secret "$fetch_user") measure "$1" "$CLI" fetch --server 127.0.0.1 --port "$fetch_port" \
+        --user "$fetch_user" --range 0-0 --attach-dir "$WORK/att"
+}
+mpop_fetch() {
+    rm -rf "$WORK/mpop"; mkdir -p "$WORK/mpop/new" "$WORK/mpop/cur" "$WORK/mpop/tmp"
+    rm -f "$WORK/uidls"
+    measure "$1" mpop --host=127.0.0.1 --port="$fetch_port" --user="$fetch_user" \
+        --passwordeval="echo $(secret "$fetch_user")" --auth=user --tls=on --tls-starttls=on \
+        --tls-trust-file="$CA_FILE" --tls-host-override=localhost --keep=on --only-new=off \
+        --uidls-file="$WORK/uidls" --deliver=maildir,"$WORK/mpop" --quiet
+}
+secret() { echo "secret-$1"; }
+fill() {  # fill USER COUNT SIZE [ATTACHMENT_BYTES]
+    local dir=$MAILDIR_ROOT/$1/Maildir
+    /usr/bin/python3 "$ROOT/bench/make_mail.py" "$dir" "$2" "$3" --attachment-bytes "${4:-0}"
+    chown -R --reference="$MAILDIR_ROOT/$1" "$dir"
+}
+
+PEER_NAME=mpop
+if [[ $BENCH == *fetch* ]]; then
+    fill user30 1000 20000
+    fetch_user=user30; fetch_port=$POP3_PORT
+    compare "fetch: 1000 messages of ~20 KB (POP3 with STLS, loopback)" orvex_fetch mpop_fetch
+fi
+if [[ $BENCH == *relay* ]]; then
+    fill user29 200 10000
+    RELAY_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    /usr/bin/python3 "$ROOT/bench/delay_relay.py" --listen 127.0.0.1:"$RELAY_PORT" \
+        --target 127.0.0.1:"$POP3_PORT" --rtt-ms 25 & RELAY_PID=$!
+    sleep 0.5
+    fetch_user=user29; fetch_port=$RELAY_PORT
+    compare "relay: 200 messages of ~10 KB over a link with 25 ms round trip" orvex_fetch mpop_fetch
+fi
+if [[ $BENCH == *big* ]]; then
+    fill user28 1 1000 $((100 * 1024 * 1024))
+    fetch_user=user28; fetch_port=$POP3_PORT
+    compare "fetch big: one message with a 100 MB attachment" orvex_fetch mpop_fetch
+fi
+
+# --- send: orvex-cli send against s-nail, both into smtp-sink --------------
+if [[ $BENCH == *send* ]]; then
+    SINK_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    smtp-sink 127.0.0.1:"$SINK_PORT" 64 & SINK_PID=$!
+    head -c $((100 * 1024 * 1024)) /dev/urandom > "$WORK/big.bin"
+    echo "body of the benchmark message" > "$WORK/body.txt"
+    orvex_send() {
+        measure "$1" "$CLI" send --server 127.0.0.1 --port "$SINK_PORT" --from bench@localhost \
+            --to sink@localhost --subject "100 MB" --body-file "$WORK/body.txt" --attach "$WORK/big.bin"
+    }
+    snail_send() {
+        measure "$1" env HOME="$WORK" MAILRC=/dev/null s-nail -n -S v15-compat -S ttycharset=utf-8 \
+            -S mta=smtp://127.0.0.1:"$SINK_PORT" -S from=bench@localhost -s "100 MB" \
+            -a "$WORK/big.bin" sink@localhost < "$WORK/body.txt"
+    }
+    PEER_NAME=s-nail
+    compare "send: one message with a 100 MB attachment into smtp-sink" orvex_send snail_send
+fi
