@@ -54,6 +54,7 @@ void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
     palette.setColor(QPalette::Text, colour);
     widget->setPalette(palette);
 }
@@ -94,7 +95,8 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
     setObjectName(QStringLiteral("w_recimail"));
     setWindowTitle(QStringLiteral("POP3收邮件"));
     setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    setBackgroundRole(QPalette::Button);
+    // The button-face colour: the desktop's window background.
+    setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     setFont(arial8());
     resize(platform::unitsToPixelsX(kWidthUnits), platform::unitsToPixelsY(kHeightUnits));
@@ -145,6 +147,13 @@ void w_recimail::createControls()
         st->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return place(st, name, x, y, width, height, 0);
     };
+    // A caption in front of its field, flush against it.
+    auto caption = [&](const char *name, const QString &text, int x, int y, int width, int height) {
+        QLabel *st = label(name, text, x, y, width, height);
+        st->setWordWrap(false);
+        st->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return st;
+    };
     auto edit = [&](const char *name, const QString &text, int x, int y, int width, int height, int tab) {
         return place(new QLineEdit(text, this), name, x, y, width, height, tab);
     };
@@ -152,7 +161,7 @@ void w_recimail::createControls()
     ole_1 = place(new u_web_browser(this), "ole_1", 453, 1032, 1906, 564, 30);
     sle_sendtime = edit("sle_sendtime", QString(), 1586, 756, 773, 80, 30);
     sle_sendtime->setReadOnly(true);
-    st_20 = label("st_20", QStringLiteral("发送日期："), 1202, 764, 357, 64);
+    st_20 = caption("st_20", QStringLiteral("发送日期："), 1202, 764, 357, 64);
     st_3 = label("st_3", QStringLiteral("到"), 1157, 60, 155, 56);
     st_19 = label("st_19", QStringLiteral("orvex——最稳定的POP3邮件接收程序，接收成功率高达100%！"), 2459, 1488,
                   1042, 248);
@@ -178,7 +187,7 @@ void w_recimail::createControls()
     mle_1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     {
         QPalette palette = mle_1->palette();
-        palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
         mle_1->setPalette(palette);
     }
     st_15 = label("st_15", QStringLiteral("2、支持HTML邮件。"), 2482, 696, 1029, 52);
@@ -187,23 +196,25 @@ void w_recimail::createControls()
     st_14->setFont(songti9());
     st_13 = label("st_13", QStringLiteral("组件特点："), 2482, 536, 457, 72);
     st_13->setFont(songti9(true));
-    st_11 = label("st_11", QStringLiteral("*POP3服务器："), 2441, 96, 370, 68);
+    st_11 = caption("st_11", QStringLiteral("*POP3服务器："), 2441, 96, 370, 68);
     setTextColour(st_11, kBlue);
     sle_server = edit("sle_server", QStringLiteral("localhost"), 2807, 88, 553, 80, 10);
     sle_userid = edit("sle_userid", QStringLiteral("demo"), 2807, 280, 553, 80, 30);
-    st_10 = label("st_10", QStringLiteral("*登陆名："), 2441, 292, 361, 68);
+    st_10 = caption("st_10", QStringLiteral("*登陆名："), 2441, 292, 361, 68);
     setTextColour(st_10, kBlue);
-    st_9 = label("st_9", QStringLiteral("*密码："), 2441, 384, 361, 68);
+    st_9 = caption("st_9", QStringLiteral("*密码："), 2441, 384, 361, 68);
     setTextColour(st_9, kBlue);
     sle_password = edit("sle_password", QString(), 2807, 372, 553, 80, 20);
     sle_password->setEchoMode(QLineEdit::Password);
-    st_8 = label("st_8", QStringLiteral("端口："), 2441, 196, 361, 68);
+    st_8 = caption("st_8", QStringLiteral("端口："), 2441, 196, 361, 68);
     sle_port = edit("sle_port", QStringLiteral("110"), 2807, 184, 224, 80, 20);
-    st_1 = label("st_1", QStringLiteral("主题："), 174, 948, 247, 68);
+    st_1 = caption("st_1", QStringLiteral("主题："), 174, 948, 247, 68);
     sle_subject = edit("sle_subject", QString(), 453, 940, 1906, 80, 20);
-    st_2 = label("st_2", QStringLiteral("内容："), 174, 1024, 247, 68);
-    st_4 = label("st_4", QStringLiteral("发件人地址："), 69, 764, 357, 64);
-    st_6 = label("st_6", QStringLiteral("收件人地址："), 69, 860, 411, 56);
+    st_2 = caption("st_2", QStringLiteral("内容："), 174, 1024, 247, 68);
+    st_4 = caption("st_4", QStringLiteral("发件人地址："), 69, 764, 357, 64);
+    st_6 = caption("st_6", QStringLiteral("收件人地址："), 69, 860, 411, 56);
+    // Its right end lies under the recipient field; keep the text clear of it.
+    st_6->setContentsMargins(0, 0, platform::unitsToPixelsX(480 - 453), 0);
     lb_attachments = place(new QListWidget(this), "lb_attachments", 453, 1672, 1906, 164, 30);
     lb_attachments->setSortingEnabled(false);
     lb_attachments->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
