@@ -3,6 +3,7 @@
 #include "platform/dialog_service.h"
 #include "platform/layout_units.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -75,6 +76,9 @@ u_web_browser::u_web_browser(QWidget *parent) : QTextBrowser(parent)
 {
     setObjectName(QStringLiteral("u_web_browser"));
     setFrameShape(QFrame::NoFrame);
+    // A page is read in the desktop's reading font, not in the small face
+    // of the form around the view.
+    setFont(QApplication::font());
     resize(platform::unitsToPixelsX(kDefaultWidthUnits), platform::unitsToPixelsY(kDefaultHeightUnits));
     // Links are followed here, not by QTextBrowser, so that a mail cannot
     // lead the view to an arbitrary address.

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -281,23 +282,29 @@ QString w_recimail::rangeText() const
 
 void w_recimail::cb_rev_clicked()
 {
-    platform::WaitCursor hourglass;
+    std::optional<platform::WaitCursor> hourglass(std::in_place);
+    // The hourglass lasts until the handler ends, but a message waiting for
+    // the user shows the normal pointer.
+    const auto tell = [&hourglass](const QString &text) {
+        hourglass.reset();
+        platform::dialogs().messageBox(QString(), text);
+    };
     // Whatever happens, this fetch answers the change of password.
     sle_password->setModified(false);
     m_rows->reset();
 
     if (sle_server->text().isEmpty()) {
-        platform::dialogs().messageBox(QString(), QStringLiteral("请输入pop3服务器地址！"));
+        tell(QStringLiteral("请输入pop3服务器地址！"));
         sle_server->setFocus();
         return;
     }
     if (sle_userid->text().isEmpty()) {
-        platform::dialogs().messageBox(QString(), QStringLiteral("请输入pop3服务器登录名！"));
+        tell(QStringLiteral("请输入pop3服务器登录名！"));
         sle_userid->setFocus();
         return;
     }
     if (sle_password->text().isEmpty()) {
-        platform::dialogs().messageBox(QString(), QStringLiteral("请输入pop3服务器登录密码！"));
+        tell(QStringLiteral("请输入pop3服务器登录密码！"));
         sle_password->setFocus();
         return;
     }
@@ -314,7 +321,7 @@ void w_recimail::cb_rev_clicked()
     const QString ls_index = rangeText();
     QList<stru_mail> mail;
     if (ln_orvex.of_recimail(pop3, mail, ls_index) != 1) {
-        platform::dialogs().messageBox(QString(), QStringLiteral("接收失败！"));
+        tell(QStringLiteral("接收失败！"));
         return;
     }
 
@@ -328,7 +335,7 @@ void w_recimail::cb_rev_clicked()
         m_rows->setItem(ll_insert, QStringLiteral("attach"), joinedWithSeparators(message.attachment));
         m_rows->setHtml(ll_insert, message.html);
     }
-    platform::dialogs().messageBox(QString(), QStringLiteral("接收成功！"));
+    tell(QStringLiteral("接收成功！"));
 }
 
 void w_recimail::sle_password_modified()
