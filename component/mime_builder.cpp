@@ -47,17 +47,82 @@ QString normalizedLineBreaks(QString text)
     return text;
 }
 
+void setPartContent(GMimePart *part, const QByteArray &bytes)
+{
+    Ref<GMimeStream> content(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+    Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.ptr, GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, wrapper.ptr);
+}
+
 GMimeObject *makeTextPart(const char *subtype, const QString &text, const QByteArray &preferred)
 {
-    const EncodedText encoded = encodeText(normalizedLineBreaks(text), preferred);
-    GMimeTextPart *part = g_mime_text_part_new_with_subtype(subtype);
-    Ref<GMimeStream> content(g_mime_stream_mem_new_with_buffer(encoded.bytes.constData(), size_t(encoded.bytes.size())));
-    Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.ptr, GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(GMIME_PART(part), wrapper.ptr);
+    const QString lfText = normalizedLineBreaks(text);
+    const EncodedText encoded = encodeText(lfText, preferred);
+    GMimePart *part = GMIME_PART(g_mime_text_part_new_with_subtype(subtype));
+    setPartContent(part, encoded.bytes);
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", encoded.charset.toLower().constData());
-    g_mime_part_set_content_encoding(
-        GMIME_PART(part), g_mime_part_get_best_content_encoding(GMIME_PART(part), GMIME_ENCODING_CONSTRAINT_7BIT));
+    const GMimeContentEncoding encoding = g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT);
+    g_mime_part_set_content_encoding(part, encoding);
+    if (encoding == GMIME_CONTENT_ENCODING_BASE64) {
+        // Inside base64 no line break is converted on the way, so the text
+        // goes in its canonical form, with CRLF (RFC 2046 4.1.1).
+        QString crlfText = lfText;
+        crlfText.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+        setPartContent(part, encodeText(crlfText, encoded.charset).bytes);
+    }
     return GMIME_OBJECT(part);
+}
+
+bool isPrintableAscii(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return false;
+    }
+    return true;
+}
+
+// The text as RFC 2047 encoded words (base64) in `charset`, each short
+// enough for a header line of its own, joined by folding whitespace.
+// GMime's own header encoder is not used for this: it writes a run of CJK
+// text as one encoded word of any length, and labels GB2312 text "GBK".
+// Every word but the last holds a multiple of three bytes, so that its
+// base64 has no padding: decoders that join adjacent words before decoding
+// (GMime among them) stop at a padding "=" in the middle.
+QByteArray encodedWords(const QString &text, const QByteArray &charset)
+{
+    constexpr int kMaxWord = 66; // "Subject: " plus a word stays within 78 columns
+    const QByteArray prefix = "=?" + charset + "?B?";
+    const qsizetype maxBytes = (kMaxWord - prefix.size() - 2) / 4 * 3;
+
+    QList<QByteArray> words;
+    QByteArray chunk;        // bytes of the word being filled
+    qsizetype cleanCut = -1; // the last length of `chunk` that is a multiple of three
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QByteArray character = encodeText(text.mid(i, length), charset).bytes;
+        i += length;
+        if (chunk.size() + character.size() > maxBytes && !chunk.isEmpty()) {
+            const qsizetype cut = cleanCut > 0 ? cleanCut : chunk.size();
+            words << prefix + chunk.left(cut).toBase64() + "?=";
+            chunk = chunk.mid(cut);
+            cleanCut = -1;
+        }
+        chunk += character;
+        if (chunk.size() % 3 == 0)
+            cleanCut = chunk.size();
+    }
+    if (!chunk.isEmpty())
+        words << prefix + chunk.toBase64() + "?=";
+    return words.join("\n ");
+}
+
+// Replaces the written form of a header GMime already holds.
+void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value)
+{
+    GMimeHeader *header = g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
+    if (header)
+        g_mime_header_set_raw_value(header, (" " + value + "\n").constData());
 }
 
 // Writes the file name both ways mail readers look for it: RFC 2231
@@ -181,8 +246,10 @@ void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
     for (const QString &recipient : message.recipients)
         addRecipient(to, recipient, message.charset);
 
-    g_mime_message_set_subject(mime, message.subject.toUtf8().constData(),
-                               charsetFor(message.subject, message.charset).constData());
+    const QByteArray subjectCharset = charsetFor(message.subject, message.charset);
+    g_mime_message_set_subject(mime, message.subject.toUtf8().constData(), subjectCharset.constData());
+    if (!isPrintableAscii(message.subject))
+        setRawHeader(GMIME_OBJECT(mime), "Subject", encodedWords(message.subject, subjectCharset));
 
     const QDateTime when = message.date.isValid() ? message.date : QDateTime::currentDateTime();
     GDateTime *date = g_date_time_new_from_unix_local(when.toSecsSinceEpoch());
@@ -198,8 +265,11 @@ void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
 
     if (message.returnReceipt) {
         // The receipt goes back to the sender, written as the From header is.
+        // Set raw: handed over as text, GMime would parse the address again
+        // and re-encode the name under another label.
         char *receiptTo = internet_address_to_string(sender.ptr, nullptr, TRUE);
         g_mime_object_set_header(GMIME_OBJECT(mime), "Disposition-Notification-To", receiptTo, nullptr);
+        setRawHeader(GMIME_OBJECT(mime), "Disposition-Notification-To", receiptTo);
         g_free(receiptTo);
     }
 }

@@ -1,0 +1,383 @@
+#include "smtp_test_support.h"
+
+#include "fixtures/mail_servers.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace smtptest;
+
+// Sending through the real component to the real SMTP server of the test
+// fixture, which delivers into the Maildirs; what arrived is taken apart
+// with GMime and compared with what was sent.
+class TestSmtpSend : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void chineseMessageWithAttachmentsArrivesIntact();
+    void textOutsideGb2312GoesOutAsUtf8();
+    void leadingDotsSurviveTheTransfer();
+    void longSubjectIsWrittenInShortLines();
+    void implicitTlsWithScheme_data();
+    void implicitTlsWithScheme();
+    void wrongPasswordFailsWithoutShowingIt_data();
+    void wrongPasswordFailsWithoutShowingIt();
+    void refusedRecipientFailsTheSend();
+    void unreadableAttachmentFailsBeforeConnecting_data();
+    void unreadableAttachmentFailsBeforeConnecting();
+    void untrustedCertificateIsRefused();
+
+private:
+    QString starttlsServer() const { return QStringLiteral("127.0.0.1:%1").arg(m_servers->smtpPort()); }
+    // The only message now in `user`'s mailbox, parsed.
+    Received onlyMessageOf(const QString &user, QByteArray *raw = nullptr);
+    // The envelope the server recorded for the newest message to `user`.
+    QJsonObject envelopeOf(const QString &user);
+
+    std::optional<TestServers> m_servers;
+    QTemporaryDir m_files;
+};
+
+void TestSmtpSend::initTestCase()
+{
+    m_servers = TestServers::load();
+    if (!m_servers)
+        QFAIL(qPrintable(TestServers::unavailableReason()));
+    qputenv("ORVEX_CA_FILE", m_servers->caFile().toLocal8Bit());
+    QVERIFY(m_files.isValid());
+}
+
+Received TestSmtpSend::onlyMessageOf(const QString &user, QByteArray *raw)
+{
+    const QStringList files = m_servers->messageFiles(user);
+    if (files.size() != 1) {
+        qWarning("%s holds %d messages, expected 1", qPrintable(user), int(files.size()));
+        return {};
+    }
+    const QByteArray content = readFile(files.first());
+    if (raw)
+        *raw = content;
+    return parse(content);
+}
+
+QJsonObject TestSmtpSend::envelopeOf(const QString &user)
+{
+    QDir capture(m_servers->captureDir());
+    QFileInfoList envelopes = capture.entryInfoList({QStringLiteral("*.json")}, QDir::Files);
+    std::sort(envelopes.begin(), envelopes.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return a.baseName().toInt() > b.baseName().toInt();
+    });
+    for (const QFileInfo &info : std::as_const(envelopes)) {
+        const QJsonObject envelope = QJsonDocument::fromJson(readFile(info.filePath())).object();
+        for (const QJsonValue &recipient : envelope.value(QStringLiteral("rcpt_tos")).toArray())
+            if (recipient.toString().startsWith(user + QLatin1Char('@')))
+                return envelope;
+    }
+    return {};
+}
+
+void TestSmtpSend::chineseMessageWithAttachmentsArrivesIntact()
+{
+    m_servers->clearMailbox(QStringLiteral("user01"));
+    m_servers->clearMailbox(QStringLiteral("user02"));
+
+    const QString report = m_files.filePath(QStringLiteral("季度报告 2026.txt"));
+    const QByteArray reportContent = QStringLiteral("第一季度\r\n收入：一百万\r\n").toUtf8();
+    {
+        QFile file(report);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reportContent);
+    }
+    const QString big = m_files.filePath(QStringLiteral("data.bin"));
+    QByteArray bigContent(6 * 1024 * 1024 + 123, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    generator.fillRange(reinterpret_cast<quint32 *>(bigContent.data()), bigContent.size() / 4);
+    {
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bigContent);
+    }
+
+    Outgoing mail;
+    mail.from = QStringLiteral("user01@example.cn");
+    mail.fromName = QStringLiteral("张三");
+    mail.recipients = {QStringLiteral("user01@example.cn"), QStringLiteral("user02@example.cn")};
+    mail.subject = QStringLiteral("测试邮件：季度报告");
+    mail.body = QStringLiteral("你好，\r\n请看附件。");
+    mail.htmlBody = QStringLiteral("<html><body><h2>你好</h2><p>请看附件。</p></body></html>");
+    mail.attachments = {report, big};
+    mail.returnReceipt = true;
+    mail.user = QStringLiteral("user01");
+    mail.password = TestServers::password(QStringLiteral("user01"));
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY2(result.sent, qPrintable(result.log));
+
+    for (const QString &user : {QStringLiteral("user01"), QStringLiteral("user02")}) {
+        QByteArray raw;
+        const Received received = onlyMessageOf(user, &raw);
+        QVERIFY(received.parsed);
+        QCOMPARE(received.subject, mail.subject);
+        QCOMPARE(received.fromName, mail.fromName);
+        QCOMPARE(received.fromAddress, mail.from);
+        QCOMPARE(received.to, mail.recipients);
+        QCOMPARE(received.topType, QStringLiteral("multipart/mixed"));
+        QCOMPARE(received.parts.size(), 4);
+
+        QCOMPARE(received.parts[0].mimeType, QStringLiteral("text/plain"));
+        QCOMPARE(received.parts[0].charset, QStringLiteral("gb2312"));
+        QCOMPARE(lf(received.parts[0].text), lf(mail.body));
+        QCOMPARE(received.parts[1].mimeType, QStringLiteral("text/html"));
+        QCOMPARE(received.parts[1].charset, QStringLiteral("gb2312"));
+        QCOMPARE(received.parts[1].text, mail.htmlBody);
+
+        QCOMPARE(received.parts[2].filename, QStringLiteral("季度报告 2026.txt"));
+        QCOMPARE(received.parts[2].mimeType, QStringLiteral("text/plain"));
+        QVERIFY(received.parts[2].content == reportContent);
+        QCOMPARE(received.parts[3].filename, QStringLiteral("data.bin"));
+        QCOMPARE(received.parts[3].mimeType, QStringLiteral("application/octet-stream"));
+        QVERIFY(received.parts[3].content == bigContent);
+
+        // Written so that readers of either convention find the names.
+        QVERIFY(received.header("Subject").toLower().startsWith("=?gb2312?"));
+        QVERIFY(received.header("From").toLower().contains("=?gb2312?"));
+        QVERIFY2(raw.contains("filename*=gb2312''") || raw.contains("filename*=GB2312''"), raw.left(4000).constData());
+        QVERIFY(QRegularExpression(QStringLiteral("name=\"=\\?gb2312\\?[bq]\\?"), QRegularExpression::CaseInsensitiveOption)
+                    .match(QString::fromLatin1(raw))
+                    .hasMatch());
+
+        QCOMPARE(received.header("X-Priority"), QByteArray("3 (Normal)"));
+        QVERIFY(received.header("Disposition-Notification-To").contains("<user01@example.cn>"));
+        QVERIFY(QDateTime::fromString(QString::fromLatin1(received.header("Date")), Qt::RFC2822Date).isValid());
+        QVERIFY(QRegularExpression(QStringLiteral("^<[^@<>\\s]+@example\\.cn>$"))
+                    .match(QString::fromLatin1(received.header("Message-ID")))
+                    .hasMatch());
+    }
+
+    const QJsonObject envelope = envelopeOf(QStringLiteral("user02"));
+    QCOMPARE(envelope.value(QStringLiteral("login")).toString(), QStringLiteral("user01"));
+    QVERIFY(envelope.value(QStringLiteral("tls")).toBool());
+    QCOMPARE(envelope.value(QStringLiteral("rcpt_tos")).toArray().size(), 2);
+
+    // The log: the dialogue line by line, the data as one line with its size.
+    QVERIFY(result.log.contains(QStringLiteral("C: STARTTLS")));
+    QVERIFY(result.log.contains(QStringLiteral("C: RCPT TO:<user02@example.cn>")));
+    const QRegularExpressionMatch data = QRegularExpression(QStringLiteral("C: <邮件数据，共 (\\d+) 字节>")).match(result.log);
+    QVERIFY2(data.hasMatch(), qPrintable(result.log));
+    QVERIFY(data.captured(1).toLongLong() > bigContent.size() * 4 / 3);
+    QVERIFY(!result.log.contains(mail.password));
+    QVERIFY(!result.log.contains(QString::fromLatin1(QByteArray("\0user01\0" + mail.password.toUtf8(), 15 + mail.password.size()).toBase64())));
+}
+
+void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
+{
+    const QString user = QStringLiteral("user03");
+    m_servers->clearMailbox(user);
+    // 镕 is GBK but not GB2312; € and the emoji are in neither.
+    const QString attachment = m_files.filePath(QStringLiteral("朱镕基.txt"));
+    {
+        QFile file(attachment);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("abc");
+    }
+    Outgoing mail;
+    mail.from = QStringLiteral("sender@example.cn");
+    mail.fromName = QStringLiteral("王€");
+    mail.recipients = {QStringLiteral("user03@example.cn")};
+    mail.subject = QStringLiteral("朱镕基");
+    mail.body = QStringLiteral("表情 😀 与中文");
+    mail.attachments = {attachment};
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY2(result.sent, qPrintable(result.log));
+    QVERIFY2(!result.log.contains(QStringLiteral("C: AUTH")), "no login was asked for");
+
+    const Received received = onlyMessageOf(user);
+    QVERIFY(received.parsed);
+    QCOMPARE(received.subject, mail.subject);
+    QVERIFY(received.header("Subject").toLower().startsWith("=?utf-8?"));
+    QCOMPARE(received.fromName, mail.fromName);
+    QVERIFY(received.header("From").toLower().contains("=?utf-8?"));
+    QCOMPARE(received.parts.size(), 2);
+    QCOMPARE(received.parts[0].charset, QStringLiteral("utf-8"));
+    QCOMPARE(received.parts[0].text, mail.body);
+    QCOMPARE(received.parts[1].filename, QStringLiteral("朱镕基.txt"));
+    QVERIFY(received.parts[1].content == "abc");
+}
+
+void TestSmtpSend::leadingDotsSurviveTheTransfer()
+{
+    const QString user = QStringLiteral("user03");
+    m_servers->clearMailbox(user);
+    Outgoing mail;
+    mail.charset = QStringLiteral("utf-8");
+    mail.from = QStringLiteral("sender@example.cn");
+    mail.recipients = {QStringLiteral("user03@example.cn")};
+    mail.subject = QStringLiteral("dots");
+    // A line of one dot would end the data early if it were not doubled.
+    mail.body = QStringLiteral("first\r\n.\r\n..two\r\n.three\r\nlast");
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY2(result.sent, qPrintable(result.log));
+    const Received received = onlyMessageOf(user);
+    QCOMPARE(received.parts.size(), 1);
+    QCOMPARE(lf(received.parts[0].text).trimmed(), lf(mail.body));
+}
+
+void TestSmtpSend::longSubjectIsWrittenInShortLines()
+{
+    const QString user = QStringLiteral("user05");
+    m_servers->clearMailbox(user);
+    Outgoing mail;
+    mail.from = QStringLiteral("sender@example.cn");
+    mail.recipients = {QStringLiteral("user05@example.cn")};
+    mail.subject = QStringLiteral("关于二零二六年第一季度销售报告的补充说明以及下一季度工作计划安排的通知，请各部门负责人务必仔细阅读 v2");
+    mail.body = QStringLiteral("x");
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY2(result.sent, qPrintable(result.log));
+    QByteArray raw;
+    const Received received = onlyMessageOf(user, &raw);
+    QCOMPARE(received.subject, mail.subject);
+    const QByteArray headers = raw.left(raw.indexOf("\r\n\r\n"));
+    for (const QByteArray &line : headers.split('\n'))
+        QVERIFY2(line.size() <= 79, line.constData()); // 78 columns and the CR
+}
+
+void TestSmtpSend::implicitTlsWithScheme_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::newRow("address") << QStringLiteral("smtps://127.0.0.1");
+    QTest::newRow("name, scheme in capitals") << QStringLiteral("SMTPS://localhost");
+}
+
+void TestSmtpSend::implicitTlsWithScheme()
+{
+    QFETCH(QString, host);
+    const QString user = QStringLiteral("user04");
+    m_servers->clearMailbox(user);
+    Outgoing mail;
+    mail.from = QStringLiteral("user04@example.cn");
+    mail.recipients = {QStringLiteral("user04@example.cn")};
+    mail.subject = QStringLiteral("隐式 TLS");
+    mail.body = QStringLiteral("正文");
+    mail.user = user;
+    mail.password = TestServers::password(user);
+
+    const SendResult result = send(mail, QStringLiteral("%1:%2").arg(host).arg(m_servers->smtpsPort()));
+    QVERIFY2(result.sent, qPrintable(result.log));
+    QVERIFY(!result.log.contains(QStringLiteral("STARTTLS")));
+    QVERIFY(result.log.contains(QStringLiteral("已建立加密连接")));
+    QCOMPARE(onlyMessageOf(user).subject, mail.subject);
+    const QJsonObject envelope = envelopeOf(user);
+    QVERIFY(envelope.value(QStringLiteral("tls")).toBool());
+    QCOMPARE(envelope.value(QStringLiteral("login")).toString(), user);
+}
+
+void TestSmtpSend::wrongPasswordFailsWithoutShowingIt_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("silent") << true;
+    QTest::newRow("raising") << false;
+}
+
+void TestSmtpSend::wrongPasswordFailsWithoutShowingIt()
+{
+    QFETCH(bool, silent);
+    const QString user = QStringLiteral("user04");
+    m_servers->clearMailbox(user);
+    Outgoing mail;
+    mail.from = QStringLiteral("user04@example.cn");
+    mail.recipients = {QStringLiteral("user04@example.cn")};
+    mail.subject = QStringLiteral("x");
+    mail.body = QStringLiteral("x");
+    mail.user = user;
+    mail.password = QStringLiteral("Not-The-Secret-42");
+    mail.silent = silent;
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(QStringLiteral("S: 535")), qPrintable(result.log));
+    QVERIFY(result.log.contains(QStringLiteral("登录失败")));
+    QCOMPARE(result.raisedError.isEmpty(), silent);
+    if (!silent)
+        QVERIFY(result.raisedError.contains(QStringLiteral("登录失败")));
+    const QByteArray plainBlob = QByteArray("\0user04\0", 8) + mail.password.toUtf8();
+    for (const QString &secret : {mail.password, QString::fromLatin1(plainBlob.toBase64()),
+                                  QString::fromLatin1(mail.password.toUtf8().toBase64())})
+        QVERIFY2(!result.log.contains(secret), qPrintable(result.log));
+    QVERIFY(m_servers->messageFiles(user).isEmpty());
+}
+
+void TestSmtpSend::refusedRecipientFailsTheSend()
+{
+    const QString user = QStringLiteral("user05");
+    m_servers->clearMailbox(user);
+    Outgoing mail;
+    mail.from = QStringLiteral("user05@example.cn");
+    mail.recipients = {QStringLiteral("nobody@example.cn"), QStringLiteral("user05@example.cn")};
+    mail.subject = QStringLiteral("x");
+    mail.body = QStringLiteral("x");
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(QStringLiteral("nobody@example.cn")) && result.log.contains(QStringLiteral("550")),
+             qPrintable(result.log));
+    QVERIFY(!result.log.contains(QStringLiteral("C: DATA")));
+    QVERIFY(m_servers->messageFiles(user).isEmpty());
+}
+
+void TestSmtpSend::unreadableAttachmentFailsBeforeConnecting_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("missing") << m_files.filePath(QStringLiteral("不存在.doc"));
+    QTest::newRow("folder") << m_files.path();
+}
+
+void TestSmtpSend::unreadableAttachmentFailsBeforeConnecting()
+{
+    QFETCH(QString, path);
+    const QString user = QStringLiteral("user05");
+    m_servers->clearMailbox(user);
+    Outgoing mail;
+    mail.from = QStringLiteral("user05@example.cn");
+    mail.recipients = {QStringLiteral("user05@example.cn")};
+    mail.subject = QStringLiteral("x");
+    mail.body = QStringLiteral("x");
+    mail.attachments = {path};
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(path), qPrintable(result.log));
+    QVERIFY(!result.log.contains(QStringLiteral("连接")));
+    QVERIFY(m_servers->messageFiles(user).isEmpty());
+}
+
+void TestSmtpSend::untrustedCertificateIsRefused()
+{
+    const QByteArray caFile = qgetenv("ORVEX_CA_FILE");
+    qunsetenv("ORVEX_CA_FILE");
+    Outgoing mail;
+    mail.from = QStringLiteral("user05@example.cn");
+    mail.recipients = {QStringLiteral("user05@example.cn")};
+    mail.subject = QStringLiteral("x");
+    mail.body = QStringLiteral("x");
+    mail.user = QStringLiteral("user05");
+    mail.password = TestServers::password(QStringLiteral("user05"));
+    const SendResult result = send(mail, starttlsServer());
+    qputenv("ORVEX_CA_FILE", caFile);
+
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(QStringLiteral("证书")), qPrintable(result.log));
+    QVERIFY(!result.log.contains(QStringLiteral("C: AUTH")));
+}
+
+QTEST_GUILESS_MAIN(TestSmtpSend)
+#include "tst_smtp_send.moc"
