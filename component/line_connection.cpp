@@ -258,7 +258,7 @@ bool LineConnection::write(const QByteArray &data)
     if (hasFailed())
         return false;
     if (!isConnected())
-        return fail(QStringLiteral("连接已断开，无法发送"));
+        return fail(QStringLiteral("发送数据时连接中断：%1").arg(socketErrorText()));
     if (m_socket->write(data) != data.size())
         return fail(QStringLiteral("发送数据失败：%1").arg(socketErrorText()));
     if (pendingBytes() <= kMaxPendingBytes)

@@ -237,11 +237,11 @@ bool SmtpClient::sendMessage(GMimeObject *message, const std::function<bool(qint
     });
     const bool written = writer.write(message);
     if (!written || !m_connection.flush()) {
+        m_connection.log(QStringLiteral("C: <邮件数据，发出 %1 字节后中止>").arg(sent));
         if (m_connection.hasFailed())
             return false;
         // The data is incomplete and has no end mark: dropping the line is
         // the only way to make sure the server never delivers it.
-        m_connection.log(QStringLiteral("C: <邮件数据，发出 %1 字节后中止>").arg(sent));
         return m_connection.fail(cancelled ? QStringLiteral("发送已取消")
                                            : QStringLiteral("读取附件文件时出错，邮件没有发出"));
     }

@@ -1,0 +1,87 @@
+#include "scripted_smtp_server.h"
+
+#include <QTcpSocket>
+
+ScriptedSmtpServer::ScriptedSmtpServer(Behaviour behaviour, QObject *parent)
+    : QObject(parent), m_behaviour(behaviour)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &ScriptedSmtpServer::accept);
+}
+
+bool ScriptedSmtpServer::listen(const QHostAddress &address)
+{
+    return m_server.listen(address, 0);
+}
+
+void ScriptedSmtpServer::accept()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        if (m_behaviour.greet)
+            socket->write("220-scripted.example ESMTP\r\n220 ready\r\n");
+    }
+}
+
+void ScriptedSmtpServer::answer(QTcpSocket *socket, const QByteArray &line)
+{
+    socket->write(line + "\r\n");
+}
+
+void ScriptedSmtpServer::readData(QTcpSocket *socket, const QByteArray &bytes)
+{
+    dataBytes += bytes.size();
+    m_tail = (m_tail + bytes).right(5);
+    if (m_behaviour.dropAfterDataBytes >= 0 && dataBytes >= m_behaviour.dropAfterDataBytes) {
+        socket->abort();
+        return;
+    }
+    if (m_tail == "\r\n.\r\n") {
+        dataEnded = true;
+        m_inData = false;
+        if (m_behaviour.answerEndOfData)
+            answer(socket, "250 2.0.0 queued");
+    }
+}
+
+void ScriptedSmtpServer::read(QTcpSocket *socket)
+{
+    if (m_inData) {
+        readData(socket, socket->readAll());
+        return;
+    }
+    m_buffer += socket->readAll();
+    int end;
+    while (!m_inData && (end = m_buffer.indexOf("\r\n")) >= 0) {
+        const QByteArray line = m_buffer.left(end);
+        m_buffer.remove(0, end + 2);
+        lines << line;
+        const QByteArray verb = line.split(' ').value(0).toUpper();
+        if (m_authStepsLeft > 0) {
+            --m_authStepsLeft;
+            answer(socket, m_authStepsLeft > 0 ? "334 UGFzc3dvcmQ6" : "235 2.7.0 welcome");
+        } else if (verb == "EHLO") {
+            answer(socket, m_behaviour.rejectEhlo ? "502 5.5.1 say HELO" : "250-scripted.example\r\n250-AUTH PLAIN LOGIN\r\n250 8BITMIME");
+        } else if (verb == "HELO" || verb == "MAIL" || verb == "RCPT" || verb == "RSET") {
+            answer(socket, "250 OK");
+        } else if (verb == "AUTH") {
+            const bool login = line.toUpper().contains("LOGIN");
+            m_authStepsLeft = login ? 2 : 1;
+            answer(socket, login ? "334 VXNlcm5hbWU6" : "334 ");
+        } else if (verb == "DATA") {
+            answer(socket, "354 go ahead");
+            m_inData = true;
+            m_tail = "\r\n";
+            if (!m_buffer.isEmpty()) {
+                const QByteArray rest = m_buffer;
+                m_buffer.clear();
+                readData(socket, rest);
+            }
+        } else if (verb == "QUIT") {
+            answer(socket, "221 bye");
+            socket->disconnectFromHost();
+        } else {
+            answer(socket, "500 5.5.2 unknown command");
+        }
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+// A scripted SMTP server on a local port, for what a real server will not
+// do on demand: stall, drop the line in the middle of the data, offer no
+// TLS, refuse EHLO. It runs in the test's own thread; the component's waits
+// keep its events flowing. Speaks to one client at a time.
+class ScriptedSmtpServer : public QObject {
+    Q_OBJECT
+public:
+    struct Behaviour {
+        bool greet = true;                 // false: accept and say nothing
+        bool rejectEhlo = false;           // 502 to EHLO, as servers before ESMTP
+        qint64 dropAfterDataBytes = -1;    // close the line after this much data
+        bool answerEndOfData = true;       // false: never answer the final "."
+    };
+
+    explicit ScriptedSmtpServer(Behaviour behaviour, QObject *parent = nullptr);
+    bool listen(const QHostAddress &address);
+    quint16 port() const { return m_server.serverPort(); }
+
+    // Every line received outside the message data, in order.
+    QList<QByteArray> lines;
+    qint64 dataBytes = 0;
+    bool dataEnded = false;
+
+private:
+    void accept();
+    void read(QTcpSocket *socket);
+    void readData(QTcpSocket *socket, const QByteArray &bytes);
+    void answer(QTcpSocket *socket, const QByteArray &line);
+
+    Behaviour m_behaviour;
+    QTcpServer m_server;
+    QByteArray m_buffer;
+    QByteArray m_tail;
+    bool m_inData = false;
+    int m_authStepsLeft = 0;
+};

@@ -1,0 +1,247 @@
+#include "scripted_smtp_server.h"
+#include "smtp_test_support.h"
+
+#include "component/server_address.h"
+#include "component/text_charset.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QNetworkInterface>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace smtptest;
+
+// The SMTP dialogue against scripted servers (a line that breaks, a server
+// that stalls, one without TLS on another machine's address), and the rules
+// for server addresses and charsets on their own.
+class TestSmtpDialogue : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lineDroppedDuringDataFailsTheSend();
+    void stalledServerFailsAfterTheTimeout_data();
+    void stalledServerFailsAfterTheTimeout();
+    void passwordNeedsTlsOffThisMachine_data();
+    void passwordNeedsTlsOffThisMachine();
+    void serverBeforeEsmtpGetsHelo();
+    void serverAddressForms_data();
+    void serverAddressForms();
+    void charsetRule_data();
+    void charsetRule();
+
+private:
+    static Outgoing plainMail();
+};
+
+Outgoing TestSmtpDialogue::plainMail()
+{
+    Outgoing mail;
+    mail.from = QStringLiteral("me@example.cn");
+    mail.recipients = {QStringLiteral("you@example.cn")};
+    mail.subject = QStringLiteral("测试邮件");
+    mail.body = QStringLiteral("正文");
+    mail.timeout = 20;
+    return mail;
+}
+
+void TestSmtpDialogue::lineDroppedDuringDataFailsTheSend()
+{
+    ScriptedSmtpServer::Behaviour behaviour;
+    behaviour.dropAfterDataBytes = 256 * 1024;
+    ScriptedSmtpServer server(behaviour);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("big.bin"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4 * 1024 * 1024, 'x'));
+    }
+    Outgoing mail = plainMail();
+    mail.attachments = {path};
+    const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+
+    QVERIFY(!result.sent);
+    QVERIFY(!server.dataEnded);
+    QVERIFY2(result.log.contains(QStringLiteral("连接中断")), qPrintable(result.log));
+    QVERIFY(!result.log.contains(QStringLiteral("邮件已发送")));
+}
+
+void TestSmtpDialogue::stalledServerFailsAfterTheTimeout_data()
+{
+    QTest::addColumn<bool>("greet");
+    QTest::addColumn<QString>("lastCommand");
+    QTest::newRow("silent from the start") << false << QString();
+    QTest::newRow("no answer to the data") << true << QStringLiteral("<邮件数据");
+}
+
+void TestSmtpDialogue::stalledServerFailsAfterTheTimeout()
+{
+    QFETCH(bool, greet);
+    QFETCH(QString, lastCommand);
+    ScriptedSmtpServer::Behaviour behaviour;
+    behaviour.greet = greet;
+    behaviour.answerEndOfData = false;
+    ScriptedSmtpServer server(behaviour);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    Outgoing mail = plainMail();
+    mail.timeout = 1;
+    QElapsedTimer clock;
+    clock.start();
+    const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(QStringLiteral("超时（1 秒）")), qPrintable(result.log));
+    if (!lastCommand.isEmpty())
+        QVERIFY(result.log.contains(lastCommand));
+    // Far below the default of five minutes: the property bounded the wait.
+    QVERIFY(clock.elapsed() < 60 * 1000);
+}
+
+void TestSmtpDialogue::passwordNeedsTlsOffThisMachine_data()
+{
+    QTest::addColumn<bool>("loopback");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<bool>("withLogin");
+    QTest::addColumn<bool>("expectSent");
+    QTest::newRow("this machine") << true << QString() << true << true;
+    QTest::newRow("other address") << false << QString() << true << false;
+    QTest::newRow("other address, plain text asked for") << false << QStringLiteral("smtp://") << true << true;
+    QTest::newRow("other address, no login") << false << QString() << false << true;
+}
+
+void TestSmtpDialogue::passwordNeedsTlsOffThisMachine()
+{
+    QFETCH(bool, loopback);
+    QFETCH(QString, scheme);
+    QFETCH(bool, withLogin);
+    QFETCH(bool, expectSent);
+
+    QHostAddress address(QHostAddress::LocalHost);
+    if (!loopback) {
+        // An address of this machine that is not a loopback address looks,
+        // to the component, like a server elsewhere.
+        address = QHostAddress();
+        for (const QHostAddress &candidate : QNetworkInterface::allAddresses()) {
+            if (candidate.protocol() == QAbstractSocket::IPv4Protocol && !candidate.isLoopback()) {
+                address = candidate;
+                break;
+            }
+        }
+        if (address.isNull())
+            QSKIP("this machine has no address besides loopback");
+    }
+    ScriptedSmtpServer server({});
+    QVERIFY(server.listen(address));
+
+    Outgoing mail = plainMail();
+    if (withLogin) {
+        mail.user = QStringLiteral("me");
+        mail.password = QStringLiteral("Pa55-word");
+    }
+    const SendResult result =
+        send(mail, QStringLiteral("%1%2:%3").arg(scheme, address.toString()).arg(server.port()));
+
+    QCOMPARE(result.sent, expectSent);
+    bool authSent = false;
+    for (const QByteArray &line : std::as_const(server.lines))
+        authSent = authSent || line.startsWith("AUTH");
+    QCOMPARE(authSent, withLogin && expectSent);
+    if (!expectSent) {
+        QVERIFY2(result.log.contains(QStringLiteral("没有提供加密连接（TLS）")), qPrintable(result.log));
+        QVERIFY(!result.log.contains(QStringLiteral("MAIL FROM")));
+    }
+    QVERIFY(!result.log.contains(mail.password.isEmpty() ? QStringLiteral("\x01") : mail.password));
+}
+
+void TestSmtpDialogue::serverBeforeEsmtpGetsHelo()
+{
+    ScriptedSmtpServer::Behaviour behaviour;
+    behaviour.rejectEhlo = true;
+    ScriptedSmtpServer server(behaviour);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    const SendResult result = send(plainMail(), QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY2(result.sent, qPrintable(result.log));
+    QVERIFY(server.dataEnded);
+    QVERIFY(server.lines.size() >= 2);
+    QVERIFY(server.lines[0].startsWith("EHLO "));
+    QVERIFY(server.lines[1].startsWith("HELO "));
+}
+
+void TestSmtpDialogue::serverAddressForms_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("implicitTls");
+    QTest::addColumn<bool>("plainRequested");
+    QTest::newRow("plain") << "mail.example.cn:25" << true << "mail.example.cn" << 25 << false << false;
+    QTest::newRow("port 0 means 25") << "mail.example.cn:0" << true << "mail.example.cn" << 25 << false << false;
+    QTest::newRow("465 is TLS") << "mail.example.cn:465" << true << "mail.example.cn" << 465 << true << false;
+    QTest::newRow("smtps on another port") << "smtps://mail.example.cn:2465" << true << "mail.example.cn" << 2465
+                                           << true << false;
+    QTest::newRow("smtps without port") << "smtps://mail.example.cn" << true << "mail.example.cn" << 465 << true
+                                        << false;
+    QTest::newRow("smtp asks for plain text") << "smtp://mail.example.cn:587" << true << "mail.example.cn" << 587
+                                              << false << true;
+    QTest::newRow("smtp wins over 465") << "SMTP://mail.example.cn:465" << true << "mail.example.cn" << 465 << false
+                                        << true;
+    QTest::newRow("v6 literal") << "[::1]:2525" << true << "::1" << 2525 << false << false;
+    QTest::newRow("spaces around") << " mail.example.cn:25 " << true << "mail.example.cn" << 25 << false << false;
+    QTest::newRow("no host") << ":25" << false << "" << 0 << false << false;
+    QTest::newRow("port not a number") << "mail.example.cn:2x5" << false << "" << 0 << false << false;
+    QTest::newRow("port too big") << "mail.example.cn:70000" << false << "" << 0 << false << false;
+    QTest::newRow("line break in host") << "mail\r\nRCPT:25" << false << "" << 0 << false << false;
+}
+
+void TestSmtpDialogue::serverAddressForms()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QString error;
+    const auto address = component::parseServerAddress(
+        text, {QStringLiteral("smtps"), QStringLiteral("smtp"), 25, 465}, &error);
+    QCOMPARE(address.has_value(), valid);
+    if (!valid) {
+        QVERIFY(!error.isEmpty());
+        return;
+    }
+    QTEST(address->host, "host");
+    QTEST(int(address->port), "port");
+    QTEST(address->implicitTls, "implicitTls");
+    QTEST(address->plainTextRequested, "plainRequested");
+}
+
+void TestSmtpDialogue::charsetRule_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("preferred");
+    QTest::addColumn<QByteArray>("charset");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("gb2312 text") << "中文" << QByteArray("gb2312") << QByteArray("gb2312")
+                                 << QByteArray("\xD6\xD0\xCE\xC4");
+    QTest::newRow("ascii") << "abc" << QByteArray("gb2312") << QByteArray("gb2312") << QByteArray("abc");
+    // GBK has it, GB2312 does not: a GB2312 label would be a lie.
+    QTest::newRow("gbk only") << "镕" << QByteArray("gb2312") << QByteArray("UTF-8") << QString("镕").toUtf8();
+    QTest::newRow("euro sign") << "5€" << QByteArray("gb2312") << QByteArray("UTF-8") << QString("5€").toUtf8();
+    QTest::newRow("utf-8 asked") << "中文" << QByteArray("utf-8") << QByteArray("UTF-8") << QString("中文").toUtf8();
+    QTest::newRow("unknown charset") << "中文" << QByteArray("x-nonsense") << QByteArray("UTF-8")
+                                     << QString("中文").toUtf8();
+}
+
+void TestSmtpDialogue::charsetRule()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, preferred);
+    const component::EncodedText encoded = component::encodeText(text, preferred);
+    QTEST(encoded.charset, "charset");
+    QTEST(encoded.bytes, "bytes");
+}
+
+QTEST_GUILESS_MAIN(TestSmtpDialogue)
+#include "tst_smtp_dialogue.moc"
