@@ -116,7 +116,7 @@ bool SmtpDataWriter::pass(const QByteArray &chunk)
         return false;
     }
     m_written += chunk.size();
-    m_tail = (m_tail + chunk).right(2);
+    m_tail = chunk.size() >= 2 ? chunk.right(2) : (m_tail + chunk).right(2);
     return true;
 }
 

@@ -19,7 +19,7 @@ void ScriptedSmtpServer::accept()
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
         if (m_behaviour.greet)
-            socket->write("220-scripted.example ESMTP\r\n220 ready\r\n");
+            socket->write(m_behaviour.greeting);
     }
 }
 

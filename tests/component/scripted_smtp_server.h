@@ -17,6 +17,7 @@ class ScriptedSmtpServer : public QObject {
 public:
     struct Behaviour {
         bool greet = true;                 // false: accept and say nothing
+        QByteArray greeting = "220-scripted.example ESMTP\r\n220 ready\r\n";
         bool rejectEhlo = false;           // 502 to EHLO, as servers before ESMTP
         qint64 dropAfterDataBytes = -1;    // close the line after this much data
         bool answerEndOfData = true;       // false: never answer the final "."

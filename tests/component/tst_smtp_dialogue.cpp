@@ -25,6 +25,7 @@ private slots:
     void passwordNeedsTlsOffThisMachine_data();
     void passwordNeedsTlsOffThisMachine();
     void serverBeforeEsmtpGetsHelo();
+    void endlessReplyLineIsRefused();
     void serverAddressForms_data();
     void serverAddressForms();
     void charsetRule_data();
@@ -170,6 +171,19 @@ void TestSmtpDialogue::serverBeforeEsmtpGetsHelo()
     QVERIFY(server.lines.size() >= 2);
     QVERIFY(server.lines[0].startsWith("EHLO "));
     QVERIFY(server.lines[1].startsWith("HELO "));
+}
+
+void TestSmtpDialogue::endlessReplyLineIsRefused()
+{
+    ScriptedSmtpServer::Behaviour behaviour;
+    behaviour.greeting = "220 " + QByteArray(512 * 1024, 'x'); // and never a line break
+    ScriptedSmtpServer server(behaviour);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    const SendResult result = send(plainMail(), QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(QStringLiteral("服务器发来的一行超过")), qPrintable(result.log.left(2000)));
+    QVERIFY(server.lines.isEmpty());
 }
 
 void TestSmtpDialogue::serverAddressForms_data()
