@@ -172,6 +172,14 @@ void TestMainFrame::startShowsOneMaximizedComposeSheet()
     QVERIFY(qobject_cast<w_sendmail *>(sheets.first()->widget()));
     QVERIFY(sheets.first()->isMaximized());
     QCOMPARE(frame.mdiArea()->activeSubWindow(), sheets.first());
+
+    // The user lands on the send form: the input focus is inside it.
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QTRY_VERIFY(QApplication::focusWidget());
+    QVERIFY2(sheets.first()->widget()->isAncestorOf(QApplication::focusWidget())
+                     || sheets.first()->widget() == QApplication::focusWidget(),
+             QApplication::focusWidget()->metaObject()->className());
 }
 
 void TestMainFrame::eachSheetClassOpensOnce()
