@@ -159,11 +159,14 @@ void w_sendmail::arrangeTabOrder()
     // By tab value; among equal values the server settings come first, then
     // the mail fields top to bottom and left to right, then the log.
     static constexpr const char *chain[] = {
-        "sle_server",                                                              // 10
-        "mle_1",                                                                   // 10
-        "sle_port",      "sle_userid",  "mle_body", "cb_addfile", "lb_attachments", "cb_send", // 20
-        "sle_password",  "sle_send_email", "sle_from_name", "sle_subject", "cb_del", "mle_2", // 30
-        "sle_from_email",                                                          // 40
+        // 10
+        "sle_server", "mle_1",
+        // 20
+        "sle_port", "sle_userid", "mle_body", "cb_addfile", "lb_attachments", "cb_send",
+        // 30
+        "sle_password", "sle_send_email", "sle_from_name", "sle_subject", "cb_del", "mle_2",
+        // 40
+        "sle_from_email",
     };
     for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
         QWidget::setTabOrder(control<QWidget>(chain[i]), control<QWidget>(chain[i + 1]));
