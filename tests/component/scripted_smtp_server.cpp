@@ -61,7 +61,9 @@ void ScriptedSmtpServer::read(QTcpSocket *socket)
             --m_authStepsLeft;
             answer(socket, m_authStepsLeft > 0 ? "334 UGFzc3dvcmQ6" : "235 2.7.0 welcome");
         } else if (verb == "EHLO") {
-            answer(socket, m_behaviour.rejectEhlo ? "502 5.5.1 say HELO" : "250-scripted.example\r\n250-AUTH PLAIN LOGIN\r\n250 8BITMIME");
+            answer(socket, m_behaviour.rejectEhlo
+                               ? QByteArray("502 5.5.1 say HELO")
+                               : "250-scripted.example\r\n250-AUTH " + m_behaviour.authMechanisms + "\r\n250 8BITMIME");
         } else if (verb == "HELO" || verb == "MAIL" || verb == "RCPT" || verb == "RSET") {
             answer(socket, "250 OK");
         } else if (verb == "AUTH") {

@@ -19,6 +19,7 @@ public:
         bool greet = true;                 // false: accept and say nothing
         QByteArray greeting = "220-scripted.example ESMTP\r\n220 ready\r\n";
         bool rejectEhlo = false;           // 502 to EHLO, as servers before ESMTP
+        QByteArray authMechanisms = "PLAIN LOGIN"; // only these two are understood
         qint64 dropAfterDataBytes = -1;    // close the line after this much data
         bool answerEndOfData = true;       // false: never answer the final "."
     };

@@ -24,6 +24,8 @@ private slots:
     void stalledServerFailsAfterTheTimeout();
     void passwordNeedsTlsOffThisMachine_data();
     void passwordNeedsTlsOffThisMachine();
+    void loginMechanisms_data();
+    void loginMechanisms();
     void serverBeforeEsmtpGetsHelo();
     void endlessReplyLineIsRefused();
     void serverAddressForms_data();
@@ -156,6 +158,43 @@ void TestSmtpDialogue::passwordNeedsTlsOffThisMachine()
         QVERIFY(!result.log.contains(QStringLiteral("MAIL FROM")));
     }
     QVERIFY(!result.log.contains(mail.password.isEmpty() ? QStringLiteral("\x01") : mail.password));
+}
+
+void TestSmtpDialogue::loginMechanisms_data()
+{
+    QTest::addColumn<QByteArray>("offered");
+    QTest::addColumn<QByteArray>("chosen");
+    QTest::addColumn<QList<QByteArray>>("responses"); // decoded, as the server must get them
+    const QByteArray user = "张三@example.cn";
+    const QByteArray password = "pä55 wörd";
+    QTest::newRow("plain") << QByteArray("LOGIN PLAIN") << QByteArray("PLAIN")
+                           << QList<QByteArray>{QByteArray(1, '\0') + user + QByteArray(1, '\0') + password};
+    QTest::newRow("login only") << QByteArray("LOGIN") << QByteArray("LOGIN") << QList<QByteArray>{user, password};
+}
+
+void TestSmtpDialogue::loginMechanisms()
+{
+    QFETCH(QByteArray, offered);
+    QFETCH(QByteArray, chosen);
+    QFETCH(QList<QByteArray>, responses);
+    ScriptedSmtpServer::Behaviour behaviour;
+    behaviour.authMechanisms = offered;
+    ScriptedSmtpServer server(behaviour);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    Outgoing mail = plainMail();
+    mail.user = QStringLiteral("张三@example.cn");
+    mail.password = QStringLiteral("pä55 wörd");
+    const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY2(result.sent, qPrintable(result.log));
+
+    const qsizetype auth = server.lines.indexOf("AUTH " + chosen);
+    QVERIFY2(auth >= 0, qPrintable(result.log));
+    for (qsizetype i = 0; i < responses.size(); ++i)
+        QCOMPARE(QByteArray::fromBase64(server.lines.value(auth + 1 + i)), responses[i]);
+    // Each answer is in the log only as a placeholder.
+    QCOMPARE(result.log.count(QStringLiteral("C: ********")), responses.size());
+    QVERIFY(!result.log.contains(mail.password));
 }
 
 void TestSmtpDialogue::serverBeforeEsmtpGetsHelo()
