@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestComponentRegistration : public QObject {
@@ -22,6 +23,7 @@ private slots:
     void unregisterRemovesOnlyItsClasses();
     void libraryLocation();
     void missingLibraryOrEntryPoint();
+    void unwritableRegistryFails();
 
 private:
     static QString componentPath() { return qEnvironmentVariable("ORVEX_BIN_DIR") + QStringLiteral("/liborvex.so"); }
@@ -126,6 +128,22 @@ void TestComponentRegistration::missingLibraryOrEntryPoint()
     QVERIFY(!platform::callComponentEntryPoint("NoSuchEntryPoint", &error).has_value());
     QVERIFY(error.contains(QStringLiteral("NoSuchEntryPoint")));
     QVERIFY(!QFile::exists(platform::componentRegistryFile()));
+}
+
+void TestComponentRegistration::unwritableRegistryFails()
+{
+    // The config folder is taken by a plain file: nothing can be written
+    // below it, and registration must say so rather than report success.
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
+    const long rc = callEntry("DllRegisterServer");
+    qputenv("XDG_CONFIG_HOME", saved);
+    QVERIFY(rc != 0);
 }
 
 QTEST_GUILESS_MAIN(TestComponentRegistration)
