@@ -1,39 +1,137 @@
 #include "component/pop3.h"
 
-#include "component/automation_error.h"
+#include "component/message.h"
+#include "component/mime_reader.h"
+#include "component/pop3_client.h"
+#include "component/pop3_messages.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+#include <algorithm>
 
 namespace component {
 
-Pop3::Pop3(QObject *parent) : QObject(parent) {}
+Pop3::Pop3(QObject *parent) : QObject(parent), m_messages(new Pop3Messages(this)) {}
 
-Pop3::~Pop3() = default;
+// Released without "disconnect": the line is closed without QUIT, so the
+// server keeps every message.
+Pop3::~Pop3()
+{
+    if (m_client)
+        m_client->abort();
+}
+
+void Pop3::setTimeout(int seconds)
+{
+    m_timeout = seconds;
+    if (m_client)
+        m_client->setTimeout(seconds);
+}
+
+void Pop3::appendLog(const QString &line)
+{
+    // Errors are kept even with logging off, so that a failure is never
+    // without its reason.
+    if (!m_logging && !line.startsWith(QStringLiteral("错误")))
+        return;
+    m_log += line;
+    m_log += QLatin1Char('\n');
+}
 
 bool Pop3::connect(const QString &user, const QString &password, const QString &host, int port)
 {
-    Q_UNUSED(user);
-    Q_UNUSED(password);
-    m_log = QStringLiteral("connecting to %1:%2: not available in this build\n").arg(host).arg(port);
-    return false;
-}
-
-bool Pop3::deletemessages()
-{
-    return false;
-}
-
-bool Pop3::disconnect()
-{
-    return true;
+    if (m_client)
+        disconnect();
+    m_log.clear();
+    m_messages->reset();
+    m_retrieved.clear();
+    m_deleted.clear();
+    m_client = std::make_unique<Pop3Client>(m_timeout);
+    m_client->setLogger([this](const QString &line) { appendLog(line); });
+    m_loggedOn = m_client->open(user, password, host, port);
+    if (m_loggedOn)
+        appendLog(QStringLiteral("邮箱中有 %1 封邮件").arg(m_client->messageCount()));
+    return m_loggedOn;
 }
 
 int Pop3::count() const
 {
-    return 0;
+    return m_loggedOn && m_client ? m_client->messageCount() : 0;
 }
 
 QObject *Pop3::messages() const
 {
-    return nullptr;
+    return m_messages;
+}
+
+Message *Pop3::fetch(int number, QObject *parent, QString *error)
+{
+    if (!m_loggedOn || !m_client) {
+        *error = QStringLiteral("没有登录到邮箱，无法取出第 %1 封邮件").arg(number);
+        return nullptr;
+    }
+    // The message passes through a temporary file, never whole in memory.
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/orvex-message-XXXXXX"));
+    if (!file.open()) {
+        *error = QStringLiteral("无法建立临时文件：%1").arg(file.errorString());
+        return nullptr;
+    }
+    if (!m_client->retrieve(number, file) || !file.flush()) {
+        *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(m_client->errorText());
+        if (!m_client->isOpen())
+            m_loggedOn = false;
+        return nullptr;
+    }
+    auto *message = new Message(parent);
+    QString readError;
+    if (!readMimeMessage(file.fileName(), *message, &readError)) {
+        delete message;
+        *error = QStringLiteral("第 %1 封邮件无法读取：%2").arg(number).arg(readError);
+        appendLog(QStringLiteral("错误：%1").arg(*error));
+        return nullptr;
+    }
+    m_retrieved.insert(number);
+    return message;
+}
+
+bool Pop3::deletemessages()
+{
+    QList<int> numbers;
+    for (int number : std::as_const(m_retrieved)) {
+        if (!m_deleted.contains(number))
+            numbers.append(number);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    if (numbers.isEmpty()) {
+        appendLog(QStringLiteral("没有取出的邮件需要删除"));
+        return true;
+    }
+    if (!m_loggedOn || !m_client || !m_client->isOpen()) {
+        appendLog(QStringLiteral("错误：连接已断开，服务器上的邮件没有删除"));
+        return false;
+    }
+    const bool ok = m_client->markDeleted(numbers);
+    // Messages the server did mark stay marked even when another refused.
+    if (ok) {
+        for (int number : numbers)
+            m_deleted.insert(number);
+    }
+    return ok;
+}
+
+bool Pop3::disconnect()
+{
+    if (!m_client)
+        return true;
+    const bool wasOpen = m_client->isOpen();
+    const bool confirmed = m_client->quit();
+    m_loggedOn = false;
+    if (!m_deleted.isEmpty() && confirmed)
+        appendLog(QStringLiteral("已在服务器上删除 %1 封邮件").arg(m_deleted.size()));
+    else if (!m_deleted.isEmpty())
+        appendLog(QStringLiteral("错误：服务器没有确认退出，邮件可能没有删除"));
+    m_deleted.clear();
+    return confirmed || !wasOpen;
 }
 
 } // namespace component

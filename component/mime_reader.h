@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace component {
+
+class Message;
+
+// Reads a message stored in a file (as a POP3 server sent it) into a
+// fetched Message: sender, subject, date, To and Cc recipients, the text and
+// HTML bodies decoded to Unicode, and the attachments, each decoded into a
+// temporary file the attachment owns. The parser works on the file itself,
+// so a large message or attachment never sits whole in memory.
+//
+// Malformed mail is read as well as it can be: what cannot be made out
+// stays empty. False (with `error`) only when the file cannot be read or
+// an attachment cannot be written to the temporary folder.
+bool readMimeMessage(const QString &path, Message &message, QString *error);
+
+} // namespace component

@@ -1,0 +1,575 @@
+#include "component/pop3_client.h"
+
+#include "component/sasl_client.h"
+#include "component/server_address.h"
+
+#include <QIODevice>
+#include <algorithm>
+#include <cstring>
+
+namespace component {
+
+namespace {
+
+constexpr qint64 kReadChunk = 64 * 1024;
+// Status lines (and CAPA, LIST lines) are short; a server sending more
+// than this without a line break is broken or hostile.
+constexpr qsizetype kMaxStatusLine = 64 * 1024;
+
+const ServerSchemes kPop3Schemes{QStringLiteral("pop3s"), QStringLiteral("pop3"), 110, 995};
+
+bool hasLineBreakOrNul(const QString &text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(QChar(0));
+}
+
+// A bare IPv6 address ("::1") gets its brackets, so that its colons are not
+// taken for a port.
+QString bracketedHost(const QString &host)
+{
+    QString rest = host.trimmed();
+    QString scheme;
+    const qsizetype schemeEnd = rest.indexOf(QStringLiteral("://"));
+    if (schemeEnd >= 0) {
+        scheme = rest.left(schemeEnd + 3);
+        rest = rest.mid(schemeEnd + 3);
+    }
+    if (rest.count(QLatin1Char(':')) > 1 && !rest.startsWith(QLatin1Char('[')))
+        rest = QLatin1Char('[') + rest + QLatin1Char(']');
+    return scheme + rest;
+}
+
+} // namespace
+
+Pop3Client::Pop3Client(int timeoutSeconds) : m_conn(timeoutSeconds) {}
+
+Pop3Client::~Pop3Client()
+{
+    m_conn.close();
+}
+
+void Pop3Client::setLogger(Logger logger)
+{
+    m_conn.setLogger(std::move(logger));
+}
+
+qint64 Pop3Client::messageSize(int number) const
+{
+    return number >= 1 && number <= m_sizes.size() ? m_sizes.at(number - 1) : 0;
+}
+
+bool Pop3Client::failSession(const QString &text)
+{
+    m_loggedIn = false;
+    m_outstanding.clear();
+    return m_conn.fail(text);
+}
+
+bool Pop3Client::refuse(const QString &text)
+{
+    m_error = text;
+    m_conn.log(QStringLiteral("错误：%1").arg(text));
+    const QString kept = m_error;
+    quit();
+    m_error = kept;
+    return false;
+}
+
+// ---- Lines and replies ------------------------------------------------------
+
+bool Pop3Client::fillBuffer()
+{
+    QByteArray chunk;
+    if (!m_conn.readSome(chunk, kReadChunk)) {
+        m_loggedIn = false;
+        m_outstanding.clear();
+        return false;
+    }
+    m_buffer += chunk;
+    return true;
+}
+
+bool Pop3Client::sendCommand(const QByteArray &command, const QString &shownAs)
+{
+    if (!m_conn.writeCommand(command, shownAs)) {
+        m_loggedIn = false;
+        m_outstanding.clear();
+        return false;
+    }
+    return true;
+}
+
+bool Pop3Client::readStatusLine(QByteArray &line)
+{
+    while (true) {
+        const qsizetype end = m_buffer.indexOf('\n');
+        if (end >= 0) {
+            line = m_buffer.left(end);
+            m_buffer.remove(0, end + 1);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            return true;
+        }
+        if (m_buffer.size() > kMaxStatusLine)
+            return failSession(QStringLiteral("服务器的应答行超过 %1 字节").arg(kMaxStatusLine));
+        if (!fillBuffer())
+            return false;
+    }
+}
+
+bool Pop3Client::readReply(Reply &reply)
+{
+    QByteArray line;
+    if (!readStatusLine(line))
+        return false;
+    m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
+    if (line.startsWith("+OK")) {
+        reply.ok = true;
+        reply.text = line.mid(3).trimmed();
+        return true;
+    }
+    if (line.startsWith("-ERR")) {
+        reply.ok = false;
+        reply.text = line.mid(4).trimmed();
+        return true;
+    }
+    return failSession(QStringLiteral("服务器的应答无法识别"));
+}
+
+bool Pop3Client::readMultiLineText(QList<QByteArray> &lines)
+{
+    lines.clear();
+    QByteArray line;
+    while (readStatusLine(line)) {
+        if (line == ".")
+            return true;
+        if (line.startsWith('.'))
+            line.remove(0, 1);
+        lines.append(line);
+    }
+    return false;
+}
+
+bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes)
+{
+    bytes = 0;
+    bool writeFailed = false;
+    bool atLineStart = true;
+    qsizetype pos = 0; // read position in m_buffer; consumed bytes are dropped when it refills
+    auto refill = [&]() {
+        m_buffer.remove(0, pos);
+        pos = 0;
+        return fillBuffer();
+    };
+    auto put = [&](const char *data, qsizetype size) {
+        bytes += size;
+        if (out && !writeFailed && out->write(data, size) != size)
+            writeFailed = true;
+    };
+    while (true) {
+        const qsizetype available = m_buffer.size() - pos;
+        if (available == 0) {
+            if (!refill())
+                return false;
+            continue;
+        }
+        const char *data = m_buffer.constData() + pos;
+        if (atLineStart && data[0] == '.') {
+            // ".", CRLF ends the data; any other leading dot was doubled by
+            // the server and is dropped. Wait until the line shows which.
+            if (available < 2 || (data[1] == '\r' && available < 3)) {
+                if (!refill())
+                    return false;
+                continue;
+            }
+            if (data[1] == '\n' || (data[1] == '\r' && data[2] == '\n')) {
+                pos += data[1] == '\n' ? 2 : 3;
+                m_buffer.remove(0, pos);
+                break;
+            }
+            ++pos;
+            atLineStart = false;
+            continue;
+        }
+        // Everything up to the end of this line (or of what is buffered) is
+        // message data, however long the line.
+        const char *newline = static_cast<const char *>(memchr(data, '\n', size_t(available)));
+        const qsizetype take = newline ? qsizetype(newline - data) + 1 : available;
+        put(data, take);
+        pos += take;
+        atLineStart = newline != nullptr;
+    }
+    if (writeFailed) {
+        m_error = QStringLiteral("无法写入临时文件：%1").arg(out->errorString());
+        return false;
+    }
+    return true;
+}
+
+// ---- Logging on -------------------------------------------------------------
+
+bool Pop3Client::open(const QString &user, const QString &password, const QString &host, int port)
+{
+    m_error.clear();
+    m_buffer.clear();
+    m_outstanding.clear();
+    m_capabilities.clear();
+    m_saslMechanisms.clear();
+    m_pipelining = false;
+    m_loggedIn = false;
+    m_count = 0;
+    m_sizes.clear();
+    m_lastRequested = 0;
+
+    QString addressError;
+    std::optional<ServerAddress> address = parseServerAddress(bracketedHost(host), kPop3Schemes, &addressError);
+    if (!address) {
+        m_error = addressError;
+        m_conn.log(QStringLiteral("错误：%1").arg(addressError));
+        return false;
+    }
+    // The port given separately wins over the default the address parser
+    // chose; port 995 means TLS from the first byte unless pop3:// was written.
+    const bool secureScheme = host.trimmed().startsWith(kPop3Schemes.secureScheme + QStringLiteral("://"),
+                                                         Qt::CaseInsensitive);
+    if (port > 0 && port <= 65535) {
+        address->port = quint16(port);
+        address->implicitTls = secureScheme || (port == kPop3Schemes.implicitTlsPort && !address->plainTextRequested);
+    } else if (port != 0) {
+        m_error = QStringLiteral("端口 %1 无效").arg(port);
+        m_conn.log(QStringLiteral("错误：%1").arg(m_error));
+        return false;
+    }
+    if (user.isEmpty() || hasLineBreakOrNul(user) || hasLineBreakOrNul(password)) {
+        m_error = user.isEmpty() ? QStringLiteral("用户名为空") : QStringLiteral("用户名或密码中含有换行等不允许的字符");
+        m_conn.log(QStringLiteral("错误：%1").arg(m_error));
+        return false;
+    }
+    m_host = address->host;
+
+    if (!connectAndGreet(address->host, address->port, address->implicitTls))
+        return false;
+    if (!readCapabilities())
+        return false;
+    if (!m_conn.isEncrypted() && m_capabilities.contains("STLS") && !startTls())
+        return false;
+    if (!authenticate(user, password, address->plainTextRequested))
+        return false;
+    return readStatAndList();
+}
+
+bool Pop3Client::connectAndGreet(const QString &host, quint16 port, bool implicitTls)
+{
+    if (!m_conn.connectToHost(host, port, implicitTls))
+        return false;
+    Reply greeting;
+    if (!readReply(greeting))
+        return false;
+    if (!greeting.ok)
+        return refuse(QStringLiteral("服务器拒绝了连接：%1").arg(QString::fromUtf8(greeting.text)));
+    return true;
+}
+
+bool Pop3Client::readCapabilities()
+{
+    m_capabilities.clear();
+    m_saslMechanisms.clear();
+    m_pipelining = false;
+    if (!sendCommand("CAPA"))
+        return false;
+    Reply reply;
+    if (!readReply(reply))
+        return false;
+    if (!reply.ok)
+        return true; // an old server without CAPA: plain USER/PASS, no pipelining
+    QList<QByteArray> lines;
+    if (!readMultiLineText(lines))
+        return false;
+    for (const QByteArray &line : lines) {
+        m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
+        const QList<QByteArray> words = line.simplified().split(' ');
+        const QByteArray name = words.value(0).toUpper();
+        m_capabilities.append(name);
+        if (name == "SASL")
+            m_saslMechanisms = words.mid(1);
+        else if (name == "PIPELINING")
+            m_pipelining = true;
+    }
+    m_conn.log(QStringLiteral("S: ."));
+    return true;
+}
+
+bool Pop3Client::startTls()
+{
+    if (!sendCommand("STLS"))
+        return false;
+    Reply reply;
+    if (!readReply(reply))
+        return false;
+    if (!reply.ok)
+        return true; // logging on goes on without TLS, if allowed at all
+    // Whatever came with the reply was not protected; the session starts anew.
+    m_buffer.clear();
+    if (!m_conn.startTls())
+        return false;
+    return readCapabilities();
+}
+
+bool Pop3Client::authenticate(const QString &user, const QString &password, bool plainTextRequested)
+{
+    if (!m_conn.isEncrypted() && !m_conn.isLoopback() && !plainTextRequested)
+        return refuse(QStringLiteral("服务器没有提供 TLS 加密（STLS），密码不以明文发送。"
+                                     "如确需明文登录，请在服务器名前写上 pop3://"));
+    const QByteArray mechanism = SaslClient().chooseMechanism(m_saslMechanisms);
+    if (!mechanism.isEmpty())
+        return authenticateSasl(mechanism, user, password);
+    return authenticateUserPass(user, password);
+}
+
+bool Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &user, const QString &password)
+{
+    SaslClient sasl;
+    if (!sasl.start(mechanism, user, password, "pop", m_host))
+        return refuse(sasl.errorText());
+    if (!sendCommand("AUTH " + mechanism))
+        return false;
+    while (true) {
+        QByteArray line;
+        if (!readStatusLine(line))
+            return false;
+        if (line == "+" || line.startsWith("+ ")) {
+            m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
+            QByteArray response;
+            if (sasl.step(line.mid(2).trimmed(), response) == SaslClient::Step::Failed) {
+                // Cancel the exchange (RFC 5034), then give up.
+                sendCommand("*");
+                Reply cancelled;
+                readReply(cancelled);
+                return refuse(sasl.errorText());
+            }
+            if (!sendCommand(response, QStringLiteral("（身份验证应答已隐藏）")))
+                return false;
+            continue;
+        }
+        m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
+        if (line.startsWith("+OK")) {
+            m_conn.log(QStringLiteral("已登录（%1）").arg(QString::fromLatin1(mechanism)));
+            return true;
+        }
+        if (line.startsWith("-ERR"))
+            return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1）")
+                              .arg(QString::fromUtf8(line.mid(4).trimmed())));
+        return failSession(QStringLiteral("服务器的应答无法识别"));
+    }
+}
+
+bool Pop3Client::authenticateUserPass(const QString &user, const QString &password)
+{
+    Reply reply;
+    if (!sendCommand("USER " + user.toUtf8()) || !readReply(reply))
+        return false;
+    if (!reply.ok)
+        return refuse(QStringLiteral("登录失败：服务器拒绝了用户名（%1）").arg(QString::fromUtf8(reply.text)));
+    if (!sendCommand("PASS " + password.toUtf8(), QStringLiteral("PASS ********")) || !readReply(reply))
+        return false;
+    if (!reply.ok)
+        return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1）").arg(QString::fromUtf8(reply.text)));
+    m_conn.log(QStringLiteral("已登录（USER/PASS）"));
+    return true;
+}
+
+bool Pop3Client::readStatAndList()
+{
+    Reply reply;
+    if (!sendCommand("STAT") || !readReply(reply))
+        return false;
+    if (!reply.ok)
+        return refuse(QStringLiteral("无法读取邮箱状态：%1").arg(QString::fromUtf8(reply.text)));
+    bool ok = false;
+    const int count = reply.text.split(' ').value(0).toInt(&ok);
+    if (!ok || count < 0)
+        return refuse(QStringLiteral("服务器报告的邮件数无法识别"));
+
+    QList<qint64> sizes(count, 0);
+    if (count > 0) {
+        if (!sendCommand("LIST") || !readReply(reply))
+            return false;
+        if (reply.ok) {
+            QList<QByteArray> lines;
+            if (!readMultiLineText(lines))
+                return false;
+            for (const QByteArray &line : lines) {
+                const QList<QByteArray> words = line.simplified().split(' ');
+                const int number = words.value(0).toInt();
+                if (number >= 1 && number <= count)
+                    sizes[number - 1] = std::max<qint64>(0, words.value(1).toLongLong());
+            }
+            m_conn.log(QStringLiteral("S: （%1 封邮件的大小）").arg(lines.size()));
+        }
+    }
+    m_count = count;
+    m_sizes = sizes;
+    m_loggedIn = true;
+    return true;
+}
+
+// ---- Retrieval --------------------------------------------------------------
+
+bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
+{
+    Reply reply;
+    if (!readReply(reply))
+        return false;
+    if (!reply.ok) {
+        m_error = QStringLiteral("服务器拒绝取出邮件 %1：%2").arg(number).arg(QString::fromUtf8(reply.text));
+        return false;
+    }
+    qint64 bytes = 0;
+    const bool ok = readMultiLineData(out, bytes);
+    if (!m_conn.hasFailed()) {
+        if (out)
+            m_conn.log(QStringLiteral("S: （邮件 %1，%2 字节）").arg(number).arg(bytes));
+        else
+            m_conn.log(QStringLiteral("S: （预取的邮件 %1 未用，%2 字节）").arg(number).arg(bytes));
+    }
+    return ok;
+}
+
+bool Pop3Client::discardOutstanding()
+{
+    while (!m_outstanding.empty()) {
+        const int number = m_outstanding.front();
+        m_outstanding.pop_front();
+        if (!readRetrievalReply(number, nullptr) && m_conn.hasFailed())
+            return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+void Pop3Client::topUpReadAhead(int current)
+{
+    int next = current + 1;
+    qint64 aheadBytes = 0;
+    int ahead = 0;
+    for (int number : m_outstanding) {
+        if (number > current) {
+            ++ahead;
+            aheadBytes += messageSize(number);
+            next = std::max(next, number + 1);
+        }
+    }
+    while (next <= m_count && ahead < kMaxReadAhead && aheadBytes + messageSize(next) <= kMaxReadAheadBytes) {
+        if (!sendCommand("RETR " + QByteArray::number(next)))
+            return;
+        m_outstanding.push_back(next);
+        aheadBytes += messageSize(next);
+        ++ahead;
+        ++next;
+    }
+}
+
+bool Pop3Client::retrieve(int number, QIODevice &out)
+{
+    m_error.clear();
+    if (!isOpen()) {
+        m_error = m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱");
+        return false;
+    }
+    if (number < 1 || number > m_count) {
+        m_error = QStringLiteral("邮箱中没有第 %1 封邮件（共 %2 封）").arg(number).arg(m_count);
+        return false;
+    }
+    // Replies come in the order the commands went out: skip those read
+    // ahead for messages before this one, or all when this one was not
+    // among them.
+    const bool sentAhead = std::find(m_outstanding.begin(), m_outstanding.end(), number) != m_outstanding.end();
+    while (!m_outstanding.empty() && (!sentAhead || m_outstanding.front() != number)) {
+        const int skipped = m_outstanding.front();
+        m_outstanding.pop_front();
+        if (!readRetrievalReply(skipped, nullptr) && m_conn.hasFailed())
+            return false;
+    }
+    m_error.clear();
+    const bool ascending = number == m_lastRequested + 1;
+    m_lastRequested = number;
+    if (!sentAhead) {
+        if (!sendCommand("RETR " + QByteArray::number(number)))
+            return false;
+        m_outstanding.push_back(number);
+    }
+    if (m_pipelining && ascending)
+        topUpReadAhead(number);
+    m_outstanding.pop_front();
+    return readRetrievalReply(number, &out);
+}
+
+// ---- Deleting and leaving ---------------------------------------------------
+
+bool Pop3Client::markDeleted(const QList<int> &numbers)
+{
+    m_error.clear();
+    if (!isOpen()) {
+        m_error = m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱");
+        return false;
+    }
+    if (!discardOutstanding())
+        return false;
+    QStringList refused;
+    auto readDeleReply = [&](int number) {
+        Reply reply;
+        if (!readReply(reply))
+            return false;
+        if (!reply.ok)
+            refused.append(QStringLiteral("%1（%2）").arg(number).arg(QString::fromUtf8(reply.text)));
+        return true;
+    };
+    if (m_pipelining) {
+        for (int number : numbers) {
+            if (!sendCommand("DELE " + QByteArray::number(number)))
+                return false;
+        }
+        for (int number : numbers) {
+            if (!readDeleReply(number))
+                return false;
+        }
+    } else {
+        for (int number : numbers) {
+            if (!sendCommand("DELE " + QByteArray::number(number)) || !readDeleReply(number))
+                return false;
+        }
+    }
+    if (!refused.isEmpty()) {
+        m_error = QStringLiteral("服务器没有删除邮件 %1").arg(refused.join(QStringLiteral("、")));
+        m_conn.log(QStringLiteral("错误：%1").arg(m_error));
+        return false;
+    }
+    return true;
+}
+
+bool Pop3Client::quit()
+{
+    m_loggedIn = false;
+    if (!m_conn.isConnected() || m_conn.hasFailed()) {
+        m_conn.close();
+        return false;
+    }
+    // Read-ahead replies still on their way come before QUIT's.
+    if (!discardOutstanding())
+        return false;
+    Reply reply;
+    const bool confirmed = sendCommand("QUIT") && readReply(reply) && reply.ok;
+    if (!confirmed && !m_conn.hasFailed() && m_error.isEmpty())
+        m_error = QStringLiteral("服务器没有确认 QUIT：%1").arg(QString::fromUtf8(reply.text));
+    m_conn.close();
+    return confirmed;
+}
+
+void Pop3Client::abort()
+{
+    m_loggedIn = false;
+    m_outstanding.clear();
+    m_conn.close();
+}
+
+} // namespace component

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "component/line_connection.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <deque>
+#include <functional>
+
+class QIODevice;
+
+namespace component {
+
+// The client side of one POP3 session (RFC 1939, with CAPA and PIPELINING
+// of RFC 2449, STLS of RFC 2595 and SASL of RFC 5034).
+//
+// open() logs on: greeting, CAPA, STLS when offered (or TLS from the first
+// byte on port 995 and with the scheme pop3s://), SASL through GNU SASL when
+// the server offers it, else USER and PASS; then STAT and LIST. A password
+// goes out only over TLS, to a loopback address, or when the user wrote the
+// scheme pop3:// and so asked for plain text.
+//
+// retrieve() fetches one message. When the server pipelines and the
+// requests come in ascending order, retrieval commands for the following
+// messages are sent ahead, in a window bounded by count and by the sizes
+// LIST gave; their replies are read only when asked for (or discarded before
+// the next command that is not a retrieval), so read-ahead alone never
+// counts as a retrieval.
+//
+// Any broken read or write closes the line at once without QUIT, so the
+// server deletes nothing of the session.
+class Pop3Client {
+public:
+    using Logger = LineConnection::Logger;
+
+    explicit Pop3Client(int timeoutSeconds = 300);
+    ~Pop3Client();
+    Pop3Client(const Pop3Client &) = delete;
+    Pop3Client &operator=(const Pop3Client &) = delete;
+
+    void setTimeout(int seconds) { m_conn.setTimeout(seconds); }
+    void setLogger(Logger logger);
+
+    // `host` may carry the scheme pop3s:// or pop3://; port 0 means the
+    // default (110, or 995 with pop3s://).
+    bool open(const QString &user, const QString &password, const QString &host, int port);
+
+    bool isOpen() const { return m_loggedIn && m_conn.isConnected() && !m_conn.hasFailed(); }
+    int messageCount() const { return m_count; }
+    qint64 messageSize(int number) const;
+    bool pipelining() const { return m_pipelining; }
+
+    // Retrieves message `number` (from 1) into `out`. On failure the reason
+    // is in errorText(); a broken line also leaves the session closed.
+    bool retrieve(int number, QIODevice &out);
+
+    // Marks the given messages deleted (DELE); the server removes them at
+    // QUIT. True when the server accepted every one.
+    bool markDeleted(const QList<int> &numbers);
+
+    // Ends the session with QUIT (when the line is still sound) and closes
+    // it. True when the server confirmed the QUIT.
+    bool quit();
+    // Closes the line without QUIT.
+    void abort();
+
+    QString errorText() const { return m_error.isEmpty() ? m_conn.errorText() : m_error; }
+
+    // Read-ahead bounds: retrieval commands outstanding beyond the one asked
+    // for, and the LIST sizes those messages may add up to.
+    static constexpr int kMaxReadAhead = 32;
+    static constexpr qint64 kMaxReadAheadBytes = 512 * 1024;
+
+private:
+    struct Reply {
+        bool ok = false;
+        QByteArray text;   // after "+OK " / "-ERR "
+    };
+
+    bool connectAndGreet(const QString &host, quint16 port, bool implicitTls);
+    bool readCapabilities();
+    bool startTls();
+    bool authenticate(const QString &user, const QString &password, bool plainTextRequested);
+    bool authenticateSasl(const QByteArray &mechanism, const QString &user, const QString &password);
+    bool authenticateUserPass(const QString &user, const QString &password);
+    bool readStatAndList();
+
+    bool sendCommand(const QByteArray &command, const QString &shownAs = QString());
+    bool readStatusLine(QByteArray &line);
+    bool readReply(Reply &reply);
+    bool readMultiLineText(QList<QByteArray> &lines);
+    // Streams the body of a multi-line reply into `out` (or nowhere), dot
+    // stuffing undone; `bytes` counts what was written.
+    bool readMultiLineData(QIODevice *out, qint64 &bytes);
+    bool fillBuffer();
+
+    bool sendRetrievals(int upTo);
+    void topUpReadAhead(int current);
+    bool discardOutstanding();
+    bool readRetrievalReply(int number, QIODevice *out);
+    bool failSession(const QString &text);
+    bool refuse(const QString &text);
+
+    LineConnection m_conn;
+    QByteArray m_buffer;
+    QString m_error;
+    QString m_host;
+    QList<QByteArray> m_capabilities;
+    QList<QByteArray> m_saslMechanisms;
+    bool m_pipelining = false;
+    bool m_loggedIn = false;
+    int m_count = 0;
+    QList<qint64> m_sizes; // index 0 is message 1
+    std::deque<int> m_outstanding; // RETR sent, reply not read yet
+    int m_lastRequested = 0;
+};
+
+} // namespace component
