@@ -62,6 +62,9 @@ LineConnection::LineConnection(int timeoutSeconds)
 
 LineConnection::~LineConnection()
 {
+    // The handlers point back at this object: none may run while it goes.
+    QObject::disconnect(m_socket.get(), nullptr, nullptr, nullptr);
+    QObject::disconnect(m_timer.get(), nullptr, nullptr, nullptr);
     m_socket->abort();
 }
 
