@@ -5,3 +5,8 @@ orvex_add_test(tst_pop3_fetch
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pop3_fetch.cpp ${_pop3_support}
   LIBS orvex_engine orvex_platform orvex_test_servers
   PROPERTIES FIXTURES_REQUIRED mail_servers)
+
+orvex_add_test(tst_pop3_scripted
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pop3_scripted.cpp ${CMAKE_CURRENT_LIST_DIR}/scripted_pop3_server.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/scripted_pop3_server.h ${_pop3_support}
+  LIBS orvex_engine orvex_platform Qt6::Network)

@@ -1,0 +1,110 @@
+#include "scripted_pop3_server.h"
+
+quint16 ScriptedPop3Server::listen(const QHostAddress &address)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &ScriptedPop3Server::accept);
+    if (!m_server.listen(address))
+        qFatal("the scripted POP3 server cannot listen: %s", qPrintable(m_server.errorString()));
+    return m_server.serverPort();
+}
+
+int ScriptedPop3Server::count(const QByteArray &prefix) const
+{
+    int n = 0;
+    for (const QByteArray &command : commands)
+        n += command.startsWith(prefix) ? 1 : 0;
+    return n;
+}
+
+void ScriptedPop3Server::accept()
+{
+    QTcpSocket *socket = m_server.nextPendingConnection();
+    if (m_socket) {
+        socket->abort();
+        return;
+    }
+    m_socket = socket;
+    connect(socket, &QTcpSocket::readyRead, this, &ScriptedPop3Server::readCommands);
+    if (!silentAtGreeting)
+        send("+OK scripted POP3 ready\r\n");
+}
+
+void ScriptedPop3Server::send(const QByteArray &data)
+{
+    if (m_socket)
+        m_socket->write(data);
+}
+
+void ScriptedPop3Server::readCommands()
+{
+    if (!m_socket)
+        return;
+    m_input += m_socket->readAll();
+    qsizetype end;
+    while (m_socket && (end = m_input.indexOf("\r\n")) >= 0) {
+        const QByteArray command = m_input.left(end);
+        m_input.remove(0, end + 2);
+        commands << command;
+        if (!m_stalled)
+            answer(command);
+    }
+}
+
+void ScriptedPop3Server::sendMessage(int number)
+{
+    QByteArray data = messages.value(number - 1);
+    data.replace("\r\n.", "\r\n..");
+    if (data.startsWith('.'))
+        data.prepend('.');
+    if (!data.endsWith("\r\n"))
+        data += "\r\n";
+    if (number == dropDuringRetr || number == stallDuringRetr) {
+        send("+OK message follows\r\n" + data.left(data.size() / 2));
+        m_stalled = true;
+        if (number == dropDuringRetr) {
+            m_socket->flush();
+            m_socket->disconnectFromHost();
+        }
+        return;
+    }
+    send("+OK " + QByteArray::number(data.size()) + " octets\r\n" + data + ".\r\n");
+}
+
+void ScriptedPop3Server::answer(const QByteArray &line)
+{
+    const QByteArray verb = line.split(' ').value(0).toUpper();
+    const int number = line.split(' ').value(1).toInt();
+    if (verb == "CAPA") {
+        QByteArray reply = "+OK\r\n";
+        for (const QByteArray &capability : capabilities)
+            reply += capability + "\r\n";
+        send(reply + ".\r\n");
+    } else if (verb == "USER") {
+        send("+OK\r\n");
+    } else if (verb == "PASS") {
+        send(line.mid(5) == password ? "+OK logged in\r\n" : "-ERR [AUTH] wrong password\r\n");
+    } else if (verb == "STAT") {
+        qint64 total = 0;
+        for (const QByteArray &message : messages)
+            total += message.size();
+        send("+OK " + QByteArray::number(messages.size()) + " " + QByteArray::number(total) + "\r\n");
+    } else if (verb == "LIST") {
+        QByteArray reply = "+OK\r\n";
+        for (int i = 0; i < messages.size(); ++i)
+            reply += QByteArray::number(i + 1) + " "
+                + QByteArray::number(listedSizes.value(i, messages[i].size())) + "\r\n";
+        send(reply + ".\r\n");
+    } else if (verb == "RETR") {
+        if (number == refuseRetr || number < 1 || number > messages.size())
+            send("-ERR no such message\r\n");
+        else
+            sendMessage(number);
+    } else if (verb == "DELE") {
+        send("+OK marked\r\n");
+    } else if (verb == "QUIT") {
+        send("+OK bye\r\n");
+        m_socket->disconnectFromHost();
+    } else {
+        send("-ERR unknown command\r\n");
+    }
+}

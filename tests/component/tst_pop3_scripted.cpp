@@ -1,0 +1,261 @@
+// The POP3 dialogue against a scripted server: broken lines, stalls,
+// servers without TLS, and the bounds of pipelined read-ahead.
+#include "pop3_test_support.h"
+#include "scripted_pop3_server.h"
+
+#include <QNetworkInterface>
+#include <QTest>
+
+using pop3test::crlf;
+using pop3test::FetchedMessage;
+using pop3test::Mailbox;
+
+namespace {
+
+QByteArray numbered(int i, qsizetype bodySize = 40)
+{
+    return crlf("From: a@example.com\nSubject: number " + QByteArray::number(i) + "\n\n"
+                + QByteArray(bodySize, 'x') + "\n.leading dot\n");
+}
+
+QList<QByteArray> numberedMessages(int n, qsizetype bodySize = 40)
+{
+    QList<QByteArray> messages;
+    for (int i = 1; i <= n; ++i)
+        messages << numbered(i, bodySize);
+    return messages;
+}
+
+QString address(const ScriptedPop3Server &)
+{
+    return QStringLiteral("127.0.0.1");
+}
+
+// A local address that is not loopback, for "a server elsewhere".
+QHostAddress nonLoopbackAddress()
+{
+    for (const QHostAddress &candidate : QNetworkInterface::allAddresses()) {
+        if (!candidate.isLoopback() && candidate.protocol() == QAbstractSocket::IPv4Protocol)
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace
+
+class TestPop3Scripted : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        pop3test::ensureRegistered();
+    }
+
+    void lineDroppedDuringRetrievalDeletesNothing()
+    {
+        ScriptedPop3Server server;
+        server.messages = numberedMessages(3, 20000);
+        server.dropDuringRetr = 2;
+        const quint16 port = server.listen();
+
+        Mailbox mailbox;
+        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
+                 qPrintable(mailbox.log()));
+        QCOMPARE(mailbox.count(), 3);
+        QVERIFY(mailbox.fetch(1).ok);
+        const FetchedMessage broken = mailbox.fetch(2);
+        QVERIFY(!broken.ok);
+        QVERIFY2(broken.error.contains(QStringLiteral("第 2 封")), qPrintable(broken.error));
+        QVERIFY(!mailbox.fetch(3).ok);
+        QVERIFY(!mailbox.deleteMessages());
+        mailbox.disconnect();
+
+        QCOMPARE(server.count("DELE"), 0);
+        QCOMPARE(server.count("QUIT"), 0);
+        QVERIFY2(mailbox.log().contains(QStringLiteral("错误")), qPrintable(mailbox.log()));
+    }
+
+    void stalledServerTimesOut_data()
+    {
+        QTest::addColumn<bool>("atGreeting");
+        QTest::newRow("no greeting") << true;
+        QTest::newRow("quiet in the middle of a message") << false;
+    }
+
+    void stalledServerTimesOut()
+    {
+        QFETCH(bool, atGreeting);
+        ScriptedPop3Server server;
+        server.messages = numberedMessages(2, 5000);
+        server.silentAtGreeting = atGreeting;
+        server.stallDuringRetr = 2;
+        const quint16 port = server.listen();
+
+        Mailbox mailbox;
+        const bool connected = mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port, 1);
+        if (atGreeting) {
+            QVERIFY(!connected);
+        } else {
+            QVERIFY2(connected, qPrintable(mailbox.log()));
+            QVERIFY(mailbox.fetch(1).ok);
+            QVERIFY(!mailbox.fetch(2).ok);
+            // Message 1 came whole, but the session is gone: nothing can be deleted.
+            QVERIFY(!mailbox.deleteMessages());
+        }
+        mailbox.disconnect();
+        QVERIFY2(mailbox.log().contains(QStringLiteral("超时（1 秒）")), qPrintable(mailbox.log()));
+        QCOMPARE(server.count("DELE"), 0);
+        QCOMPARE(server.count("QUIT"), 0);
+    }
+
+    void serverWithoutTlsOnlyOnLoopbackOrWhenAsked()
+    {
+        ScriptedPop3Server loopback;
+        loopback.capabilities = {"USER"};
+        loopback.messages = numberedMessages(1);
+        const quint16 loopbackPort = loopback.listen();
+        {
+            Mailbox mailbox;
+            QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"),
+                                     loopbackPort),
+                     qPrintable(mailbox.log()));
+            QCOMPARE(mailbox.fetch(1).subject, QStringLiteral("number 1"));
+            QVERIFY(mailbox.disconnect());
+            QVERIFY(mailbox.log().contains(QStringLiteral("C: PASS ********")));
+        }
+
+        const QHostAddress elsewhere = nonLoopbackAddress();
+        if (elsewhere.isNull())
+            QSKIP("this machine has no address besides loopback");
+        for (const bool askedForPlainText : {false, true}) {
+            ScriptedPop3Server remote;
+            remote.capabilities = {"USER"};
+            remote.messages = numberedMessages(1);
+            const quint16 port = remote.listen(QHostAddress::AnyIPv4);
+            const QString host = (askedForPlainText ? QStringLiteral("pop3://") : QString()) + elsewhere.toString();
+            Mailbox mailbox;
+            const bool connected = mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), host, port);
+            QCOMPARE(connected, askedForPlainText);
+            if (!askedForPlainText) {
+                QVERIFY2(mailbox.log().contains(QStringLiteral("没有提供 TLS")), qPrintable(mailbox.log()));
+                QCOMPARE(remote.count("USER"), 0);
+                QCOMPARE(remote.count("PASS"), 0);
+            }
+            mailbox.disconnect();
+        }
+    }
+
+    void readAheadIsBoundedAndNeverDeletes()
+    {
+        ScriptedPop3Server server;
+        server.messages = numberedMessages(100);
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
+                 qPrintable(mailbox.log()));
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(mailbox.fetch(i).subject, QStringLiteral("number %1").arg(i));
+        // Commands went ahead, but not past the window.
+        QVERIFY(server.count("RETR") > 3);
+        QVERIFY(server.count("RETR") <= 3 + 32);
+        QVERIFY(mailbox.deleteMessages());
+        QVERIFY(mailbox.disconnect());
+        QCOMPARE(server.count("DELE"), 3);
+        for (const QByteArray &command : server.commands) {
+            if (command.startsWith("DELE"))
+                QVERIFY2(command.mid(5).toInt() <= 3, command.constData());
+        }
+        QCOMPARE(server.commands.last(), QByteArray("QUIT"));
+    }
+
+    void largeMessagesAreNotReadAhead()
+    {
+        ScriptedPop3Server server;
+        server.messages = numberedMessages(10);
+        // The server says every message is 10 MB: none of them may be asked
+        // for before the caller wants it.
+        for (int i = 0; i < 10; ++i)
+            server.listedSizes << 10 * 1024 * 1024;
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QVERIFY(mailbox.fetch(1).ok);
+        QVERIFY(mailbox.fetch(2).ok);
+        QCOMPARE(server.count("RETR"), 2);
+        QVERIFY(mailbox.disconnect());
+    }
+
+    void requestsOutOfOrderAndRefusedMessages()
+    {
+        ScriptedPop3Server server;
+        server.messages = numberedMessages(40);
+        server.refuseRetr = 7;
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QCOMPARE(mailbox.fetch(5).subject, QStringLiteral("number 5"));
+        QCOMPARE(mailbox.fetch(6).subject, QStringLiteral("number 6"));
+        // 7 is refused by the server, read ahead or not: the session goes on.
+        const FetchedMessage refused = mailbox.fetch(7);
+        QVERIFY(!refused.ok);
+        QVERIFY2(refused.error.contains(QStringLiteral("no such message")), qPrintable(refused.error));
+        QCOMPARE(mailbox.fetch(2).subject, QStringLiteral("number 2"));
+        QCOMPARE(mailbox.fetch(30).subject, QStringLiteral("number 30"));
+        QCOMPARE(mailbox.fetch(6).subject, QStringLiteral("number 6"));
+        const FetchedMessage beyond = mailbox.fetch(41);
+        QVERIFY(!beyond.ok);
+        QVERIFY(!beyond.error.isEmpty());
+        QVERIFY(mailbox.deleteMessages());
+        QVERIFY(mailbox.disconnect());
+        QList<int> deleted;
+        for (const QByteArray &command : server.commands) {
+            if (command.startsWith("DELE "))
+                deleted << command.mid(5).toInt();
+        }
+        QCOMPARE(deleted, (QList<int>{2, 5, 6, 30}));
+    }
+
+    void withoutPipeliningOneCommandAtATime()
+    {
+        ScriptedPop3Server server;
+        server.capabilities = {"USER"};
+        server.messages = numberedMessages(10);
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        for (int i = 1; i <= 4; ++i)
+            QCOMPARE(mailbox.fetch(i).subject, QStringLiteral("number %1").arg(i));
+        QCOMPARE(server.count("RETR"), 4);
+        QVERIFY(mailbox.deleteMessages());
+        QVERIFY(mailbox.disconnect());
+        QCOMPARE(server.count("DELE"), 4);
+    }
+
+    void emptyMailboxAndWrongPassword()
+    {
+        ScriptedPop3Server server;
+        const quint16 port = server.listen();
+        {
+            Mailbox mailbox;
+            QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+            QCOMPARE(mailbox.count(), 0);
+            QVERIFY(!mailbox.fetch(1).ok);
+            QVERIFY(mailbox.deleteMessages());
+            QVERIFY(mailbox.disconnect());
+            QCOMPARE(server.count("DELE"), 0);
+        }
+        ScriptedPop3Server strict;
+        strict.messages = numberedMessages(2);
+        const quint16 strictPort = strict.listen();
+        Mailbox mailbox;
+        QVERIFY(!mailbox.connect(QStringLiteral("u"), QStringLiteral("wrong-secret-123"), address(strict), strictPort));
+        QVERIFY(!mailbox.log().contains(QStringLiteral("wrong-secret-123")));
+        QVERIFY(mailbox.log().contains(QStringLiteral("登录失败")));
+        QCOMPARE(mailbox.count(), 0);
+        QCOMPARE(strict.count("STAT"), 0);
+    }
+};
+
+QTEST_MAIN(TestPop3Scripted)
+#include "tst_pop3_scripted.moc"
