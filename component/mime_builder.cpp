@@ -147,6 +147,19 @@ void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &p
     }
 }
 
+// The name the attachment goes out under: the file's base name with every
+// control character replaced. A line break in a file name (legal on Linux)
+// would otherwise be written as it is and start a header of its own.
+QString attachmentName(const QString &path)
+{
+    QString name = QFileInfo(path).fileName();
+    for (QChar &c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('_');
+    }
+    return name;
+}
+
 GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QString *error)
 {
     const QString reason = unreadableFileReason(path);
@@ -177,7 +190,7 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
     // Always base64: the file goes out exactly as it is, whatever it holds,
     // and deciding otherwise would mean reading it twice.
     g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
-    setAttachmentName(part, QFileInfo(path).fileName(), preferred);
+    setAttachmentName(part, attachmentName(path), preferred);
     return GMIME_OBJECT(part);
 }
 

@@ -24,6 +24,7 @@ private slots:
     void chineseMessageWithAttachmentsArrivesIntact();
     void textOutsideGb2312GoesOutAsUtf8();
     void leadingDotsSurviveTheTransfer();
+    void lineBreakInFileNameStartsNoHeader();
     void longSubjectIsWrittenInShortLines();
     void implicitTlsWithScheme_data();
     void implicitTlsWithScheme();
@@ -229,6 +230,33 @@ void TestSmtpSend::leadingDotsSurviveTheTransfer()
     const Received received = onlyMessageOf(user);
     QCOMPARE(received.parts.size(), 1);
     QCOMPARE(lf(received.parts[0].text).trimmed(), lf(mail.body));
+}
+
+void TestSmtpSend::lineBreakInFileNameStartsNoHeader()
+{
+    const QString user = QStringLiteral("user05");
+    m_servers->clearMailbox(user);
+    const QString path = m_files.filePath(QStringLiteral("report\r\nX-Injected: yes\r\n.txt"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("content");
+    }
+    Outgoing mail;
+    mail.from = QStringLiteral("sender@example.cn");
+    mail.recipients = {QStringLiteral("user05@example.cn")};
+    mail.subject = QStringLiteral("x");
+    mail.body = QStringLiteral("x");
+    mail.attachments = {path};
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY2(result.sent, qPrintable(result.log));
+    QByteArray raw;
+    const Received received = onlyMessageOf(user, &raw);
+    QVERIFY(!raw.contains("\nX-Injected"));
+    QCOMPARE(received.parts.size(), 2);
+    QCOMPARE(received.parts[1].filename, QStringLiteral("report__X-Injected: yes__.txt"));
+    QVERIFY(received.parts[1].content == "content");
 }
 
 void TestSmtpSend::longSubjectIsWrittenInShortLines()
