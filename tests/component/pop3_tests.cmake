@@ -10,3 +10,11 @@ orvex_add_test(tst_pop3_scripted
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pop3_scripted.cpp ${CMAKE_CURRENT_LIST_DIR}/scripted_pop3_server.cpp
           ${CMAKE_CURRENT_LIST_DIR}/scripted_pop3_server.h ${_pop3_support}
   LIBS orvex_engine orvex_platform Qt6::Network)
+
+# The text helpers are compiled in: the component library exports nothing
+# but its entry points.
+orvex_add_test(tst_pop3_text
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pop3_text.cpp
+          ${CMAKE_SOURCE_DIR}/component/charset_decoding.cpp ${CMAKE_SOURCE_DIR}/component/attachment_name.cpp
+          ${CMAKE_SOURCE_DIR}/component/gmime_support.cpp
+  LIBS Qt6::Core PkgConfig::GMIME)
