@@ -2,6 +2,7 @@
 
 #include "engine/n_orvex.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -110,8 +111,14 @@ FetchedMessage Mailbox::fetch(int number, const QString &saveDir)
             const std::optional<QVariant> saved = attachment.invoke(QStringLiteral("savetofile"), {path});
             item.saved = saved && saved->toBool();
             QFile file(path);
-            if (item.saved && file.open(QIODevice::ReadOnly))
-                item.content = file.readAll();
+            if (item.saved && file.open(QIODevice::ReadOnly)) {
+                item.size = file.size();
+                QCryptographicHash hash(QCryptographicHash::Sha256);
+                hash.addData(&file);
+                item.sha256 = hash.result();
+                if (item.size <= 8 * 1024 * 1024 && file.seek(0))
+                    item.content = file.readAll();
+            }
             fetched.attachments << item;
         }
     }

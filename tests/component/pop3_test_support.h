@@ -17,7 +17,9 @@ void ensureRegistered();
 
 struct FetchedAttachment {
     QString name;
-    QByteArray content; // what savetofile wrote
+    QByteArray content; // what savetofile wrote (left empty above 8 MB)
+    QByteArray sha256;  // of what savetofile wrote
+    qint64 size = 0;
     bool saved = false;
 };
 

@@ -3,7 +3,9 @@
 #include "fixtures/mail_servers.h"
 #include "pop3_test_support.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QTemporaryFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -65,6 +67,28 @@ QByteArray simpleMessage(const QByteArray &subject, const QByteArray &body = "He
 {
     return crlf("From: sender@example.com\nTo: someone@example.com\nSubject: " + subject
                 + "\nDate: Mon, 07 Dec 2026 10:30:00 +0800\n\n" + body);
+}
+
+qint64 peakMemoryKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Resets the peak mark to the present size; -1 where that is not possible.
+qint64 peakMemoryResetKb()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
+        return -1;
+    clearRefs.close();
+    return peakMemoryKb();
 }
 
 QString subjectOf(const QByteArray &raw)
@@ -344,6 +368,49 @@ private slots:
         // Commands went out ahead of the replies: RETR 2 before message 1 came.
         QVERIFY(log.indexOf(QStringLiteral("C: RETR 2\n")) < log.indexOf(QStringLiteral("（邮件 1，")));
         QCOMPARE(m_servers->messageFiles(user).size(), kMessages);
+    }
+
+    void largeMessagesPassThroughFiles()
+    {
+        // 48 MB of attachment, written and checked in pieces so that the
+        // test itself stays small: the peak memory of this process shows
+        // what the component holds.
+        const QString user = QStringLiteral("user11");
+        constexpr qsizetype kChunk = 57 * 1024; // whole base64 lines
+        constexpr int kChunks = 862;            // about 48 MB
+        QTemporaryFile source;
+        QVERIFY(source.open());
+        source.write(crlf("From: big@example.com\nSubject: large\nMIME-Version: 1.0\n"
+                          "Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain\n\nsee attachment\n"
+                          "--b\nContent-Type: application/octet-stream\nContent-Disposition: attachment; filename=\"big.bin\"\n"
+                          "Content-Transfer-Encoding: base64\n\n"));
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        QRandomGenerator generator(4711);
+        QByteArray chunk(kChunk, Qt::Uninitialized);
+        for (int i = 0; i < kChunks; ++i) {
+            generator.fillRange(reinterpret_cast<quint32 *>(chunk.data()), kChunk / 4);
+            hash.addData(chunk);
+            source.write(crlf(base64Lines(chunk)));
+        }
+        source.write(crlf("--b--\n"));
+        source.close();
+        m_servers->clearMailbox(user);
+        m_servers->deliverFile(user, source.fileName());
+
+        Mailbox mailbox;
+        QVERIFY2(logOn(mailbox, user), qPrintable(mailbox.log()));
+        const qint64 before = peakMemoryResetKb();
+        const FetchedMessage message = mailbox.fetch(1);
+        const qint64 peak = peakMemoryKb();
+        QVERIFY2(message.ok, qPrintable(message.error));
+        QCOMPARE(message.attachments.size(), 1);
+        QCOMPARE(message.attachments[0].size, qint64(kChunk) * kChunks);
+        QCOMPARE(message.attachments[0].sha256, hash.result());
+        QVERIFY(mailbox.disconnect());
+        if (before < 0)
+            QSKIP("this kernel cannot reset the peak memory mark");
+        QVERIFY2(peak - before < 24 * 1024,
+                 qPrintable(QStringLiteral("peak memory grew by %1 kB").arg(peak - before)));
     }
 
     void malformedMailIsReadAsWellAsItCanBe()
