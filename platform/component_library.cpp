@@ -23,9 +23,10 @@ QString componentLibraryLocation()
 QLibrary *loadComponentLibrary(const QString &location, QString *error)
 {
     // Loaded libraries are never unloaded: component objects and their
-    // meta-objects live in them.
-    static QHash<QString, QLibrary *> loaded;
-    if (QLibrary *library = loaded.value(location))
+    // meta-objects live in them. The table is never destroyed either, so
+    // that it still holds them while the process ends.
+    static auto *loaded = new QHash<QString, QLibrary *>;
+    if (QLibrary *library = loaded->value(location))
         return library;
     auto *library = new QLibrary(location);
     if (!library->load()) {
@@ -34,7 +35,7 @@ QLibrary *loadComponentLibrary(const QString &location, QString *error)
         delete library;
         return nullptr;
     }
-    loaded.insert(location, library);
+    loaded->insert(location, library);
     return library;
 }
 
