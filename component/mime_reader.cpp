@@ -16,6 +16,7 @@
 #include <QTemporaryFile>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace component {
 
@@ -289,7 +290,9 @@ private:
         bool written = false;
         if (fd >= 0) {
             GObjectRef<GMimeStream> out(g_mime_stream_fs_new(fd));
-            written = writeDecoded(object, out.get()) && g_mime_stream_flush(out.get()) == 0;
+            // No flush: a file stream writes straight through, and its flush
+            // is an fsync this temporary file does not need.
+            written = writeDecoded(object, out.get());
         }
         if (!written) {
             QFile::remove(path);
