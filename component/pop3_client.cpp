@@ -380,19 +380,26 @@ bool Pop3Client::authenticateUserPass(const QString &user, const QString &passwo
 
 bool Pop3Client::readStatAndList()
 {
-    Reply reply;
-    if (!sendCommand("STAT") || !readReply(reply))
+    // With pipelining, LIST goes out with STAT: one round trip less.
+    if (!sendCommand("STAT") || (m_pipelining && !sendCommand("LIST")))
         return false;
-    if (!reply.ok)
-        return refuse(QStringLiteral("无法读取邮箱状态：%1").arg(QString::fromUtf8(reply.text)));
+    Reply reply;
+    if (!readReply(reply))
+        return false;
     bool ok = false;
-    const int count = reply.text.split(' ').value(0).toInt(&ok);
-    if (!ok || count < 0)
-        return refuse(QStringLiteral("服务器报告的邮件数无法识别"));
+    const int count = reply.ok ? reply.text.split(' ').value(0).toInt(&ok) : 0;
+    if (!reply.ok || !ok || count < 0) {
+        const QString reason = reply.ok ? QStringLiteral("服务器报告的邮件数无法识别")
+                                        : QStringLiteral("无法读取邮箱状态：%1").arg(QString::fromUtf8(reply.text));
+        // The LIST reply still on its way comes before QUIT's.
+        if (m_pipelining && (!readReply(reply) || (reply.ok && !skipMultiLineText())))
+            return false;
+        return refuse(reason);
+    }
 
     QList<qint64> sizes(count, 0);
-    if (count > 0) {
-        if (!sendCommand("LIST") || !readReply(reply))
+    if (m_pipelining || count > 0) {
+        if ((!m_pipelining && !sendCommand("LIST")) || !readReply(reply))
             return false;
         if (reply.ok) {
             QList<QByteArray> lines;
@@ -411,6 +418,12 @@ bool Pop3Client::readStatAndList()
     m_sizes = sizes;
     m_loggedIn = true;
     return true;
+}
+
+bool Pop3Client::skipMultiLineText()
+{
+    QList<QByteArray> lines;
+    return readMultiLineText(lines);
 }
 
 // ---- Retrieval --------------------------------------------------------------

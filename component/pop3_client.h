@@ -91,6 +91,7 @@ private:
     bool readStatusLine(QByteArray &line);
     bool readReply(Reply &reply);
     bool readMultiLineText(QList<QByteArray> &lines);
+    bool skipMultiLineText();
     // Streams the body of a multi-line reply into `out` (or nowhere), dot
     // stuffing undone; `bytes` counts what was written.
     bool readMultiLineData(QIODevice *out, qint64 &bytes);
