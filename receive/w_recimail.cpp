@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
 #include <optional>
@@ -379,6 +380,9 @@ void w_recimail::dw_1_clicked(long row)
 
     ole_1->of_setbodyhtml(QString());
     ole_1->of_pastehtml(m_rows->isHtml(row) ? body : plainBodyAsHtml(body));
+    // The caret ends after the body, but a message is read from its top.
+    ole_1->verticalScrollBar()->setValue(0);
+    ole_1->horizontalScrollBar()->setValue(0);
 
     const QDateTime sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
     sle_sendtime->setText(sent.isValid() ? sent.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QString());

@@ -3,7 +3,9 @@
 // from the test mail servers (mail_servers.sh start DIR, then
 // ORVEX_TEST_SERVERS=DIR/servers.env), clicks it and grabs the frame.
 //
-//     receive_screenshot OUTPUT.png
+//     tests/fixtures/mail_servers.sh start /tmp/servers
+//     TZ=Asia/Shanghai ORVEX_TEST_SERVERS=/tmp/servers/servers.env \
+//         xvfb-run -a build/bin/receive_screenshot docs/screenshots/receive.png
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
 #include "frame/w_main.h"
@@ -13,6 +15,7 @@
 #include "receive/w_recimail.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -126,17 +129,21 @@ int main(int argc, char *argv[])
     servers->clearMailbox(user);
     servers->deliver(user, plainSample());
     servers->deliver(user, readingSample());
+    if (!servers->waitForMessageCount(user, 2)) {
+        std::fprintf(stderr, "the messages did not arrive in the mailbox\n");
+        return 1;
+    }
     QTemporaryDir attachments;
     QDir::setCurrent(attachments.path());
 
     w_main frame;
-    frame.resize(1000, 720);
     frame.show();
     auto *sheet = qobject_cast<w_recimail *>(frame.opensheet<w_recimail>()->widget());
     settle();
     sheet->findChild<QLineEdit *>(QStringLiteral("sle_port"))->setText(QString::number(servers->pop3Port()));
     sheet->findChild<QLineEdit *>(QStringLiteral("sle_userid"))->setText(user);
     sheet->findChild<QLineEdit *>(QStringLiteral("sle_password"))->setText(TestServers::password(user));
+    sheet->findChild<QCheckBox *>(QStringLiteral("cbx_all"))->setChecked(true);
     sheet->cb_rev_clicked();
     if (sheet->mailList()->rowCount() < 2) {
         std::fprintf(stderr, "the fetch listed %d messages\n", sheet->mailList()->rowCount());

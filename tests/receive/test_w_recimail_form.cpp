@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -513,6 +514,13 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     QVERIFY(!view->of_get_source().contains(QStringLiteral("表格")));
     QCOMPARE(attachments->count(), 0);
     QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 1);
+
+    // A long message is shown from its top.
+    const long row = m_form->mailList()->appendEmptyRow();
+    m_form->mailList()->setItem(row, QStringLiteral("body"), QStringLiteral("line\n").repeated(300) + "end");
+    clickRow(3);
+    QVERIFY(view->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(view->verticalScrollBar()->value(), 0);
 }
 
 void TestWRecimailForm::clicksThatHitNoRowChangeNothing()
