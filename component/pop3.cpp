@@ -110,12 +110,10 @@ bool Pop3::deletemessages()
         appendLog(QStringLiteral("错误：连接已断开，服务器上的邮件没有删除"));
         return false;
     }
-    const bool ok = m_client->markDeleted(numbers);
-    // Messages the server did mark stay marked even when another refused.
-    if (ok) {
-        for (int number : numbers)
-            m_deleted.insert(number);
-    }
+    QList<int> accepted;
+    const bool ok = m_client->markDeleted(numbers, &accepted);
+    for (int number : accepted)
+        m_deleted.insert(number);
     return ok;
 }
 

@@ -513,13 +513,15 @@ bool Pop3Client::retrieve(int number, QIODevice &out)
     }
     if (m_pipelining && ascending)
         topUpReadAhead(number);
+    if (m_conn.hasFailed() || m_outstanding.empty() || m_outstanding.front() != number)
+        return false;
     m_outstanding.pop_front();
     return readRetrievalReply(number, &out);
 }
 
 // ---- Deleting and leaving ---------------------------------------------------
 
-bool Pop3Client::markDeleted(const QList<int> &numbers)
+bool Pop3Client::markDeleted(const QList<int> &numbers, QList<int> *accepted)
 {
     m_error.clear();
     if (!isOpen()) {
@@ -535,20 +537,20 @@ bool Pop3Client::markDeleted(const QList<int> &numbers)
             return false;
         if (!reply.ok)
             refused.append(QStringLiteral("%1（%2）").arg(number).arg(QString::fromUtf8(reply.text)));
+        else if (accepted)
+            accepted->append(number);
         return true;
     };
-    if (m_pipelining) {
-        for (int number : numbers) {
+    // Pipelined in batches, so that neither side piles up replies unread.
+    const qsizetype batch = m_pipelining ? 64 : 1;
+    for (qsizetype start = 0; start < numbers.size(); start += batch) {
+        const QList<int> part = numbers.mid(start, batch);
+        for (int number : part) {
             if (!sendCommand("DELE " + QByteArray::number(number)))
                 return false;
         }
-        for (int number : numbers) {
+        for (int number : part) {
             if (!readDeleReply(number))
-                return false;
-        }
-    } else {
-        for (int number : numbers) {
-            if (!sendCommand("DELE " + QByteArray::number(number)) || !readDeleReply(number))
                 return false;
         }
     }

@@ -57,8 +57,9 @@ public:
     bool retrieve(int number, QIODevice &out);
 
     // Marks the given messages deleted (DELE); the server removes them at
-    // QUIT. True when the server accepted every one.
-    bool markDeleted(const QList<int> &numbers);
+    // QUIT. True when the server accepted every one; `accepted` receives
+    // those it did accept.
+    bool markDeleted(const QList<int> &numbers, QList<int> *accepted = nullptr);
 
     // Ends the session with QUIT (when the line is still sound) and closes
     // it. True when the server confirmed the QUIT.
