@@ -439,6 +439,8 @@ private slots:
             // 5: multiparts nested far too deep
             crlf("From: x@example.com\nSubject: deep\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"n0\"\n\n"
                  + nested + "--n300\nContent-Type: text/plain\n\ndeepest\n"),
+            // 6: nothing at all
+            QByteArray(),
         };
         freshMailbox(user, messages);
 
@@ -472,6 +474,10 @@ private slots:
         m = mailbox.fetch(5);
         QVERIFY2(m.ok, qPrintable(m.error));
         QCOMPARE(m.subject, QStringLiteral("deep"));
+
+        m = mailbox.fetch(6);
+        QVERIFY2(m.ok, qPrintable(m.error));
+        QVERIFY(m.subject.isEmpty() && m.body.isEmpty() && m.attachments.isEmpty());
         QVERIFY(mailbox.disconnect());
     }
 };
