@@ -14,8 +14,10 @@ email_grid::email_grid(d_email_list *rows, QWidget *parent)
 {
     setModel(m_presentation);
     setFont(email_list_presentation::gridFont());
+    // The highlight follows the clicked handler only (highlightRow), not
+    // the keyboard or the mouse by themselves.
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -70,7 +72,7 @@ bool email_grid::hitsRow(const QMouseEvent *event) const
 void email_grid::mousePressEvent(QMouseEvent *event)
 {
     m_pressedRow = 0;
-    if (!hitsRow(event)) {
+    if (!hitsRow(event) || event->button() != Qt::LeftButton) {
         event->accept();
         return;
     }
