@@ -27,8 +27,7 @@ int runFetch(const FetchArguments &arguments)
     // Whatever was fetched is printed, also after a failure, so that the
     // saved attachments it names are not left unaccounted for; the exit code
     // tells whether the whole range came.
-    const QByteArray json = mailsToJson(mail);
-    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    writeMailsJson(mail, stdout);
     std::fflush(stdout);
 
     if (!fetched)

@@ -20,10 +20,15 @@ QJsonObject mailToJson(const stru_mail &mail)
     return object;
 }
 
-QByteArray mailsToJson(const QList<stru_mail> &mails)
+void writeMailsJson(const QList<stru_mail> &mails, std::FILE *out)
 {
-    QJsonArray array;
-    for (const stru_mail &mail : mails)
-        array.append(mailToJson(mail));
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    std::fputs("[", out);
+    const char *separator = "\n";
+    for (const stru_mail &mail : mails) {
+        const QByteArray object = QJsonDocument(mailToJson(mail)).toJson(QJsonDocument::Compact);
+        std::fputs(separator, out);
+        std::fwrite(object.constData(), 1, size_t(object.size()), out);
+        separator = ",\n";
+    }
+    std::fputs("\n]\n", out);
 }

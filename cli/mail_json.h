@@ -2,9 +2,10 @@
 
 #include "engine/stru_mail.h"
 
-#include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+
+#include <cstdio>
 
 // A fetched message as a JSON object: senderaddress, sendername,
 // recipientaddress1 (array), subject, body, html, attachment (array of
@@ -12,5 +13,7 @@
 // when the message has no date).
 QJsonObject mailToJson(const stru_mail &mail);
 
-// All messages as one JSON array in UTF-8, ending with a line break.
-QByteArray mailsToJson(const QList<stru_mail> &mails);
+// Writes all messages to `out` as one JSON array in UTF-8, one object per
+// line, ending with a line break. Objects are written one at a time, so a
+// large fetch never needs a second copy of every body in memory.
+void writeMailsJson(const QList<stru_mail> &mails, std::FILE *out);
