@@ -1,0 +1,139 @@
+#!/usr/bin/python3
+"""Writes the seed messages of the MIME reader fuzzer into a folder, one
+file each: nested multiparts, bad base64, unknown charsets, RFC 2047 and
+RFC 2231 names, hostile file names, huge lines, missing headers.
+
+    make_corpus.py OUTPUT_FOLDER
+"""
+import base64
+import os
+import sys
+
+CRLF = "\r\n"
+
+
+def gb(text):
+    return text.encode("gb18030")
+
+
+def b64(data):
+    return base64.b64encode(data).decode("ascii")
+
+
+def encoded_word(text, charset="gb2312", method="B"):
+    data = text.encode("gb18030" if charset.lower().startswith("gb") else charset)
+    if method == "B":
+        return "=?%s?B?%s?=" % (charset, b64(data))
+    return "=?%s?Q?%s?=" % (charset, "".join("=%02X" % c for c in data))
+
+
+def message(headers, body):
+    head = "".join("%s: %s%s" % (k, v, CRLF) for k, v in headers)
+    if isinstance(body, str):
+        body = body.encode("utf-8")
+    return head.encode("utf-8") + CRLF.encode() + body
+
+
+def multipart(kind, boundary, parts, preamble="", epilogue=""):
+    out = preamble.encode()
+    for part in parts:
+        out += ("--%s%s" % (boundary, CRLF)).encode() + part + CRLF.encode()
+    out += ("--%s--%s" % (boundary, CRLF)).encode() + epilogue.encode()
+    return out
+
+
+def part(headers, body):
+    return message(headers, body)
+
+
+def attachment(name_header, data, ctype="application/octet-stream"):
+    return part([("Content-Type", ctype), ("Content-Transfer-Encoding", "base64"),
+                 ("Content-Disposition", "attachment; " + name_header)],
+                b64(data))
+
+
+BASIC = [("From", "=?gb2312?B?%s?= <zhang@example.com>" % b64(gb("张三"))),
+         ("To", "li@example.com, \"Wang\" <wang@example.com>"),
+         ("Cc", "team: a@example.com, b@example.com;"),
+         ("Subject", encoded_word("你好，世界")),
+         ("Date", "Mon, 7 Dec 2026 12:00:00 +0800"),
+         ("MIME-Version", "1.0")]
+
+
+def seeds():
+    yield "plain", message(BASIC + [("Content-Type", "text/plain; charset=gb2312")], gb("正文内容\r\n"))
+    yield "no-headers", b"just a line of text\r\nand another\r\n"
+    yield "empty", b""
+    yield "headers-only", message(BASIC, b"")
+    yield "html-qp", message(BASIC + [("Content-Type", "text/html; charset=utf-8"),
+                                      ("Content-Transfer-Encoding", "quoted-printable")],
+                             "<p>caf=C3=A9 =E4=B8=AD=\r\n</p>=ZZ=\r\n")
+    alternative = multipart("alternative", "alt", [
+        part([("Content-Type", "text/plain; charset=gbk")], gb("文本")),
+        part([("Content-Type", "text/html; charset=big5")], "<b>中</b>".encode("big5"))])
+    yield "alternative", message(BASIC + [("Content-Type", "multipart/alternative; boundary=alt")], alternative)
+    mixed = multipart("mixed", "mix", [
+        part([("Content-Type", "multipart/alternative; boundary=alt")], alternative),
+        attachment("filename*=gb2312''%D6%D0%CE%C4.txt", b"hello"),
+        attachment("filename=\"%s\"" % encoded_word("报告.pdf"), b"%PDF-1.4"),
+        part([("Content-Type", "image/png; name=\"..\\\\..\\\\evil.png\"")], b"\x89PNG")])
+    yield "mixed-names", message(BASIC + [("Content-Type", "multipart/mixed; boundary=mix")], mixed)
+    hostile = multipart("mixed", "h", [
+        attachment("filename=\"../../.bashrc\"", b"rm -rf ~"),
+        attachment("filename=\"/etc/passwd\"", b"x"),
+        attachment("filename=\"a;b;c.txt\"", b"x"),
+        attachment("filename=\"line\r\n break.txt\"", b"x"),
+        attachment("filename=\"...\"", b"x"),
+        attachment("filename=\"\"", b"x"),
+        attachment("filename*0*=utf-8''%2E%2E%2F; filename*1=\"x.sh\"", b"x"),
+        attachment("filename=\"%s\"" % ("\u202egpj.exe"), b"x"),
+        attachment("filename=\"%s.txt\"" % ("长" * 300), b"x")])
+    yield "hostile-names", message(BASIC + [("Content-Type", "multipart/mixed; boundary=h")], hostile)
+    yield "bad-base64", message(BASIC + [("Content-Type", "multipart/mixed; boundary=b")], multipart("mixed", "b", [
+        part([("Content-Type", "text/plain"), ("Content-Transfer-Encoding", "base64")], "!!!not base64==="),
+        part([("Content-Type", "application/zip; name=a.zip"), ("Content-Transfer-Encoding", "base64")],
+             "UEsDBB=\r\n===\r\nQUJD")]))
+    yield "unknown-charset", message(BASIC + [("Subject", "=?x-martian?B?%s?=" % b64(b"\xff\xfe")),
+                                              ("Content-Type", "text/plain; charset=x-unknown-42")],
+                                     b"\xd6\xd0\xce\xc4 \xff\xfe")
+    yield "raw-8bit-headers", (b"From: " + gb("张三") + b" <z@example.com>\r\nSubject: " + gb("中文主题")
+                               + b"\r\nTo: " + "王五".encode() + b" <w@example.com>\r\n"
+                               + b"Content-Type: application/pdf\r\nContent-Disposition: attachment; filename=\""
+                               + gb("报告") + b".pdf\"\r\n\r\n%PDF\r\n")
+    yield "huge-line", message(BASIC + [("Content-Type", "text/plain")], b"A" * 200000)
+    yield "huge-header", message([("Subject", "x" * 100000), ("To", ",".join("u%d@e.com" % i for i in range(3000)))], b"")
+    nested = b"leaf"
+    for depth in range(80):
+        b = "n%d" % depth
+        nested = part([("Content-Type", "multipart/mixed; boundary=%s" % b)], multipart("mixed", b, [nested]))
+    yield "deep-nesting", message(BASIC[:1], nested)
+    yield "missing-boundary", message(BASIC + [("Content-Type", "multipart/mixed")], b"--x\r\n\r\nno end")
+    yield "unterminated", message(BASIC + [("Content-Type", "multipart/mixed; boundary=u")],
+                                  b"--u\r\nContent-Type: text/plain\r\n\r\nhalf")
+    inner = message(BASIC + [("Content-Type", "text/plain")], b"inner body")
+    yield "message-rfc822", message(BASIC + [("Content-Type", "multipart/mixed; boundary=m")], multipart("mixed", "m", [
+        part([("Content-Type", "text/plain")], b"outer"),
+        part([("Content-Type", "message/rfc822"), ("Content-Disposition", "attachment; filename=fwd.eml")], inner),
+        part([("Content-Type", "message/rfc822")], inner)]))
+    yield "uuencode", message(BASIC + [("Content-Type", "application/octet-stream; name=u.bin"),
+                                       ("Content-Transfer-Encoding", "x-uuencode")],
+                              b"begin 644 u.bin\r\n#86)C\r\n`\r\nend\r\n")
+    yield "dates", message([("Date", "32 Foo 99999 25:61:61 +9999"), ("From", "<>"), ("To", "undisclosed-recipients:;")], b"")
+    yield "bare-lf", message(BASIC + [("Content-Type", "multipart/mixed; boundary=lf")],
+                             b"--lf\nContent-Type: text/plain\n\nbody\n--lf\nContent-Disposition: attachment\n\nx\n--lf--\n").replace(b"\r\n", b"\n")
+    yield "nul-bytes", message(BASIC + [("Content-Type", "text/plain; charset=utf-16")], b"\x00a\x00b\x00\x00\xd8")
+    yield "param-soup", message([("Content-Type", "multipart/mixed; boundary=\"p\"; boundary=q; name*0=a; name*2=c; name*1*=''%"),
+                                 ("Content-Disposition", "inline; filename*=bogus'''%zz")],
+                                b"--p\r\nContent-Type: text/plain; name*=utf-8'zh'%E4%B8%AD\r\n\r\nx\r\n--p--\r\n")
+
+
+def main():
+    folder = sys.argv[1]
+    os.makedirs(folder, exist_ok=True)
+    for name, data in seeds():
+        with open(os.path.join(folder, name + ".eml"), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()

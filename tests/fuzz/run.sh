@@ -1,0 +1,40 @@
+#!/bin/bash
+# Builds the MIME reader fuzzer with clang (libFuzzer, AddressSanitizer,
+# UndefinedBehaviorSanitizer) and runs it for the given number of seconds
+# (default 600) on one core, at low priority:
+#
+#     bash tests/fuzz/run.sh [SECONDS]
+#
+# Needs clang and libfuzzer-14-dev. Works in ORVEX_FUZZ_DIR (default
+# /tmp/orvex-fuzz): build/, seeds/ (written by make_corpus.py), corpus/
+# (what the fuzzer found interesting; kept between runs) and artifacts/.
+# Exits non-zero on a finding; copy the input it names into
+# tests/fuzz/regressions/, where tst_mime_reader_inputs replays it.
+set -euo pipefail
+
+SECONDS_TO_RUN=${1:-600}
+HERE=$(cd "$(dirname "$0")" && pwd)
+WORK=${ORVEX_FUZZ_DIR:-/tmp/orvex-fuzz}
+mkdir -p "$WORK/corpus" "$WORK/artifacts"
+
+cmake -S "$HERE" -B "$WORK/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=/usr/bin/clang -DCMAKE_CXX_COMPILER=/usr/bin/clang++ >/dev/null
+nice cmake --build "$WORK/build" -j1
+
+rm -rf "$WORK/seeds"
+python3 "$HERE/make_corpus.py" "$WORK/seeds"
+
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export QT_QPA_PLATFORM=offscreen
+
+echo "fuzzing for $SECONDS_TO_RUN s; findings go to $WORK/artifacts/"
+status=0
+nice -n 10 "$WORK/build/fuzz_mime_reader" "$WORK/corpus" "$WORK/seeds" "$HERE/regressions" \
+    -dict="$HERE/mime.dict" -max_total_time="$SECONDS_TO_RUN" -max_len=262144 -timeout=30 \
+    -rss_limit_mb=2048 -artifact_prefix="$WORK/artifacts/" -print_final_stats=1 || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "the fuzzer found a problem (exit $status); inputs in $WORK/artifacts/:" >&2
+    ls -l "$WORK/artifacts/" >&2
+fi
+exit "$status"
