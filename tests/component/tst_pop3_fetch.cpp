@@ -409,6 +409,10 @@ private slots:
         QVERIFY(mailbox.disconnect());
         if (before < 0)
             QSKIP("this kernel cannot reset the peak memory mark");
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("AddressSanitizer keeps freed memory aside, so the peak says nothing here");
+#endif
+        qInfo("peak memory grew by %lld kB while fetching", peak - before);
         QVERIFY2(peak - before < 24 * 1024,
                  qPrintable(QStringLiteral("peak memory grew by %1 kB").arg(peak - before)));
     }
