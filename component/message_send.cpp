@@ -8,7 +8,9 @@
 #include "component/recipients.h"
 #include "component/server_address.h"
 #include "component/smtp_client.h"
+#include "component/transfer_progress.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace component {
@@ -95,10 +97,27 @@ bool Message::send(const QString &server)
     LineConnection connection(m_timeout);
     connection.setLogger([this](const QString &line) { appendLog(line); });
     SmtpClient smtp(connection);
-    const bool sent = smtp.open(*address)
-                      && (m_mailserverusername.isEmpty() || smtp.authenticate(m_mailserverusername, m_mailserverpassword))
-                      && smtp.sendEnvelope(*from, envelopeRecipients)
-                      && smtp.sendMessage(GMIME_OBJECT(mime.get()), m_progress);
+    const qint64 expectedBytes =
+            estimatedWireSize(m_attachmentFiles, m_body.toUtf8().size() + m_htmlbody.toUtf8().size());
+    ProgressThrottle throttle;
+    const auto reportData = [&](qint64 bytesSent) {
+        if (throttle.due())
+            Q_EMIT progress(QStringLiteral("正在发送 %1 / %2 MB")
+                                    .arg(megabytesText(bytesSent), megabytesText(std::max(bytesSent, expectedBytes))));
+        return !m_progress || m_progress(bytesSent);
+    };
+    const auto opened = [&] {
+        Q_EMIT progress(QStringLiteral("正在连接 %1…").arg(address->host));
+        return smtp.open(*address);
+    };
+    const auto loggedOn = [&] {
+        if (m_mailserverusername.isEmpty())
+            return true;
+        Q_EMIT progress(QStringLiteral("正在登录 %1…").arg(address->host));
+        return smtp.authenticate(m_mailserverusername, m_mailserverpassword);
+    };
+    const bool sent = opened() && loggedOn() && smtp.sendEnvelope(*from, envelopeRecipients)
+                      && smtp.sendMessage(GMIME_OBJECT(mime.get()), reportData);
     const QString reason = smtp.errorText();
     smtp.quit();
     if (!sent)

@@ -4,12 +4,19 @@
 #include "component/mime_reader.h"
 #include "component/pop3_client.h"
 #include "component/pop3_messages.h"
+#include "component/progress_device.h"
 
 #include <QDir>
 #include <QTemporaryFile>
 #include <algorithm>
 
 namespace component {
+
+namespace {
+
+constexpr qint64 kLargeMessageBytes = 1024 * 1024;
+
+} // namespace
 
 Pop3::Pop3(QObject *parent) : QObject(parent), m_messages(new Pop3Messages(this)) {}
 
@@ -48,6 +55,7 @@ bool Pop3::connect(const QString &user, const QString &password, const QString &
     m_deleted.clear();
     m_client = std::make_unique<Pop3Client>(m_timeout);
     m_client->setLogger([this](const QString &line) { appendLog(line); });
+    m_client->setProgressHandler([this](const QString &text) { Q_EMIT progress(text); });
     m_loggedOn = m_client->open(user, password, host, port);
     if (m_loggedOn)
         appendLog(QStringLiteral("邮箱中有 %1 封邮件").arg(m_client->messageCount()));
@@ -76,7 +84,9 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
         *error = QStringLiteral("无法建立临时文件：%1").arg(file.errorString());
         return nullptr;
     }
-    if (!m_client->retrieve(number, file) || !file.flush()) {
+    reportRetrieval(number, 0);
+    ProgressDevice counted(file, [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
+    if (!m_client->retrieve(number, counted) || !file.flush()) {
         *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(m_client->errorText());
         if (!m_client->isOpen())
             m_loggedOn = false;
@@ -92,6 +102,18 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     }
     m_retrieved.insert(number);
     return message;
+}
+
+void Pop3::reportRetrieval(int number, qint64 bytesSoFar)
+{
+    if (!m_progressThrottle.due())
+        return;
+    QString text = QStringLiteral("正在接收第 %1 / %2 封邮件").arg(number).arg(count());
+    // A large message gets its own count, so that a long wait shows movement.
+    const qint64 size = m_client->messageSize(number);
+    if (size >= kLargeMessageBytes)
+        text += QStringLiteral("（%1 / %2 MB）").arg(megabytesText(bytesSoFar), megabytesText(std::max(size, bytesSoFar)));
+    Q_EMIT progress(text);
 }
 
 bool Pop3::deletemessages()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/transfer_progress.h"
+
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -50,8 +52,14 @@ public:
     // Null with the reason in `error` when that fails.
     Message *fetch(int number, QObject *parent, QString *error);
 
+Q_SIGNALS:
+    // What the mailbox is doing, for a status line: connecting, logging on,
+    // "正在接收第 35 / 1000 封邮件". A few reports a second at most.
+    void progress(const QString &text);
+
 private:
     void appendLog(const QString &line);
+    void reportRetrieval(int number, qint64 bytesSoFar);
 
     int m_timeout = 300;
     bool m_logging = false;
@@ -61,6 +69,7 @@ private:
     Pop3Messages *m_messages;
     QSet<int> m_retrieved;  // handed out and retrieved in full
     QSet<int> m_deleted;    // DELE accepted in this session
+    ProgressThrottle m_progressThrottle;
 };
 
 } // namespace component

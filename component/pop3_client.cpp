@@ -247,12 +247,16 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
     }
     m_host = address->host;
 
+    if (m_progress)
+        m_progress(QStringLiteral("正在连接 %1…").arg(address->host));
     if (!connectAndGreet(address->host, address->port, address->implicitTls))
         return false;
     if (!readCapabilities())
         return false;
     if (!m_conn.isEncrypted() && m_capabilities.contains("STLS") && !startTls())
         return false;
+    if (m_progress)
+        m_progress(QStringLiteral("正在登录 %1…").arg(address->host));
     if (!authenticate(user, password, address->plainTextRequested))
         return false;
     return readStatAndList();

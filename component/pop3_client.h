@@ -42,6 +42,9 @@ public:
 
     void setTimeout(int seconds) { m_conn.setTimeout(seconds); }
     void setLogger(Logger logger);
+    // Told, with a text for a status line, when open() starts connecting
+    // and when it starts logging on.
+    void setProgressHandler(std::function<void(const QString &)> handler) { m_progress = std::move(handler); }
 
     // `host` may carry the scheme pop3s:// or pop3://; port 0 means the
     // default (110, or 995 with pop3s://).
@@ -117,6 +120,7 @@ private:
     QList<qint64> m_sizes; // index 0 is message 1
     std::deque<int> m_outstanding; // RETR sent, reply not read yet
     int m_lastRequested = 0;
+    std::function<void(const QString &)> m_progress;
 };
 
 } // namespace component

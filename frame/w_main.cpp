@@ -3,6 +3,7 @@
 #include "compose/w_sendmail.h"
 #include "frame/m_email.h"
 #include "platform/layout_units.h"
+#include "platform/transfer_progress.h"
 
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -23,6 +24,7 @@ w_main::w_main(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiArea(this))
     m_mdi->setBackground(palette().brush(QPalette::Dark));
     setCentralWidget(m_mdi);
     statusBar()->setObjectName(QStringLiteral("statusbar"));
+    showTransferProgressInStatusBar();
     m_menu = new m_email(this);
 
     const QSize size(platform::unitsToPixelsX(3602), platform::unitsToPixelsY(2304));
@@ -37,6 +39,22 @@ w_main::w_main(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiArea(this))
 }
 
 w_main::~w_main() = default;
+
+void w_main::showTransferProgressInStatusBar()
+{
+    // A transfer runs inside its handler: the text is painted at once, not
+    // when the handler is over.
+    QPointer<QStatusBar> bar = statusBar();
+    platform::setTransferProgressSink([bar](const QString &text) {
+        if (!bar)
+            return;
+        if (text.isEmpty())
+            bar->clearMessage();
+        else
+            bar->showMessage(text);
+        bar->repaint();
+    });
+}
 
 QMdiSubWindow *w_main::findSheet(const char *className) const
 {

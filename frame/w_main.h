@@ -26,6 +26,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showTransferProgressInStatusBar();
     QMdiSubWindow *findSheet(const char *className) const;
     QMdiSubWindow *addSheet(QWidget *sheet);
 

@@ -1,6 +1,7 @@
 #include "platform/automation_object.h"
 
 #include "platform/component_factory.h"
+#include "platform/transfer_progress.h"
 
 #include <QMetaMethod>
 #include <QMetaProperty>
@@ -119,6 +120,8 @@ int AutomationObject::connectToNewObject(const QString &className)
     }
     m_object = created.object;
     m_owned = true;
+    // An object that reports the progress of its transfers gets it shown.
+    connectTransferProgress(m_object.data());
     return kCreateOk;
 }
 

@@ -1,0 +1,44 @@
+#include "component/transfer_progress.h"
+
+#include <QFileInfo>
+
+namespace component {
+
+namespace {
+
+// Header block, part headers and boundaries of a message.
+constexpr qint64 kStructureBytes = 4096;
+constexpr qint64 kPartHeaderBytes = 512;
+
+qint64 base64LineBytes(qint64 raw)
+{
+    const qint64 encoded = (raw + 2) / 3 * 4;
+    const qint64 lines = (encoded + 75) / 76;
+    return encoded + 2 * lines;
+}
+
+} // namespace
+
+bool ProgressThrottle::due()
+{
+    if (m_sinceLast.isValid() && m_sinceLast.elapsed() < m_intervalMs)
+        return false;
+    m_sinceLast.start();
+    return true;
+}
+
+QString megabytesText(qint64 bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+qint64 estimatedWireSize(const QStringList &attachmentFiles, qint64 bodyBytes)
+{
+    // Bodies may go as base64 or quoted-printable; count them as base64.
+    qint64 total = kStructureBytes + base64LineBytes(bodyBytes);
+    for (const QString &path : attachmentFiles)
+        total += kPartHeaderBytes + base64LineBytes(QFileInfo(path).size());
+    return total;
+}
+
+} // namespace component

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QObject;
+
+namespace platform {
+
+// Where the progress of a running transfer is shown (the frame's status
+// line). Only one sink at a time; an empty function removes it.
+using TransferProgressSink = std::function<void(const QString &text)>;
+void setTransferProgressSink(TransferProgressSink sink);
+
+// Hands a progress text to the sink, if there is one; an empty text clears
+// what it shows. Called while a transfer runs inside its handler, so the
+// sink must only show the text, never wait for the user.
+void reportTransferProgress(const QString &text);
+
+// Connects the component object's signal "progress" (one string argument,
+// any letter case), when it has one, so that its reports reach the sink.
+// False when the object has no such signal.
+bool connectTransferProgress(QObject *object);
+
+} // namespace platform

@@ -1,0 +1,299 @@
+// A transfer started from a sheet of the frame, against the real test
+// servers: the frame's status line tells what is happening while it runs
+// and is empty again afterwards; the windows repaint meanwhile, but user
+// input that arrives during the transfer (a click, a request to close the
+// frame) waits until the handler is over.
+#include "compose/w_sendmail.h"
+#include "engine/n_orvex.h"
+#include "fixtures/mail_servers.h"
+#include "frame/scripted_dialogs.h"
+#include "frame/w_main.h"
+#include "receive/d_email_list.h"
+#include "receive/w_recimail.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <qpa/qwindowsysteminterface.h>
+
+namespace {
+
+// Input as the window system delivers it: queued, to be handled when the
+// application next takes events from the window system.
+void queueClick(QWidget *widget)
+{
+    QWindow *window = widget->window()->windowHandle();
+    const QPoint local = widget->mapTo(widget->window(), widget->rect().center());
+    const QPoint global = widget->mapToGlobal(widget->rect().center());
+    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::LeftButton, Qt::LeftButton,
+                                             QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::NoButton, Qt::LeftButton,
+                                             QEvent::MouseButtonRelease);
+}
+
+void queueCloseRequest(QWidget *window)
+{
+    QWindowSystemInterface::handleCloseEvent(window->windowHandle());
+}
+
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+// What the program showed and what had happened to the queued input at the
+// moment the handler told the user its result (still inside the handler).
+struct AtResult {
+    bool reached = false;
+    int clicks = 0;
+    bool frameOpen = false;
+    int probePaints = 0;
+};
+
+class ResultWatch : public ScriptedDialogs {
+public:
+    std::function<void()> onMessage;
+    void messageBox(const QString &title, const QString &text) override
+    {
+        ScriptedDialogs::messageBox(title, text);
+        if (onMessage)
+            onMessage();
+    }
+};
+
+template <typename T>
+T *sheetOf(w_main &frame)
+{
+    for (QMdiSubWindow *sheet : frame.mdiArea()->subWindowList()) {
+        if (T *window = qobject_cast<T *>(sheet->widget()))
+            return window;
+    }
+    return nullptr;
+}
+
+template <typename T>
+T *child(QWidget *parent, const char *name)
+{
+    auto *found = parent->findChild<T *>(QString::fromUtf8(name));
+    if (!found)
+        qFatal("control %s missing", name);
+    return found;
+}
+
+} // namespace
+
+class TestTransferProgress : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds();
+    void fetchShowsConnectingLogonAndEachMessage();
+    void failedFetchClearsTheStatusLine();
+
+private:
+    // Records every text the status line shows; on the first one, queues a
+    // click on the probe button and a close request for the frame, and asks
+    // the probe to repaint.
+    void watchStatusLine();
+    void snapshotAtResult();
+
+    std::optional<TestServers> m_servers;
+    QTemporaryDir m_workDir;
+    QString m_savedDir;
+    ResultWatch m_dialogs;
+    QPointer<w_main> m_frame;
+    QPushButton *m_probe = nullptr;
+    PaintCounter m_probePaints;
+    int m_clicks = 0;
+    QStringList m_shown;
+    AtResult m_atResult;
+};
+
+void TestTransferProgress::initTestCase()
+{
+    qputenv("ORVEX_COMPONENT", qgetenv("ORVEX_BIN_DIR") + "/liborvex.so");
+    QVERIFY2(n_orvex().of_register(), "the component library could not be registered");
+    m_servers = TestServers::load();
+    if (!m_servers)
+        QSKIP(qPrintable(TestServers::unavailableReason()));
+    qputenv("ORVEX_CA_FILE", m_servers->caFile().toLocal8Bit());
+    m_savedDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_workDir.path()));
+}
+
+void TestTransferProgress::init()
+{
+    m_shown.clear();
+    m_clicks = 0;
+    m_atResult = AtResult();
+    m_dialogs.boxes.clear();
+    m_dialogs.onMessage = [this] { snapshotAtResult(); };
+
+    m_probe = new QPushButton(QStringLiteral("probe"));
+    m_probe->installEventFilter(&m_probePaints);
+    connect(m_probe, &QPushButton::clicked, this, [this] { ++m_clicks; });
+    m_probe->setGeometry(40, 40, 120, 40);
+    m_probe->show();
+    m_frame = new w_main;
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_probe));
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+    watchStatusLine();
+}
+
+void TestTransferProgress::cleanup()
+{
+    delete m_frame.data();
+    delete m_probe;
+    m_probe = nullptr;
+}
+
+void TestTransferProgress::watchStatusLine()
+{
+    connect(m_frame->statusBar(), &QStatusBar::messageChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            return;
+        if (m_shown.isEmpty()) {
+            queueClick(m_probe);
+            queueCloseRequest(m_frame);
+            m_probePaints.paints = 0;
+            m_probe->update();
+        }
+        m_shown << text;
+    });
+}
+
+void TestTransferProgress::snapshotAtResult()
+{
+    if (m_atResult.reached)
+        return;
+    m_atResult.reached = true;
+    m_atResult.clicks = m_clicks;
+    m_atResult.frameOpen = m_frame && m_frame->isVisible();
+    m_atResult.probePaints = m_probePaints.paints;
+}
+
+void TestTransferProgress::sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds()
+{
+    const QString user = QStringLiteral("user27");
+    m_servers->clearMailbox(user);
+    // Large enough that the data goes out in many writes.
+    QFile attachment(m_workDir.filePath(QStringLiteral("big.bin")));
+    QVERIFY(attachment.open(QIODevice::WriteOnly));
+    QByteArray block(1024 * 1024, 'x');
+    for (int i = 0; i < 3; ++i)
+        attachment.write(block);
+    attachment.close();
+
+    w_sendmail *form = sheetOf<w_sendmail>(*m_frame);
+    QVERIFY(form);
+    child<QLineEdit>(form, "sle_server")->setText(QStringLiteral("localhost"));
+    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->smtpPort()));
+    child<QLineEdit>(form, "sle_userid")->setText(user);
+    child<QLineEdit>(form, "sle_password")->setText(TestServers::password(user));
+    child<QCheckBox>(form, "cbx_smtpauth")->setChecked(true);
+    child<QLineEdit>(form, "sle_send_email")->setText(user + QStringLiteral("@localhost"));
+    child<QLineEdit>(form, "sle_from_email")->setText(user + QStringLiteral("@localhost"));
+    child<QLineEdit>(form, "sle_subject")->setText(QStringLiteral("进度"));
+    child<QListWidget>(form, "lb_attachments")->addItem(attachment.fileName());
+
+    child<QPushButton>(form, "cb_send")->click();
+
+    QCOMPARE(m_dialogs.boxes.value(0).second, QStringLiteral("发送成功！"));
+    QVERIFY2(m_shown.size() >= 3, qPrintable(m_shown.join(QLatin1Char('|'))));
+    QCOMPARE(m_shown.at(0), QStringLiteral("正在连接 localhost…"));
+    QCOMPARE(m_shown.at(1), QStringLiteral("正在登录 localhost…"));
+    QVERIFY2(m_shown.at(2).startsWith(QStringLiteral("正在发送 ")) && m_shown.at(2).endsWith(QStringLiteral(" MB")),
+             qPrintable(m_shown.at(2)));
+    // The whole transfer ran with the click and the close request queued:
+    // neither was handled, but the probe was repainted.
+    QVERIFY(m_atResult.reached);
+    QCOMPARE(m_atResult.clicks, 0);
+    QVERIFY(m_atResult.frameOpen);
+    QVERIFY(m_atResult.probePaints > 0);
+    QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
+
+    // Held back, not lost: once the handler is over, both take effect.
+    QTRY_COMPARE(m_clicks, 1);
+    QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+    QVERIFY(m_servers->waitForMessageCount(user, 1));
+}
+
+void TestTransferProgress::fetchShowsConnectingLogonAndEachMessage()
+{
+    const QString user = QStringLiteral("user28");
+    m_servers->clearMailbox(user);
+    // The first message is large enough to have its size shown.
+    QByteArray large = "From: a@example.cn\r\nTo: b@example.cn\r\nSubject: big\r\n"
+                       "Content-Type: text/plain\r\n\r\n";
+    while (large.size() < 2 * 1024 * 1024 + 100 * 1024)
+        large += QByteArray(998, 'y') + "\r\n";
+    m_servers->deliver(user, large);
+    for (int i = 2; i <= 3; ++i)
+        m_servers->deliver(user, "From: a@example.cn\r\nSubject: small " + QByteArray::number(i) + "\r\n\r\nHello.\r\n");
+    QVERIFY(m_servers->waitForMessageCount(user, 3));
+
+    m_frame->opensheet<w_recimail>();
+    w_recimail *form = sheetOf<w_recimail>(*m_frame);
+    QVERIFY(form);
+    child<QLineEdit>(form, "sle_server")->setText(QStringLiteral("localhost"));
+    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->pop3Port()));
+    child<QLineEdit>(form, "sle_userid")->setText(user);
+    child<QLineEdit>(form, "sle_password")->setText(TestServers::password(user));
+    child<QCheckBox>(form, "cbx_all")->setChecked(true);
+
+    child<QPushButton>(form, "cb_rev")->click();
+
+    QCOMPARE(m_dialogs.boxes.value(0).second, QStringLiteral("接收成功！"));
+    QCOMPARE(form->mailList()->rowCount(), 3);
+    QVERIFY2(m_shown.size() >= 3, qPrintable(m_shown.join(QLatin1Char('|'))));
+    QCOMPARE(m_shown.at(0), QStringLiteral("正在连接 localhost…"));
+    QCOMPARE(m_shown.at(1), QStringLiteral("正在登录 localhost…"));
+    QVERIFY2(m_shown.at(2).startsWith(QStringLiteral("正在接收第 1 / 3 封邮件（0.0 / 2.1 MB）")),
+             qPrintable(m_shown.at(2)));
+    QVERIFY(m_atResult.reached);
+    QCOMPARE(m_atResult.clicks, 0);
+    QVERIFY(m_atResult.frameOpen);
+    QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
+    QTRY_COMPARE(m_clicks, 1);
+}
+
+void TestTransferProgress::failedFetchClearsTheStatusLine()
+{
+    m_frame->opensheet<w_recimail>();
+    w_recimail *form = sheetOf<w_recimail>(*m_frame);
+    QVERIFY(form);
+    child<QLineEdit>(form, "sle_server")->setText(QStringLiteral("localhost"));
+    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->pop3Port()));
+    child<QLineEdit>(form, "sle_userid")->setText(QStringLiteral("user28"));
+    child<QLineEdit>(form, "sle_password")->setText(QStringLiteral("not-the-password"));
+
+    child<QPushButton>(form, "cb_rev")->click();
+
+    QCOMPARE(m_dialogs.boxes.value(0).second, QStringLiteral("接收失败！"));
+    QVERIFY2(m_shown.contains(QStringLiteral("正在登录 localhost…")), qPrintable(m_shown.join(QLatin1Char('|'))));
+    QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
+    QTRY_COMPARE(m_clicks, 1);
+}
+
+QTEST_MAIN(TestTransferProgress)
+#include "test_transfer_progress.moc"
