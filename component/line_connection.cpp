@@ -144,13 +144,11 @@ void LineConnection::prepareTls()
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
     const QString extraCaFile = qEnvironmentVariable("ORVEX_CA_FILE");
-    if (!extraCaFile.isEmpty()) {
-        const QList<QSslCertificate> extra = QSslCertificate::fromPath(extraCaFile, QSsl::Pem);
-        if (extra.isEmpty())
-            log(QStringLiteral("注意：ORVEX_CA_FILE 指定的证书文件 %1 无法读取，只使用系统证书").arg(extraCaFile));
-        else
-            config.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
-    }
+    // Adding the extra bundle by path keeps the system store's on-demand
+    // lookup; listing the system certificates instead would parse all of
+    // them at every connection.
+    if (!extraCaFile.isEmpty() && !config.addCaCertificates(extraCaFile, QSsl::Pem))
+        log(QStringLiteral("注意：ORVEX_CA_FILE 指定的证书文件 %1 无法读取，只使用系统证书").arg(extraCaFile));
     m_socket->setSslConfiguration(config);
 }
 
