@@ -55,7 +55,7 @@ void Pop3Client::setLogger(Logger logger)
 
 qint64 Pop3Client::messageSize(int number) const
 {
-    return number >= 1 && number <= m_sizes.size() ? m_sizes.at(number - 1) : 0;
+    return m_sizes.value(number, 0);
 }
 
 bool Pop3Client::failSession(const QString &text)
@@ -401,7 +401,7 @@ bool Pop3Client::readStatAndList()
         return refuse(reason);
     }
 
-    QList<qint64> sizes(count, 0);
+    QHash<int, qint64> sizes;
     if (m_pipelining || count > 0) {
         if ((!m_pipelining && !sendCommand("LIST")) || !readReply(reply))
             return false;
@@ -413,7 +413,7 @@ bool Pop3Client::readStatAndList()
                 const QList<QByteArray> words = line.simplified().split(' ');
                 const int number = words.value(0).toInt();
                 if (number >= 1 && number <= count)
-                    sizes[number - 1] = std::max<qint64>(0, words.value(1).toLongLong());
+                    sizes.insert(number, std::max<qint64>(0, words.value(1).toLongLong()));
             }
             m_conn.log(QStringLiteral("S: （%1 封邮件的大小）").arg(lines.size()));
         }

@@ -3,6 +3,7 @@
 #include "component/line_connection.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -117,7 +118,9 @@ private:
     bool m_pipelining = false;
     bool m_loggedIn = false;
     int m_count = 0;
-    QList<qint64> m_sizes; // index 0 is message 1
+    // Sizes LIST gave, by message number: only as many as the server sent,
+    // whatever count STAT claims.
+    QHash<int, qint64> m_sizes;
     std::deque<int> m_outstanding; // RETR sent, reply not read yet
     int m_lastRequested = 0;
     std::function<void(const QString &)> m_progress;

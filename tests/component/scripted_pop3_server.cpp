@@ -25,8 +25,10 @@ void ScriptedPop3Server::accept()
     }
     m_socket = socket;
     connect(socket, &QTcpSocket::readyRead, this, &ScriptedPop3Server::readCommands);
+    if (implicitTls)
+        startServerTls(socket, tls);
     if (!silentAtGreeting)
-        send("+OK scripted POP3 ready\r\n");
+        send(greeting);
 }
 
 void ScriptedPop3Server::send(const QByteArray &data)
@@ -72,9 +74,33 @@ void ScriptedPop3Server::sendMessage(int number)
 
 void ScriptedPop3Server::answer(const QByteArray &line)
 {
-    const QByteArray verb = line.split(' ').value(0).toUpper();
+    const QByteArray verb = m_inAuth ? QByteArray("AUTH-RESPONSE") : line.split(' ').value(0).toUpper();
     const int number = line.split(' ').value(1).toInt();
-    if (verb == "CAPA") {
+    if (!dropAtCommand.isEmpty() && verb == dropAtCommand) {
+        m_stalled = true;
+        m_socket->abort();
+        return;
+    }
+    if (!stallAtCommand.isEmpty() && verb == stallAtCommand) {
+        m_stalled = true;
+        return;
+    }
+    if (replies.contains(verb)) {
+        send(replies.value(verb));
+        return;
+    }
+    if (verb == "AUTH-RESPONSE") {
+        m_inAuth = false;
+        // PLAIN: authorization id, user and password separated by NUL bytes.
+        const QByteArray secret = QByteArray::fromBase64(line).split('\0').value(2);
+        send(secret == password ? "+OK logged in\r\n" : "-ERR [AUTH] wrong password\r\n");
+    } else if (verb == "AUTH" && line.toUpper() == "AUTH PLAIN" && capabilities.contains("SASL PLAIN")) {
+        m_inAuth = true;
+        send("+ \r\n");
+    } else if (verb == "STLS" && capabilities.contains("STLS")) {
+        send("+OK begin TLS\r\n");
+        startServerTls(m_socket, tls);
+    } else if (verb == "CAPA") {
         QByteArray reply = "+OK\r\n";
         for (const QByteArray &capability : capabilities)
             reply += capability + "\r\n";

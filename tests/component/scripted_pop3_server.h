@@ -3,14 +3,17 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
-#include <QTcpServer>
+#include <QSslConfiguration>
 #include <QTcpSocket>
+
+#include "tls_capable_server.h"
 
 // A POP3 server played from a script, for what a real server cannot be
 // made to do on cue: drop the line or stall in the middle of a reply, or
-// offer no TLS at all. It runs in the test's thread; the component's waits
+// offer no TLS at all, answer nonsense, present a certificate. It runs in the test's thread; the component's waits
 // keep its events going. Every command it receives is recorded.
 class ScriptedPop3Server : public QObject {
     Q_OBJECT
@@ -23,6 +26,16 @@ public:
     int dropDuringRetr = 0;       // the line is cut halfway through this message
     int stallDuringRetr = 0;      // the server goes quiet halfway through this message
     int refuseRetr = 0;           // RETR of this message gets -ERR
+    QByteArray greeting = "+OK scripted POP3 ready\r\n";
+    // Faults at a command, by its verb ("PASS", "STAT", ...); the lines a
+    // client sends inside an AUTH exchange count as "AUTH-RESPONSE".
+    QByteArray dropAtCommand;     // close the line when it arrives
+    QByteArray stallAtCommand;    // from it on, answer nothing
+    QMap<QByteArray, QByteArray> replies; // verb -> raw bytes sent instead of the usual answer
+    // TLS with this certificate and key: from the first byte, or after STLS
+    // when the capabilities list "STLS". "SASL PLAIN" there offers AUTH PLAIN.
+    QSslConfiguration tls;
+    bool implicitTls = false;
 
     QList<QByteArray> commands;   // as received, without CRLF
 
@@ -36,8 +49,9 @@ private:
     void sendMessage(int number);
     void send(const QByteArray &data);
 
-    QTcpServer m_server;
+    TlsCapableServer m_server;
     QPointer<QTcpSocket> m_socket;
     QByteArray m_input;
     bool m_stalled = false;
+    bool m_inAuth = false;
 };

@@ -18,6 +18,8 @@ void ScriptedSmtpServer::accept()
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        if (m_behaviour.implicitTls)
+            startServerTls(socket, m_behaviour.tls);
         if (m_behaviour.greet)
             socket->write(m_behaviour.greeting);
     }
@@ -56,14 +58,32 @@ void ScriptedSmtpServer::read(QTcpSocket *socket)
         const QByteArray line = m_buffer.left(end);
         m_buffer.remove(0, end + 2);
         lines << line;
-        const QByteArray verb = line.split(' ').value(0).toUpper();
+        const QByteArray verb = m_authStepsLeft > 0 ? QByteArray("AUTH-RESPONSE") : line.split(' ').value(0).toUpper();
+        if (m_stalled)
+            continue;
+        if (!m_behaviour.dropAtCommand.isEmpty() && verb == m_behaviour.dropAtCommand) {
+            socket->abort();
+            return;
+        }
+        if (!m_behaviour.stallAtCommand.isEmpty() && verb == m_behaviour.stallAtCommand) {
+            m_stalled = true;
+            continue;
+        }
+        if (m_behaviour.replies.contains(verb)) {
+            socket->write(m_behaviour.replies.value(verb));
+            continue;
+        }
         if (m_authStepsLeft > 0) {
             --m_authStepsLeft;
             answer(socket, m_authStepsLeft > 0 ? "334 UGFzc3dvcmQ6" : "235 2.7.0 welcome");
         } else if (verb == "EHLO") {
             answer(socket, m_behaviour.rejectEhlo
                                ? QByteArray("502 5.5.1 say HELO")
-                               : "250-scripted.example\r\n250-AUTH " + m_behaviour.authMechanisms + "\r\n250 8BITMIME");
+                               : "250-scripted.example\r\n250-AUTH " + m_behaviour.authMechanisms
+                                     + (m_behaviour.offerStartTls ? "\r\n250-STARTTLS" : "") + "\r\n250 8BITMIME");
+        } else if (verb == "STARTTLS" && m_behaviour.offerStartTls) {
+            answer(socket, "220 2.0.0 go ahead");
+            startServerTls(socket, m_behaviour.tls);
         } else if (verb == "HELO" || verb == "MAIL" || verb == "RCPT" || verb == "RSET") {
             answer(socket, "250 OK");
         } else if (verb == "AUTH") {

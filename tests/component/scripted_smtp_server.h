@@ -3,14 +3,17 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QObject>
-#include <QTcpServer>
+#include <QSslConfiguration>
+
+#include "tls_capable_server.h"
 
 class QTcpSocket;
 
 // A scripted SMTP server on a local port, for what a real server will not
 // do on demand: stall, drop the line in the middle of the data, offer no
-// TLS, refuse EHLO. It runs in the test's own thread; the component's waits
+// TLS, refuse EHLO, answer nonsense, present a certificate. It runs in the test's own thread; the component's waits
 // keep its events flowing. Speaks to one client at a time.
 class ScriptedSmtpServer : public QObject {
     Q_OBJECT
@@ -22,6 +25,16 @@ public:
         QByteArray authMechanisms = "PLAIN LOGIN"; // only these two are understood
         qint64 dropAfterDataBytes = -1;    // close the line after this much data
         bool answerEndOfData = true;       // false: never answer the final "."
+        // Faults at a command, by its verb ("EHLO", "MAIL", ...); the lines
+        // a client sends inside an AUTH exchange count as "AUTH-RESPONSE".
+        QByteArray dropAtCommand;          // close the line when it arrives
+        QByteArray stallAtCommand;         // from it on, answer nothing
+        QMap<QByteArray, QByteArray> replies; // verb -> raw bytes sent instead of the usual answer
+        // TLS with this certificate and key: offered through STARTTLS, or
+        // from the first byte.
+        QSslConfiguration tls;
+        bool offerStartTls = false;
+        bool implicitTls = false;
     };
 
     explicit ScriptedSmtpServer(Behaviour behaviour, QObject *parent = nullptr);
@@ -40,9 +53,10 @@ private:
     void answer(QTcpSocket *socket, const QByteArray &line);
 
     Behaviour m_behaviour;
-    QTcpServer m_server;
+    TlsCapableServer m_server;
     QByteArray m_buffer;
     QByteArray m_tail;
     bool m_inData = false;
     int m_authStepsLeft = 0;
+    bool m_stalled = false;
 };

@@ -84,8 +84,10 @@ QString unsafeNameReason(const QString &name)
     return {};
 }
 
-QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder)
+QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, int *savedCount)
 {
+    if (savedCount)
+        *savedCount = 0;
     const QString input = QDir(saveFolder).filePath(QStringLiteral("../fetched-message.eml"));
     {
         QFile file(input);
@@ -105,6 +107,8 @@ QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder)
             auto *attachment = qobject_cast<component::Attachment *>(attachments->item(i));
             problem = attachment ? saveAttachment(attachment, saveFolder)
                                  : QStringLiteral("attachment %1 is missing").arg(i);
+            if (problem.isEmpty() && savedCount)
+                ++*savedCount;
         }
     }
     QFile::remove(input);

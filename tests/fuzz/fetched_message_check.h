@@ -11,8 +11,9 @@
 //
 // Returns an empty string when the message passes, else what went wrong.
 // `saveFolder` must exist and be empty; it is left empty again. The input
-// file is written next to it, in its parent folder.
-QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder);
+// file is written next to it, in its parent folder. `savedCount`, when
+// given, receives the number of attachments saved.
+QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, int *savedCount = nullptr);
 
 // The reason `name` may not be used as a file name in the user's folder,
 // or an empty string when it may.

@@ -1,0 +1,501 @@
+// Faults a mail server can throw at the client, against scripted servers on
+// loopback: a line that breaks at each stage of a dialogue, a server that
+// stalls, replies that make no sense or never end, and certificates that do
+// not verify. Sending and fetching go through the engine, as the windows
+// drive them, with the real component; stalls go through the component's
+// objects directly, since only there can a test shorten the timeout.
+//
+// Every case must end in a failure with a log that says why, well before
+// any timeout that was not the point of the case, with no password in the
+// log and, when fetching, nothing deleted on the server.
+#include "engine/engine_test_support.h"
+#include "engine/n_orvex.h"
+#include "pop3_test_support.h"
+#include "scripted_pop3_server.h"
+#include "scripted_smtp_server.h"
+#include "smtp_test_support.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSslKey>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(ScriptedSmtpServer::Behaviour)
+
+namespace {
+
+const QString kUser = QStringLiteral("user01");
+const QString kPassword = QStringLiteral("Pa55-secret-word");
+// A transfer that fails because of the fault, not the engine's five-minute
+// timeout, ends long before this.
+constexpr qint64 kPromptMs = 30 * 1000;
+constexpr int kShortTimeout = 2;
+
+enum class Trust { Untrusted, Trusted };
+
+// A certificate and key made by openssl for one name, valid for a day.
+struct TestCertificate {
+    QSslConfiguration server; // what the scripted server presents
+    QString certificateFile;  // PEM, for ORVEX_CA_FILE
+};
+
+TestCertificate makeCertificate(const QString &folder, const QString &name, const QString &altNames)
+{
+    TestCertificate made;
+    const QString key = folder + QLatin1Char('/') + name + QStringLiteral(".key");
+    made.certificateFile = folder + QLatin1Char('/') + name + QStringLiteral(".pem");
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                   QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=") + name,
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + altNames, QStringLiteral("-keyout"),
+                   key, QStringLiteral("-out"), made.certificateFile});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+        qFatal("openssl could not make a certificate: %s", openssl.readAllStandardError().constData());
+    QFile keyFile(key);
+    if (!keyFile.open(QIODevice::ReadOnly))
+        qFatal("the certificate's key is missing");
+    made.server = QSslConfiguration::defaultConfiguration();
+    made.server.setLocalCertificate(QSslCertificate::fromPath(made.certificateFile).value(0));
+    made.server.setPrivateKey(QSslKey(&keyFile, QSsl::Ec));
+    made.server.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return made;
+}
+
+// Names the extra CA file the component trusts, for the life of one case.
+class TrustedCa {
+public:
+    explicit TrustedCa(const QString &file)
+    {
+        if (file.isEmpty())
+            qunsetenv("ORVEX_CA_FILE");
+        else
+            qputenv("ORVEX_CA_FILE", QFile::encodeName(file));
+    }
+    ~TrustedCa() { qunsetenv("ORVEX_CA_FILE"); }
+};
+
+struct Outcome {
+    int result = 0;
+    QString log;
+    qint64 elapsedMs = 0;
+    qsizetype dialogs = 0;
+};
+
+Outcome sendThroughEngine(const QString &host, quint16 port, bool login)
+{
+    enginetest::RecordingDialogs dialogs;
+    n_orvex engine;
+    stru_smtp_login smtp;
+    smtp.host = host;
+    smtp.port = port;
+    smtp.smtpauth = login;
+    smtp.username = kUser;
+    smtp.password = kPassword;
+    stru_mail mail;
+    mail.senderaddress = QStringLiteral("me@example.cn");
+    mail.recipientaddress = QStringLiteral("you@example.cn");
+    mail.subject = QStringLiteral("故障测试");
+    mail.body = QStringLiteral("正文");
+    QElapsedTimer clock;
+    clock.start();
+    Outcome outcome;
+    outcome.result = engine.of_sendmail(smtp, mail);
+    outcome.elapsedMs = clock.elapsed();
+    outcome.log = engine.of_getlasterror();
+    outcome.dialogs = dialogs.boxes.size();
+    return outcome;
+}
+
+Outcome fetchThroughEngine(const QString &host, quint16 port, QList<stru_mail> &mail)
+{
+    enginetest::RecordingDialogs dialogs;
+    QTemporaryDir folder;
+    n_orvex engine;
+    stru_pop3_login pop3;
+    pop3.host = host;
+    pop3.port = port;
+    pop3.username = kUser;
+    pop3.password = kPassword;
+    pop3.attachpath = folder.path();
+    pop3.deleteafterread = true;
+    QElapsedTimer clock;
+    clock.start();
+    Outcome outcome;
+    outcome.result = engine.of_recimail(pop3, mail, QStringLiteral("0-0"));
+    outcome.elapsedMs = clock.elapsed();
+    outcome.log = engine.of_getlasterror();
+    outcome.dialogs = dialogs.boxes.size();
+    return outcome;
+}
+
+QByteArray message(int number, const QByteArray &body = "body")
+{
+    return pop3test::crlf("From: a@example.com\nTo: b@example.com\nSubject: number " + QByteArray::number(number)
+                          + "\n\n" + body + "\n");
+}
+
+bool receivedCommand(const QList<QByteArray> &lines, const QByteArray &verb)
+{
+    for (const QByteArray &line : lines) {
+        if (line.toUpper().startsWith(verb))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestFaultInjection : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sendFailsCleanly_data();
+    void sendFailsCleanly();
+    void fetchFailsCleanlyAndDeletesNothing_data();
+    void fetchFailsCleanlyAndDeletesNothing();
+    void stalledSendEndsAtTheTimeout_data();
+    void stalledSendEndsAtTheTimeout();
+    void stalledFetchEndsAtTheTimeoutAndDeletesNothing_data();
+    void stalledFetchEndsAtTheTimeoutAndDeletesNothing();
+    void longLinesInsideAMessageAreNoFault();
+
+private:
+    QTemporaryDir m_folder;
+    TestCertificate m_localhost;    // names localhost and 127.0.0.1, trusted by nobody
+    TestCertificate m_otherHost;    // names another host; trusted in the cases that use it
+};
+
+void TestFaultInjection::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    qunsetenv("ORVEX_CA_FILE");
+    n_orvex engine;
+    QVERIFY(engine.of_register());
+    m_localhost = makeCertificate(m_folder.path(), QStringLiteral("localhost"),
+                                  QStringLiteral("DNS:localhost,IP:127.0.0.1"));
+    m_otherHost = makeCertificate(m_folder.path(), QStringLiteral("mail.other.example"),
+                                  QStringLiteral("DNS:mail.other.example"));
+}
+
+void TestFaultInjection::sendFailsCleanly_data()
+{
+    QTest::addColumn<ScriptedSmtpServer::Behaviour>("behaviour");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("trustedCa");
+    QTest::addColumn<QString>("expectedLog");
+    QTest::addColumn<QByteArray>("neverReached"); // a command the server must not see
+
+    const QString broken = QStringLiteral("连接中断");
+    const QString badCertificate = QStringLiteral("证书未通过验证");
+    auto row = [](const char *name, auto change, const QString &scheme, const QString &trusted,
+                  const QString &expected, const QByteArray &neverReached) {
+        ScriptedSmtpServer::Behaviour behaviour;
+        behaviour.authMechanisms = "LOGIN";
+        change(behaviour);
+        QTest::newRow(name) << behaviour << scheme << trusted << expected << neverReached;
+    };
+
+    row("line dropped after the greeting", [](auto &b) { b.dropAtCommand = "EHLO"; }, QString(), QString(), broken,
+        QByteArray("AUTH"));
+    row("line dropped during AUTH", [](auto &b) { b.dropAtCommand = "AUTH-RESPONSE"; }, QString(), QString(), broken,
+        QByteArray("MAIL"));
+    row("line dropped at the recipients", [](auto &b) { b.dropAtCommand = "RCPT"; }, QString(), QString(), broken,
+        QByteArray("DATA"));
+    row("line dropped during DATA", [](auto &b) { b.dropAfterDataBytes = 1; }, QString(), QString(), broken,
+        QByteArray("QUIT"));
+    row("greeting without a code", [](auto &b) { b.greeting = "hello there\r\n"; }, QString(), QString(),
+        QStringLiteral("不符合 SMTP 协议"), QByteArray("EHLO"));
+    row("binary greeting", [](auto &b) { b.greeting = QByteArray("\0\xff\xfe\x80\r\n", 6); }, QString(), QString(),
+        QStringLiteral("不符合 SMTP 协议"), QByteArray("EHLO"));
+    row("multi-line reply changing its code",
+        [](auto &b) { b.replies["EHLO"] = "250-scripted.example\r\n251-AUTH LOGIN\r\n250 8BITMIME\r\n"; }, QString(),
+        QString(), QStringLiteral("前后不一致"), QByteArray("AUTH"));
+    row("multi-line reply that never ends",
+        [](auto &b) { b.replies["EHLO"] = QByteArray("250-more\r\n").repeated(5000); }, QString(), QString(),
+        QStringLiteral("应答过长"), QByteArray("AUTH"));
+    row("overlong reply line", [](auto &b) { b.replies["MAIL"] = "250 " + QByteArray(200 * 1024, 'x') + "\r\n"; },
+        QString(), QString(), QStringLiteral("服务器发来的一行超过"), QByteArray("RCPT"));
+    row("reply code out of any range", [](auto &b) { b.replies["RCPT"] = "999 what\r\n"; }, QString(), QString(),
+        QStringLiteral("服务器拒绝了收件人"), QByteArray("DATA"));
+    row("bare line feeds and a bad code after AUTH",
+        [](auto &b) { b.replies["AUTH"] = "334 VXNlcm5hbWU6\n235-half\n"; }, QString(), QString(),
+        QStringLiteral("错误"), QByteArray("MAIL"));
+    row("STARTTLS with an unknown certificate", [this](auto &b) {
+        b.offerStartTls = true;
+        b.tls = m_localhost.server;
+    }, QString(), QString(), badCertificate, QByteArray("AUTH"));
+    row("implicit TLS with an unknown certificate", [this](auto &b) {
+        b.implicitTls = true;
+        b.tls = m_localhost.server;
+    }, QStringLiteral("smtps://"), QString(), badCertificate, QByteArray("EHLO"));
+    row("certificate for another host", [this](auto &b) {
+        b.implicitTls = true;
+        b.tls = m_otherHost.server;
+    }, QStringLiteral("smtps://"), m_otherHost.certificateFile, badCertificate, QByteArray("EHLO"));
+}
+
+void TestFaultInjection::sendFailsCleanly()
+{
+    QFETCH(ScriptedSmtpServer::Behaviour, behaviour);
+    QFETCH(QString, scheme);
+    QFETCH(QString, trustedCa);
+    QFETCH(QString, expectedLog);
+    QFETCH(QByteArray, neverReached);
+    TrustedCa trust(trustedCa);
+    ScriptedSmtpServer server(behaviour);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    const Outcome outcome = sendThroughEngine(scheme + QStringLiteral("127.0.0.1"), server.port(), true);
+
+    QCOMPARE(outcome.result, -1);
+    QVERIFY2(outcome.log.contains(expectedLog), qPrintable(outcome.log.left(4000)));
+    QVERIFY2(!outcome.log.contains(QStringLiteral("邮件已发送")), qPrintable(outcome.log.left(4000)));
+    QVERIFY(!outcome.log.contains(kPassword));
+    QVERIFY2(outcome.elapsedMs < kPromptMs, qPrintable(QString::number(outcome.elapsedMs)));
+    QCOMPARE(outcome.dialogs, 0);
+    QVERIFY(!server.dataEnded);
+    QVERIFY2(!receivedCommand(server.lines, neverReached), server.lines.join(" | ").left(2000).constData());
+    // The password went out only where the dialogue got that far, and only
+    // inside the AUTH exchange.
+    for (const QByteArray &line : std::as_const(server.lines))
+        QVERIFY(!line.contains(kPassword.toUtf8()));
+}
+
+void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("trustedCa");
+    QTest::addColumn<QString>("expectedLog");
+    QTest::addColumn<QByteArray>("neverReached");
+
+    const QString broken = QStringLiteral("连接中断");
+    const QString unrecognised = QStringLiteral("应答无法识别");
+    const QString badCertificate = QStringLiteral("证书未通过验证");
+    int i = 0;
+    QTest::newRow("line dropped after the greeting") << i++ << QString() << QString() << broken << QByteArray("USER");
+    QTest::newRow("line dropped at USER/PASS") << i++ << QString() << QString() << broken << QByteArray("STAT");
+    QTest::newRow("line dropped during SASL") << i++ << QString() << QString() << broken << QByteArray("STAT");
+    QTest::newRow("line dropped at STAT") << i++ << QString() << QString() << broken << QByteArray("RETR");
+    QTest::newRow("line dropped during a retrieval") << i++ << QString() << QString() << broken << QByteArray("DELE");
+    QTest::newRow("greeting without a status") << i++ << QString() << QString() << unrecognised << QByteArray("USER");
+    QTest::newRow("binary greeting") << i++ << QString() << QString() << unrecognised << QByteArray("USER");
+    QTest::newRow("count that is no number") << i++ << QString() << QString()
+                                             << QStringLiteral("邮件数无法识别") << QByteArray("RETR");
+    QTest::newRow("count far beyond the messages") << i++ << QString() << QString()
+                                                   << QStringLiteral("no such message") << QByteArray("DELE");
+    QTest::newRow("retrieval answered with nonsense") << i++ << QString() << QString() << unrecognised
+                                                      << QByteArray("DELE");
+    QTest::newRow("overlong greeting") << i++ << QString() << QString() << QStringLiteral("应答行超过")
+                                       << QByteArray("USER");
+    QTest::newRow("status line that never ends") << i++ << QString() << QString() << QStringLiteral("应答行超过")
+                                          << QByteArray("RETR");
+    QTest::newRow("STLS with an unknown certificate") << i++ << QString() << QString() << badCertificate
+                                                      << QByteArray("USER");
+    QTest::newRow("implicit TLS with an unknown certificate") << i++ << QStringLiteral("pop3s://") << QString()
+                                                              << badCertificate << QByteArray("CAPA");
+    QTest::newRow("certificate for another host") << i++ << QStringLiteral("pop3s://") << m_otherHost.certificateFile
+                                                  << badCertificate << QByteArray("CAPA");
+}
+
+void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, scheme);
+    QFETCH(QString, trustedCa);
+    QFETCH(QString, expectedLog);
+    QFETCH(QByteArray, neverReached);
+    TrustedCa trust(trustedCa);
+
+    ScriptedPop3Server server;
+    server.password = kPassword.toUtf8();
+    server.messages = {message(1), message(2, QByteArray(30000, 'y')), message(3)};
+    switch (fault) {
+    case 0: server.dropAtCommand = "CAPA"; break;
+    case 1: server.dropAtCommand = "PASS"; break;
+    case 2:
+        server.capabilities << "SASL PLAIN";
+        server.dropAtCommand = "AUTH-RESPONSE";
+        break;
+    case 3: server.dropAtCommand = "STAT"; break;
+    case 4: server.dropDuringRetr = 2; break;
+    case 5: server.greeting = "hello there\r\n"; break;
+    case 6: server.greeting = QByteArray("\0\xff+OK\r\n", 7); break;
+    case 7: server.replies["STAT"] = "+OK lots of mail\r\n"; break;
+    case 8: server.replies["STAT"] = "+OK 2000000000 90\r\n"; break;
+    case 9: server.replies["RETR"] = "*OK here it comes\r\n"; break;
+    case 10: server.greeting = "+OK " + QByteArray(1024 * 1024, 'g'); break;
+    case 11: server.replies["STAT"] = "+OK 3 " + QByteArray(1024 * 1024, '9'); break;
+    case 12:
+        server.capabilities << "STLS";
+        server.tls = m_localhost.server;
+        break;
+    case 13:
+    case 14:
+        server.implicitTls = true;
+        server.tls = fault == 13 ? m_localhost.server : m_otherHost.server;
+        break;
+    }
+    const quint16 port = server.listen();
+
+    QList<stru_mail> mail;
+    const Outcome outcome = fetchThroughEngine(scheme + QStringLiteral("127.0.0.1"), port, mail);
+
+    QCOMPARE(outcome.result, -1);
+    QVERIFY2(outcome.log.contains(expectedLog), qPrintable(outcome.log.left(4000)));
+    QVERIFY(!outcome.log.contains(kPassword));
+    QVERIFY2(outcome.elapsedMs < kPromptMs, qPrintable(QString::number(outcome.elapsedMs)));
+    QCOMPARE(outcome.dialogs, 0);
+    QCOMPARE(server.count("DELE"), 0);
+    QVERIFY2(!receivedCommand(server.commands, neverReached), server.commands.join(" | ").left(2000).constData());
+    // Only messages that came whole are handed on.
+    for (const stru_mail &record : std::as_const(mail)) {
+        QVERIFY(record.subject.startsWith(QStringLiteral("number ")));
+        if (record.subject == QStringLiteral("number 2"))
+            QCOMPARE(record.body.trimmed().size(), 30000);
+    }
+}
+
+void TestFaultInjection::stalledSendEndsAtTheTimeout_data()
+{
+    QTest::addColumn<ScriptedSmtpServer::Behaviour>("behaviour");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("expectedLog");
+
+    const QString timedOut = QStringLiteral("超时（%1 秒）").arg(kShortTimeout);
+    ScriptedSmtpServer::Behaviour auth;
+    auth.authMechanisms = "LOGIN";
+    auth.stallAtCommand = "AUTH-RESPONSE";
+    QTest::newRow("during AUTH") << auth << QString() << timedOut;
+
+    ScriptedSmtpServer::Behaviour recipients;
+    recipients.stallAtCommand = "RCPT";
+    QTest::newRow("at the recipients") << recipients << QString() << timedOut;
+
+    ScriptedSmtpServer::Behaviour startTls;
+    startTls.offerStartTls = true;
+    startTls.tls = m_localhost.server;
+    startTls.stallAtCommand = "STARTTLS";
+    QTest::newRow("at STARTTLS") << startTls << QString() << timedOut;
+
+    // Connected, but the TLS handshake never gets an answer.
+    ScriptedSmtpServer::Behaviour handshake;
+    handshake.greet = false;
+    QTest::newRow("during the TLS handshake") << handshake << QStringLiteral("smtps://") << timedOut;
+}
+
+void TestFaultInjection::stalledSendEndsAtTheTimeout()
+{
+    QFETCH(ScriptedSmtpServer::Behaviour, behaviour);
+    QFETCH(QString, scheme);
+    QFETCH(QString, expectedLog);
+    TrustedCa trust({});
+    ScriptedSmtpServer server(behaviour);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    smtptest::Outgoing mail;
+    mail.from = QStringLiteral("me@example.cn");
+    mail.recipients = {QStringLiteral("you@example.cn")};
+    mail.subject = QStringLiteral("故障测试");
+    mail.body = QStringLiteral("正文");
+    mail.user = kUser;
+    mail.password = kPassword;
+    mail.timeout = kShortTimeout;
+    QElapsedTimer clock;
+    clock.start();
+    const smtptest::SendResult result =
+        smtptest::send(mail, scheme + QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    const qint64 elapsed = clock.elapsed();
+
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(expectedLog), qPrintable(result.log));
+    QVERIFY(!result.log.contains(kPassword));
+    QVERIFY2(elapsed >= kShortTimeout * 1000 - 100 && elapsed < kShortTimeout * 1000 + 10000,
+             qPrintable(QString::number(elapsed)));
+    QVERIFY(!server.dataEnded);
+}
+
+void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing_data()
+{
+    QTest::addColumn<QByteArray>("stallAt");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<bool>("reachesTheMailbox");
+
+    QTest::newRow("at CAPA") << QByteArray("CAPA") << QString() << false;
+    QTest::newRow("at PASS") << QByteArray("PASS") << QString() << false;
+    QTest::newRow("at STAT") << QByteArray("STAT") << QString() << false;
+    QTest::newRow("at STLS") << QByteArray("STLS") << QString() << false;
+    QTest::newRow("during the TLS handshake") << QByteArray() << QStringLiteral("pop3s://") << false;
+    // The messages were fetched, but the deletion never gets an answer: it
+    // must not be reported done, and without QUIT the server keeps them.
+    QTest::newRow("at DELE") << QByteArray("DELE") << QString() << true;
+}
+
+void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing()
+{
+    QFETCH(QByteArray, stallAt);
+    QFETCH(QString, scheme);
+    QFETCH(bool, reachesTheMailbox);
+    TrustedCa trust({});
+    ScriptedPop3Server server;
+    server.password = kPassword.toUtf8();
+    server.messages = {message(1), message(2)};
+    server.stallAtCommand = stallAt;
+    if (stallAt == "STLS") {
+        server.capabilities << "STLS";
+        server.tls = m_localhost.server;
+    }
+    server.silentAtGreeting = stallAt.isEmpty();
+    const quint16 port = server.listen();
+
+    QElapsedTimer clock;
+    clock.start();
+    pop3test::Mailbox mailbox;
+    const bool connected =
+        mailbox.connect(kUser, kPassword, scheme + QStringLiteral("127.0.0.1"), port, kShortTimeout);
+    QCOMPARE(connected, reachesTheMailbox);
+    if (connected) {
+        QCOMPARE(mailbox.count(), 2);
+        QVERIFY(mailbox.fetch(1).ok);
+        QVERIFY(mailbox.fetch(2).ok);
+        clock.restart();
+        QVERIFY(!mailbox.deleteMessages());
+    }
+    const qint64 elapsed = clock.elapsed();
+    mailbox.disconnect();
+    const QString log = mailbox.log();
+
+    QVERIFY2(log.contains(QStringLiteral("超时（%1 秒）").arg(kShortTimeout)), qPrintable(log));
+    QVERIFY(!log.contains(kPassword));
+    QVERIFY2(elapsed >= kShortTimeout * 1000 - 100 && elapsed < kShortTimeout * 1000 + 10000,
+             qPrintable(QString::number(elapsed)));
+    QCOMPARE(server.count("QUIT"), 0);
+    if (!reachesTheMailbox)
+        QCOMPARE(server.count("DELE"), 0);
+}
+
+void TestFaultInjection::longLinesInsideAMessageAreNoFault()
+{
+    // Lines far beyond the 998 characters mail should keep to are still
+    // mail: the retrieval reads them whole instead of failing the fetch.
+    const QByteArray longLine(3 * 1024 * 1024, 'z');
+    ScriptedPop3Server server;
+    server.password = kPassword.toUtf8();
+    server.messages = {message(1, longLine), message(2)};
+    const quint16 port = server.listen();
+
+    QList<stru_mail> mail;
+    const Outcome outcome = fetchThroughEngine(QStringLiteral("127.0.0.1"), port, mail);
+    QVERIFY2(outcome.result == 1, qPrintable(outcome.log));
+    QCOMPARE(mail.size(), 2);
+    QCOMPARE(mail[0].body.trimmed().size(), longLine.size());
+    QCOMPARE(server.count("DELE"), 2);
+}
+
+QTEST_GUILESS_MAIN(TestFaultInjection)
+#include "tst_fault_injection.moc"
