@@ -8,6 +8,8 @@
 # Needs clang and libfuzzer-14-dev. Works in ORVEX_FUZZ_DIR (default
 # /tmp/orvex-fuzz): build/, seeds/ (written by make_corpus.py), corpus/
 # (what the fuzzer found interesting; kept between runs) and artifacts/.
+# ORVEX_FUZZ_MAX_LEN bounds the size of an input (default 65536 bytes: long
+# enough for huge lines and headers, short enough to keep the pace up).
 # Exits non-zero on a finding; copy the input it names into
 # tests/fuzz/regressions/, where tst_mime_reader_inputs replays it.
 set -euo pipefail
@@ -31,8 +33,8 @@ export QT_QPA_PLATFORM=offscreen
 echo "fuzzing for $SECONDS_TO_RUN s; findings go to $WORK/artifacts/"
 status=0
 nice -n 10 "$WORK/build/fuzz_mime_reader" "$WORK/corpus" "$WORK/seeds" "$HERE/regressions" \
-    -dict="$HERE/mime.dict" -max_total_time="$SECONDS_TO_RUN" -max_len=262144 -timeout=30 \
-    -rss_limit_mb=2048 -artifact_prefix="$WORK/artifacts/" -print_final_stats=1 || status=$?
+    -dict="$HERE/mime.dict" -max_total_time="$SECONDS_TO_RUN" -max_len="${ORVEX_FUZZ_MAX_LEN:-65536}" \
+    -timeout=60 -rss_limit_mb=4096 -artifact_prefix="$WORK/artifacts/" -print_final_stats=1 || status=$?
 if [ "$status" -ne 0 ]; then
     echo "the fuzzer found a problem (exit $status); inputs in $WORK/artifacts/:" >&2
     ls -l "$WORK/artifacts/" >&2
