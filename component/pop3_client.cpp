@@ -15,6 +15,10 @@ constexpr qint64 kReadChunk = 64 * 1024;
 // Status lines (and CAPA, LIST lines) are short; a server sending more
 // than this without a line break is broken or hostile.
 constexpr qsizetype kMaxStatusLine = 64 * 1024;
+// Bounds of the multi-line replies read as text: CAPA is a few lines; LIST
+// has a line per message, and no real mailbox comes near a million.
+constexpr qsizetype kMaxCapabilityLines = 1000;
+constexpr qsizetype kMaxListLines = 1000 * 1000;
 
 const ServerSchemes kPop3Schemes{QStringLiteral("pop3s"), QStringLiteral("pop3"), 110, 995};
 
@@ -136,16 +140,19 @@ bool Pop3Client::readReply(Reply &reply)
     return failSession(QStringLiteral("服务器的应答无法识别"));
 }
 
-bool Pop3Client::readMultiLineText(QList<QByteArray> &lines)
+bool Pop3Client::readMultiLineText(const std::function<void(const QByteArray &)> &each, qsizetype maxLines)
 {
-    lines.clear();
     QByteArray line;
+    qsizetype lines = 0;
     while (readStatusLine(line)) {
         if (line == ".")
             return true;
+        // A reply that never ends would otherwise grow without limit.
+        if (++lines > maxLines)
+            return failSession(QStringLiteral("服务器的应答超过 %1 行").arg(maxLines));
         if (line.startsWith('.'))
             line.remove(0, 1);
-        lines.append(line);
+        each(line);
     }
     return false;
 }
@@ -287,7 +294,7 @@ bool Pop3Client::readCapabilities()
     if (!reply.ok)
         return true; // an old server without CAPA: plain USER/PASS, no pipelining
     QList<QByteArray> lines;
-    if (!readMultiLineText(lines))
+    if (!readMultiLineText([&lines](const QByteArray &line) { lines.append(line); }, kMaxCapabilityLines))
         return false;
     for (const QByteArray &line : lines) {
         m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
@@ -406,16 +413,17 @@ bool Pop3Client::readStatAndList()
         if ((!m_pipelining && !sendCommand("LIST")) || !readReply(reply))
             return false;
         if (reply.ok) {
-            QList<QByteArray> lines;
-            if (!readMultiLineText(lines))
-                return false;
-            for (const QByteArray &line : lines) {
+            qsizetype lines = 0;
+            auto takeSize = [&](const QByteArray &line) {
+                ++lines;
                 const QList<QByteArray> words = line.simplified().split(' ');
                 const int number = words.value(0).toInt();
                 if (number >= 1 && number <= count)
                     sizes.insert(number, std::max<qint64>(0, words.value(1).toLongLong()));
-            }
-            m_conn.log(QStringLiteral("S: （%1 封邮件的大小）").arg(lines.size()));
+            };
+            if (!readMultiLineText(takeSize, kMaxListLines))
+                return false;
+            m_conn.log(QStringLiteral("S: （%1 封邮件的大小）").arg(lines));
         }
     }
     m_count = count;
@@ -426,8 +434,7 @@ bool Pop3Client::readStatAndList()
 
 bool Pop3Client::skipMultiLineText()
 {
-    QList<QByteArray> lines;
-    return readMultiLineText(lines);
+    return readMultiLineText([](const QByteArray &) {}, kMaxListLines);
 }
 
 // ---- Retrieval --------------------------------------------------------------

@@ -95,7 +95,9 @@ private:
     bool sendCommand(const QByteArray &command, const QString &shownAs = QString());
     bool readStatusLine(QByteArray &line);
     bool readReply(Reply &reply);
-    bool readMultiLineText(QList<QByteArray> &lines);
+    // Hands each line of a multi-line reply (dot stuffing undone) to `each`;
+    // more than `maxLines` lines break the session.
+    bool readMultiLineText(const std::function<void(const QByteArray &)> &each, qsizetype maxLines);
     bool skipMultiLineText();
     // Streams the body of a multi-line reply into `out` (or nowhere), dot
     // stuffing undone; `bytes` counts what was written.

@@ -114,6 +114,11 @@ void ScriptedPop3Server::answer(const QByteArray &line)
         for (const QByteArray &message : messages)
             total += message.size();
         send("+OK " + QByteArray::number(messages.size()) + " " + QByteArray::number(total) + "\r\n");
+    } else if (verb == "LIST" && listWithoutEnd) {
+        QByteArray reply = "+OK\r\n";
+        for (int i = 1; i <= 1000 * 1000 + 1; ++i)
+            reply += QByteArray::number(i) + " 100\r\n";
+        send(reply);
     } else if (verb == "LIST") {
         QByteArray reply = "+OK\r\n";
         for (int i = 0; i < messages.size(); ++i)

@@ -232,6 +232,19 @@ private slots:
         QCOMPARE(server.count("DELE"), 4);
     }
 
+    void listThatNeverEndsIsCutOff()
+    {
+        ScriptedPop3Server server;
+        server.messages = numberedMessages(2);
+        server.listWithoutEnd = true;
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY(!mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QVERIFY2(mailbox.log().contains(QStringLiteral("应答超过 1000000 行")), qPrintable(mailbox.log().right(500)));
+        QCOMPARE(mailbox.count(), 0);
+        QCOMPARE(server.count("RETR"), 0);
+    }
+
     void emptyMailboxAndWrongPassword()
     {
         ScriptedPop3Server server;
