@@ -92,6 +92,16 @@ long d_email_list::appendEmptyRow()
     return position + 1;
 }
 
+void d_email_list::appendRows(const QList<Row> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    const int position = int(m_rows.size());
+    beginInsertRows(QModelIndex(), position, position + int(rows.size()) - 1);
+    m_rows.append(rows);
+    endInsertRows();
+}
+
 bool d_email_list::setItem(long row, const QString &column, const QVariant &value)
 {
     const int c = columnIndex(column);

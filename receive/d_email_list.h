@@ -51,8 +51,17 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // One row's values in column order, and whether its body is HTML.
+    struct Row {
+        std::array<QVariant, columnCountValue> values;
+        bool html = false;
+    };
+
     // Removes every row.
     void reset();
+    // Appends the rows in one step: a view hears of them once, not once per
+    // value, which matters for a list of thousands of messages.
+    void appendRows(const QList<Row> &rows);
     // Appends an empty row and returns its number, counted from 1.
     long appendEmptyRow();
     // A column's value in row `row` (from 1); false / an invalid value for
@@ -63,10 +72,6 @@ public:
     bool isHtml(long row) const;
 
 private:
-    struct Row {
-        std::array<QVariant, columnCountValue> values;
-        bool html = false;
-    };
     bool validRow(long row) const { return row >= 1 && row <= m_rows.size(); }
 
     QList<Row> m_rows;

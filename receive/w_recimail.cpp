@@ -326,17 +326,26 @@ void w_recimail::cb_rev_clicked()
         return;
     }
 
-    for (const stru_mail &message : std::as_const(mail)) {
-        const long ll_insert = m_rows->appendEmptyRow();
-        m_rows->setItem(ll_insert, QStringLiteral("topic"), message.subject);
-        m_rows->setItem(ll_insert, QStringLiteral("sender"), message.senderaddress);
-        m_rows->setItem(ll_insert, QStringLiteral("sendtime"), message.maildatetime);
-        m_rows->setItem(ll_insert, QStringLiteral("body"), message.body);
-        m_rows->setItem(ll_insert, QStringLiteral("reciever"), joinedWithSeparators(message.recipientaddress1));
-        m_rows->setItem(ll_insert, QStringLiteral("attach"), joinedWithSeparators(message.attachment));
-        m_rows->setHtml(ll_insert, message.html);
-    }
+    appendToList(mail);
     tell(QStringLiteral("接收成功！"));
+}
+
+void w_recimail::appendToList(const QList<stru_mail> &mail)
+{
+    QList<d_email_list::Row> rows;
+    rows.reserve(mail.size());
+    for (const stru_mail &message : mail) {
+        d_email_list::Row row;
+        row.values[d_email_list::topic] = message.subject;
+        row.values[d_email_list::sender] = message.senderaddress;
+        row.values[d_email_list::sendtime] = message.maildatetime;
+        row.values[d_email_list::body] = message.body;
+        row.values[d_email_list::reciever] = joinedWithSeparators(message.recipientaddress1);
+        row.values[d_email_list::attach] = joinedWithSeparators(message.attachment);
+        row.html = message.html;
+        rows.append(row);
+    }
+    m_rows->appendRows(rows);
 }
 
 void w_recimail::sle_password_modified()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "engine/stru_mail.h"
+
+#include <QList>
 #include <QWidget>
 
 class QCheckBox;
@@ -33,6 +36,9 @@ public:
     // The range of message numbers a fetch asks for: "0-0" for all
     // messages, else the two numbers as shown, the smaller first.
     QString rangeText() const;
+
+    // Appends one row per fetched message to the list, in the given order.
+    void appendToList(const QList<stru_mail> &mail);
 
 public slots:
     // Fetches the mailbox into the list.

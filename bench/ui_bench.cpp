@@ -1,0 +1,297 @@
+// Times the user interface on Qt's offscreen platform and prints the
+// figures:
+//
+//   startup  from the start of a new process to the first paint of the
+//            compose sheet, through the program's own start-up sequence;
+//   fill     10,000 fetched records appended to the receive sheet's mail
+//            list, until the sheet has been painted again;
+//   click    a click on a row whose HTML body is 1 MB, until the message
+//            is painted in the sheet.
+//
+//   orvex-bench-ui [--runs N]        (at least 10 runs of each; default 10)
+//
+// The start-up is measured across processes: this program starts itself
+// again with --startup-child, which runs the start-up and prints the
+// monotonic clock at the sheet's first paint.
+#include "app/orvex_application.h"
+#include "compose/w_sendmail.h"
+#include "engine/stru_mail.h"
+#include "platform/fonts.h"
+#include "receive/d_email_list.h"
+#include "receive/w_recimail.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kRecords = 10000;
+constexpr int kLargeRow = 5000;
+constexpr qint64 kLargeBodyBytes = 1024 * 1024;
+constexpr double kStartupTargetMs = 300;
+constexpr double kGridTargetMs = 100;
+
+qint64 monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// CPU time of the children that have ended so far.
+double childrenCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto ms = [](const timeval &t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2);
+}
+
+// Wall time is what the targets speak of; the CPU time beside it shows
+// how much of the wall time a busy machine added.
+struct Timings {
+    QList<double> wallMs;
+    QList<double> cpuMs;
+};
+
+void printFigure(const char *name, const Timings &t, double target)
+{
+    QStringList each;
+    for (double v : t.wallMs)
+        each << QString::number(v, 'f', 1);
+    const double m = median(t.wallMs);
+    std::printf("%-8s median %7.1f ms (cpu %6.1f ms)  max %7.1f ms  target < %.0f ms: %s   runs: %s\n", name, m,
+                median(t.cpuMs), *std::max_element(t.wallMs.begin(), t.wallMs.end()), target,
+                m < target ? "reached" : "MISSED", qPrintable(each.join(QLatin1Char(' '))));
+    std::fflush(stdout);
+}
+
+// ---- start-up, in the child process -----------------------------------------
+
+// Waits for the compose sheet's first paint, prints the clock and ends the
+// process at once.
+class FirstPaintWatch : public QObject {
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && qobject_cast<w_sendmail *>(watched)) {
+            // Let the sheet finish this paint before the clock is read.
+            QMetaObject::invokeMethod(
+                    this,
+                    [] {
+                        std::printf("%lld\n", static_cast<long long>(monotonicNs()));
+                        std::fflush(stdout);
+                        _exit(0);
+                    },
+                    Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+int runStartupChild(int argc, char *argv[])
+{
+    // The same sequence as the program's main().
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(orvex::appname));
+    FirstPaintWatch watch;
+    application.installEventFilter(&watch);
+    platform::installFontSubstitutions();
+    orvex app;
+    if (!app.open(QString()))
+        return 2;
+    return application.exec();
+}
+
+Timings measureStartup(const QString &program, int runs)
+{
+    QTemporaryDir config;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    Timings t;
+    for (int i = -1; i < runs; ++i) { // run -1 warms the caches
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        const double cpuBefore = childrenCpuMs();
+        const qint64 started = monotonicNs();
+        child.start(program, {QStringLiteral("--startup-child")});
+        if (!child.waitForFinished(30000) || child.exitCode() != 0) {
+            std::fprintf(stderr, "start-up run failed: %s\n", child.readAllStandardError().constData());
+            std::exit(1);
+        }
+        const qint64 shown = child.readAllStandardOutput().trimmed().toLongLong();
+        if (i >= 0) {
+            t.wallMs << double(shown - started) / 1e6;
+            t.cpuMs << childrenCpuMs() - cpuBefore;
+        }
+    }
+    return t;
+}
+
+// ---- the mail list ----------------------------------------------------------
+
+QString largeHtmlBody()
+{
+    QString html = QStringLiteral("<html><body><h1>月度数据</h1>");
+    int n = 0;
+    while (html.size() < kLargeBodyBytes)
+        html += QStringLiteral("<p>第 %1 段：<b>订单</b> 已发货，<i>请查收</i>。Lorem ipsum dolor sit amet.</p>\n").arg(++n);
+    html += QStringLiteral("</body></html>");
+    return html;
+}
+
+QList<stru_mail> fetchedRecords()
+{
+    QList<stru_mail> mail;
+    mail.reserve(kRecords);
+    const QDateTime start(QDate(2026, 3, 1), QTime(8, 0));
+    for (int i = 1; i <= kRecords; ++i) {
+        stru_mail m;
+        m.senderaddress = QStringLiteral("sender%1@example.cn").arg(i % 97);
+        m.sendername = QStringLiteral("发件人 %1").arg(i % 97);
+        m.recipientaddress1 = {QStringLiteral("me@example.cn")};
+        m.subject = QStringLiteral("第 %1 封邮件：季度报告").arg(i);
+        m.html = i % 2 == 0;
+        m.body = m.html ? QStringLiteral("<p>你好，这是第 %1 封。</p>").arg(i) : QStringLiteral("你好，这是第 %1 封。").arg(i);
+        if (i % 10 == 0)
+            m.attachment = {QStringLiteral("/tmp/attach/report-%1.pdf").arg(i)};
+        m.maildatetime = start.addSecs(i * 60);
+        mail << m;
+    }
+    mail[kLargeRow - 1].html = true;
+    mail[kLargeRow - 1].body = largeHtmlBody();
+    return mail;
+}
+
+// Clicks row `row` (from 1) of the sheet's grid the way the mouse does.
+void clickRow(w_recimail &sheet, int row)
+{
+    auto *grid = sheet.findChild<QTableView *>(QStringLiteral("dw_1"));
+    const QModelIndex index = grid->model()->index(row - 1, 1);
+    grid->scrollTo(index);
+    QApplication::processEvents();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+}
+
+// Paints the sheet now, as the event loop would after a handler.
+void paintNow(QWidget &sheet)
+{
+    QApplication::processEvents();
+    sheet.repaint();
+}
+
+void measureGrid(int runs, Timings &fill, Timings &click)
+{
+    const QList<stru_mail> mail = fetchedRecords();
+    w_recimail sheet;
+    sheet.show();
+    if (!QTest::qWaitForWindowExposed(&sheet)) {
+        std::fprintf(stderr, "the receive sheet was never shown\n");
+        std::exit(1);
+    }
+    for (int i = -1; i < runs; ++i) {
+        sheet.mailList()->reset();
+        paintNow(sheet);
+        QElapsedTimer timer;
+        timer.start();
+        double cpu = threadCpuMs();
+        sheet.appendToList(mail);
+        paintNow(sheet);
+        const double filled = double(timer.nsecsElapsed()) / 1e6;
+        const double filledCpu = threadCpuMs() - cpu;
+        if (sheet.mailList()->rowCount() != kRecords) {
+            std::fprintf(stderr, "the list holds %d rows, not %d\n", sheet.mailList()->rowCount(), kRecords);
+            std::exit(1);
+        }
+
+        // A small message first, so that each click really changes the view.
+        clickRow(sheet, kLargeRow + 1);
+        paintNow(sheet);
+        auto *grid = sheet.findChild<QTableView *>(QStringLiteral("dw_1"));
+        const QModelIndex index = grid->model()->index(kLargeRow - 1, 1);
+        grid->scrollTo(index);
+        paintNow(sheet);
+        timer.restart();
+        cpu = threadCpuMs();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+        paintNow(sheet);
+        const double clicked = double(timer.nsecsElapsed()) / 1e6;
+        const double clickedCpu = threadCpuMs() - cpu;
+        if (sheet.findChild<QWidget *>(QStringLiteral("sle_subject"))->property("text").toString()
+            != mail.at(kLargeRow - 1).subject) {
+            std::fprintf(stderr, "the click did not show the large message\n");
+            std::exit(1);
+        }
+        if (i >= 0) {
+            fill.wallMs << filled;
+            fill.cpuMs << filledCpu;
+            click.wallMs << clicked;
+            click.cpuMs << clickedCpu;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--startup-child") == 0)
+            return runStartupChild(argc, argv);
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    platform::installFontSubstitutions();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Start-up, mail list fill and message click timings."));
+    parser.addHelpOption();
+    const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Runs of each measurement (>= 10)."),
+                                        QStringLiteral("N"), QStringLiteral("10"));
+    const QCommandLineOption onlyOption(QStringLiteral("only"),
+                                        QStringLiteral("Measure only \"startup\" or only \"grid\" (for profiling)."),
+                                        QStringLiteral("part"));
+    parser.addOption(runsOption);
+    parser.addOption(onlyOption);
+    parser.process(application);
+    const int runs = std::max(10, parser.value(runsOption).toInt());
+    const QString only = parser.value(onlyOption);
+
+    std::printf("orvex user interface, offscreen, %d runs each after a warm-up\n", runs);
+    if (only.isEmpty() || only == QLatin1String("startup"))
+        printFigure("startup", measureStartup(QCoreApplication::applicationFilePath(), runs), kStartupTargetMs);
+    if (only.isEmpty() || only == QLatin1String("grid")) {
+        Timings fill;
+        Timings click;
+        measureGrid(runs, fill, click);
+        printFigure("fill", fill, kGridTargetMs);
+        printFigure("click", click, kGridTargetMs);
+    }
+    return 0;
+}
