@@ -344,7 +344,12 @@ bool Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &us
         return refuse(sasl.errorText());
     if (!sendCommand("AUTH " + mechanism))
         return false;
-    while (true) {
+    // Every mechanism we use is done in a few rounds; a server that keeps
+    // challenging is not going to let us in.
+    constexpr int kMaxRounds = 16;
+    for (int round = 0;; ++round) {
+        if (round > kMaxRounds)
+            return failSession(QStringLiteral("身份验证的往返次数过多"));
         QByteArray line;
         if (!readStatusLine(line))
             return false;
