@@ -19,6 +19,8 @@ constexpr qsizetype kMaxStatusLine = 64 * 1024;
 // has a line per message, and no real mailbox comes near a million.
 constexpr qsizetype kMaxCapabilityLines = 1000;
 constexpr qsizetype kMaxListLines = 1000 * 1000;
+// How much a message may exceed twice the size LIST gave for it.
+constexpr qint64 kSizeSlack = 16 * 1024 * 1024;
 
 const ServerSchemes kPop3Schemes{QStringLiteral("pop3s"), QStringLiteral("pop3"), 110, 995};
 
@@ -157,7 +159,7 @@ bool Pop3Client::readMultiLineText(const std::function<void(const QByteArray &)>
     return false;
 }
 
-bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes)
+bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit)
 {
     bytes = 0;
     bool writeFailed = false;
@@ -205,6 +207,12 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes)
         put(data, take);
         pos += take;
         atLineStart = newline != nullptr;
+        // Stop at once rather than read on into nowhere: a full disk, or a
+        // message that does not end where its size said it would.
+        if (writeFailed)
+            return failSession(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()));
+        if (limit > 0 && bytes > limit)
+            return failSession(QStringLiteral("邮件远大于服务器报告的大小（已超过 %1 字节）").arg(limit));
     }
     if (writeFailed) {
         m_error = QStringLiteral("无法写入临时文件：%1").arg(out->errorString());
@@ -453,8 +461,12 @@ bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
         m_error = QStringLiteral("服务器拒绝取出邮件 %1：%2").arg(number).arg(QString::fromUtf8(reply.text));
         return false;
     }
+    // LIST sizes are exact as a rule; twice the size and more is no message
+    // but a reply that does not end.
+    const qint64 listed = messageSize(number);
+    const qint64 limit = listed > 0 ? listed * 2 + kSizeSlack : -1;
     qint64 bytes = 0;
-    const bool ok = readMultiLineData(out, bytes);
+    const bool ok = readMultiLineData(out, bytes, limit);
     if (!m_conn.hasFailed()) {
         if (out)
             m_conn.log(QStringLiteral("S: （邮件 %1，%2 字节）").arg(number).arg(bytes));

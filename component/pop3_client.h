@@ -100,8 +100,9 @@ private:
     bool readMultiLineText(const std::function<void(const QByteArray &)> &each, qsizetype maxLines);
     bool skipMultiLineText();
     // Streams the body of a multi-line reply into `out` (or nowhere), dot
-    // stuffing undone; `bytes` counts what was written.
-    bool readMultiLineData(QIODevice *out, qint64 &bytes);
+    // stuffing undone; `bytes` counts what was written. More than `limit`
+    // bytes (when positive) break the session.
+    bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit);
     bool fillBuffer();
 
     bool sendRetrievals(int upTo);

@@ -245,6 +245,23 @@ private slots:
         QCOMPARE(server.count("RETR"), 0);
     }
 
+    void messageFarLargerThanListedIsCutOff()
+    {
+        ScriptedPop3Server server;
+        server.messages = {numbered(1), numbered(2, 17 * 1024 * 1024)};
+        server.listedSizes = {100, 100};
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QVERIFY(mailbox.fetch(1).ok);
+        QVERIFY(!mailbox.fetch(2).ok);
+        QVERIFY2(mailbox.log().contains(QStringLiteral("远大于服务器报告的大小")), qPrintable(mailbox.log()));
+        QVERIFY(!mailbox.deleteMessages());
+        mailbox.disconnect();
+        QCOMPARE(server.count("DELE"), 0);
+        QCOMPARE(server.count("QUIT"), 0);
+    }
+
     void emptyMailboxAndWrongPassword()
     {
         ScriptedPop3Server server;
