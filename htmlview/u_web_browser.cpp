@@ -216,9 +216,23 @@ QString u_web_browser::of_get_source() const
 
 void u_web_browser::of_pastehtml(const QString &as_html)
 {
+    // Laying out a long message in full before anything is shown would take
+    // far longer than reading it in: with the page size unset the layout
+    // lets the paste go by, and setting the size again lays the page out
+    // from its top, a screenful at once and the rest in the background.
+    QTextDocument *page = document();
+    const QSizeF pageSize = page->pageSize();
+    page->setPageSize(QSizeF(0, 0));
     QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
     cursor.insertHtml(as_html);
-    setTextCursor(cursor);
+    cursor.endEditBlock();
+    page->setPageSize(pageSize);
+    // The caret ends after the pasted text. The view's own caret moved
+    // along with the paste; placing it again would lay out everything up
+    // to it at once.
+    if (textCursor().position() != cursor.position() || textCursor().anchor() != cursor.anchor())
+        setTextCursor(cursor);
 }
 
 void u_web_browser::of_setbodyhtml(const QString &as_html)

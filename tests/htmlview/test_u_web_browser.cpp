@@ -10,6 +10,9 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QScrollBar>
+#include <QTextLayout>
+#include <QTextBlock>
 
 namespace {
 
@@ -124,6 +127,34 @@ private slots:
         view.setTextCursor(cursor);
         view.of_pastehtml(QStringLiteral("一"));
         QCOMPARE(view.toPlainText(), QStringLiteral("一second"));
+    }
+
+    void longPasteIsLaidOutToItsEndAsInOneGo()
+    {
+        QString html;
+        for (int i = 1; i <= 3000; ++i)
+            html += QStringLiteral("<p>第 %1 段 <b>粗体</b> and some words to wrap around the narrow view.</p>").arg(i);
+        u_web_browser view;
+        u_web_browser reference; // filled through a plain cursor, laid out at once
+        for (u_web_browser *browser : {&view, &reference}) {
+            browser->resize(300, 200);
+            browser->show();
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.of_pastehtml(html);
+        QTextCursor cursor = reference.textCursor();
+        cursor.insertHtml(html);
+        reference.setTextCursor(cursor);
+
+        QCOMPARE(view.toPlainText(), reference.toPlainText());
+        QCOMPARE(view.textCursor().position(), view.toPlainText().size());
+        // The rest of the page is laid out while the view waits for input;
+        // in the end it is as long as a page laid out at once.
+        const QTextBlock last = view.document()->lastBlock();
+        QTRY_VERIFY(last.layout() && last.layout()->lineCount() > 0);
+        QTRY_COMPARE(view.document()->size(), reference.document()->size());
+        QCOMPARE(view.document()->pageSize(), reference.document()->pageSize());
+        QCOMPARE(view.verticalScrollBar()->maximum(), reference.verticalScrollBar()->maximum());
     }
 
     void emptyingThePageLeavesNothingOfThePreviousText()
