@@ -1,5 +1,6 @@
 #include "component/pop3.h"
 
+#include "component/durable_files.h"
 #include "component/message.h"
 #include "component/mime_reader.h"
 #include "component/pop3_client.h"
@@ -130,6 +131,13 @@ bool Pop3::deletemessages()
     }
     if (!m_loggedOn || !m_client || !m_client->isOpen()) {
         appendLog(QStringLiteral("错误：连接已断开，服务器上的邮件没有删除"));
+        return false;
+    }
+    // What was saved from these messages must be on disk before they leave
+    // the server.
+    QString syncError;
+    if (!syncNotedFiles(&syncError)) {
+        appendLog(QStringLiteral("错误：%1，服务器上的邮件没有删除").arg(syncError));
         return false;
     }
     QList<int> accepted;

@@ -18,3 +18,9 @@ orvex_add_test(tst_pop3_text
           ${CMAKE_SOURCE_DIR}/component/charset_decoding.cpp ${CMAKE_SOURCE_DIR}/component/attachment_name.cpp
           ${CMAKE_SOURCE_DIR}/component/gmime_support.cpp
   LIBS Qt6::Core PkgConfig::GMIME)
+
+orvex_add_test(tst_attachment_save
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_attachment_save.cpp
+          ${CMAKE_SOURCE_DIR}/component/attachment.cpp ${CMAKE_SOURCE_DIR}/component/attachment.h
+          ${CMAKE_SOURCE_DIR}/component/durable_files.cpp
+  LIBS Qt6::Core)

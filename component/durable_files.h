@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace component {
+
+// Saved attachments are not forced to disk one by one: that would cost a
+// disk flush per file on every fetch. Instead each saved file is noted
+// here, and before anything is deleted on a server every noted file (and
+// the folder entry that names it) is flushed, so that a message only leaves
+// the server once what was saved from it is safely on disk.
+
+void noteUnsyncedFile(const QString &path);
+
+// Flushes every noted file and its folder to disk and forgets them. False,
+// with the path and reason in *error, when one cannot be flushed (the noted
+// files stay noted, so a later attempt tries again).
+bool syncNotedFiles(QString *error);
+
+} // namespace component

@@ -1,0 +1,128 @@
+// Saving a fetched attachment: the content (from memory or from its
+// temporary file) replaces the target in one step, a failed save leaves
+// nothing half written, and saved files are flushed before a deletion.
+#include "component/attachment.h"
+#include "component/durable_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using component::Attachment;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+} // namespace
+
+class tst_attachment_save : public QObject {
+    Q_OBJECT
+
+private slots:
+    void replacesAnExistingFileFromEitherSource_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("content in memory") << false;
+        QTest::newRow("content in a temporary file") << true;
+    }
+
+    void replacesAnExistingFileFromEitherSource()
+    {
+        QFETCH(bool, fromFile);
+        QTemporaryDir folder;
+        const QByteArray content = QByteArray("attached\0bytes\r\n", 16).repeated(5000);
+        Attachment attachment;
+        attachment.setName(QStringLiteral("报告.bin"));
+        if (fromFile) {
+            const QString source = folder.filePath(QStringLiteral("content.tmp"));
+            writeFile(source, content);
+            attachment.setContentFile(source);
+        } else {
+            attachment.setContent(content);
+        }
+        const QString target = folder.filePath(QStringLiteral("报告.bin"));
+        writeFile(target, "an older file of the same name, much longer than nothing");
+
+        QVERIFY(attachment.savetofile(target));
+        QCOMPARE(readAll(target), content);
+        // Only the target is left: no temporary file beside it.
+        const QStringList names = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(names.contains(QStringLiteral("报告.bin")), true);
+        QCOMPARE(names.filter(QStringLiteral(".orvex-save")).size(), 0);
+    }
+
+    void savedFileGetsTheUsualPermissions()
+    {
+        QTemporaryDir folder;
+        Attachment attachment;
+        attachment.setContent("x");
+        const QString target = folder.filePath(QStringLiteral("a.txt"));
+        const mode_t old = ::umask(022);
+        const bool saved = attachment.savetofile(target);
+        ::umask(old);
+        QVERIFY(saved);
+        QCOMPARE(QFile::permissions(target) & (QFile::ReadOther | QFile::ReadGroup | QFile::ReadOwner),
+                 QFile::ReadOther | QFile::ReadGroup | QFile::ReadOwner);
+    }
+
+    void failedSaveReportsAndLeavesNothing_data()
+    {
+        QTest::addColumn<QString>("targetName");
+        QTest::newRow("folder missing") << QStringLiteral("missing/a.txt");
+        QTest::newRow("target is a folder") << QStringLiteral("sub");
+    }
+
+    void failedSaveReportsAndLeavesNothing()
+    {
+        QFETCH(QString, targetName);
+        QTemporaryDir folder;
+        QDir(folder.path()).mkdir(QStringLiteral("sub"));
+        Attachment attachment;
+        attachment.setContent("content");
+        QVERIFY(!attachment.savetofile(folder.filePath(targetName)));
+        QVERIFY(!attachment.property("automationError").toString().isEmpty());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    }
+
+    void contentFileGoneIsAnError()
+    {
+        QTemporaryDir folder;
+        const QString source = folder.filePath(QStringLiteral("content.tmp"));
+        writeFile(source, "data");
+        Attachment attachment;
+        attachment.setContentFile(source);
+        QFile::remove(source);
+        QVERIFY(!attachment.savetofile(folder.filePath(QStringLiteral("a.txt"))));
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("a.txt"))));
+    }
+
+    void notedFilesAreFlushedOnceAndVanishedOnesSkipped()
+    {
+        QTemporaryDir folder;
+        Attachment attachment;
+        attachment.setContent("kept");
+        QVERIFY(attachment.savetofile(folder.filePath(QStringLiteral("kept.txt"))));
+        component::noteUnsyncedFile(folder.filePath(QStringLiteral("removed-since.txt")));
+        QString error;
+        QVERIFY2(component::syncNotedFiles(&error), qPrintable(error));
+        QVERIFY(error.isEmpty());
+        QVERIFY(component::syncNotedFiles(&error));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_attachment_save)
+#include "tst_attachment_save.moc"
