@@ -47,14 +47,18 @@ QString saveAttachment(component::Attachment *attachment, const QString &saveFol
     const QString reason = unsafeNameReason(name);
     if (!reason.isEmpty())
         return QStringLiteral("attachment name \"%1\" %2").arg(name, reason);
-    const QString target = QDir(saveFolder).filePath(name);
+    // Joined as the program joins them: QDir::filePath() would take a name
+    // starting with ":" for a resource path and drop the folder.
+    const QString target = saveFolder + QLatin1Char('/') + name;
     if (!attachment->savetofile(target))
         return QStringLiteral("attachment \"%1\" could not be saved: %2")
             .arg(name, attachment->property("automationError").toString());
     const QString canonicalFolder = QFileInfo(saveFolder).canonicalFilePath();
     const QFileInfoList entries = entriesOf(saveFolder);
     if (entries.size() != 1)
-        return QStringLiteral("saving \"%1\" left %2 entries in the folder").arg(name).arg(entries.size());
+        return QStringLiteral("saving \"%1\" (UTF-8 %2) left %3 entries in the folder")
+            .arg(name, QString::fromLatin1(name.toUtf8().toHex(' ')))
+            .arg(entries.size());
     const QFileInfo saved = entries.first();
     if (!saved.isFile() || saved.isSymLink() || saved.canonicalPath() != canonicalFolder
         || saved.fileName() != name)
