@@ -22,6 +22,10 @@ namespace component {
 
 namespace {
 
+// Attachments up to this size (as they stand in the message) are decoded
+// into memory; larger ones go to a temporary file.
+constexpr qint64 kInMemoryAttachmentBytes = 256 * 1024;
+
 // Owning handles for the GLib objects used here.
 template <typename T>
 struct GObjectRef {
@@ -278,6 +282,18 @@ private:
     void saveAttachment(GMimeObject *object, const QString &fileName)
     {
         const int position = m_message.attachmentList()->count() + 1;
+        const QString name = safeAttachmentName(fileName, position, mimeTypeOf(object));
+        if (const qint64 size = encodedSize(object); size >= 0 && size <= kInMemoryAttachmentBytes) {
+            GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
+            if (!writeDecoded(object, memory.get())) {
+                m_error = QStringLiteral("无法读出附件 %1").arg(fileName);
+                return;
+            }
+            GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+            m_message.attachmentList()->add(name)->setContent(
+                QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len)));
+            return;
+        }
         QTemporaryFile file(QDir::tempPath() + QStringLiteral("/orvex-attachment-XXXXXX"));
         file.setAutoRemove(false);
         if (!file.open()) {
@@ -299,8 +315,18 @@ private:
             m_error = QStringLiteral("无法在临时文件夹中保存附件 %1").arg(fileName);
             return;
         }
-        const QString name = safeAttachmentName(fileName, position, mimeTypeOf(object));
         m_message.attachmentList()->add(name)->setContentFile(path);
+    }
+
+    // The size of the part as it stands in the message (encoded), or -1
+    // when it cannot be told cheaply.
+    static qint64 encodedSize(GMimeObject *object)
+    {
+        if (!GMIME_IS_PART(object))
+            return -1;
+        GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(object));
+        GMimeStream *stream = content ? g_mime_data_wrapper_get_stream(content) : nullptr;
+        return stream ? qint64(g_mime_stream_length(stream)) : -1;
     }
 
     static bool writeDecoded(GMimeObject *object, GMimeStream *out)
@@ -322,6 +348,29 @@ private:
 
 } // namespace
 
+namespace {
+
+bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
+{
+    ParserOptions options;
+    GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+    GObjectRef<GMimeMessage> mime(g_mime_parser_construct_message(parser.get(), options.options));
+    if (!mime)
+        return true; // nothing that looks like a message: every field stays empty
+
+    readHeaders(mime.get(), message, options.options);
+    Walker walker(message, options.options);
+    walker.walk(g_mime_message_get_mime_part(mime.get()), 0);
+    if (!walker.error().isEmpty()) {
+        if (error)
+            *error = walker.error();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool readMimeMessage(const QString &path, Message &message, QString *error)
 {
     ensureGMimeInitialized();
@@ -336,21 +385,15 @@ bool readMimeMessage(const QString &path, Message &message, QString *error)
             g_error_free(openError);
         return false;
     }
-    ParserOptions options;
-    GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-    GObjectRef<GMimeMessage> mime(g_mime_parser_construct_message(parser.get(), options.options));
-    if (!mime)
-        return true; // nothing that looks like a message: every field stays empty
+    return readMimeStream(stream.get(), message, error);
+}
 
-    readHeaders(mime.get(), message, options.options);
-    Walker walker(message, options.options);
-    walker.walk(g_mime_message_get_mime_part(mime.get()), 0);
-    if (!walker.error().isEmpty()) {
-        if (error)
-            *error = walker.error();
-        return false;
-    }
-    return true;
+bool readMimeMessage(const QByteArray &raw, Message &message, QString *error)
+{
+    ensureGMimeInitialized();
+    GObjectRef<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(raw.constData(), gsize(raw.size())));
+    return readMimeStream(stream.get(), message, error);
 }
 
 } // namespace component

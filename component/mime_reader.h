@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace component {
@@ -8,13 +9,17 @@ class Message;
 
 // Reads a message stored in a file (as a POP3 server sent it) into a
 // fetched Message: sender, subject, date, To and Cc recipients, the text and
-// HTML bodies decoded to Unicode, and the attachments, each decoded into a
-// temporary file the attachment owns. The parser works on the file itself,
-// so a large message or attachment never sits whole in memory.
+// HTML bodies decoded to Unicode, and the attachments, each decoded into
+// memory when small or into a temporary file the attachment owns. The parser
+// works on the file itself, so a large message or attachment never sits
+// whole in memory.
 //
 // Malformed mail is read as well as it can be: what cannot be made out
 // stays empty. False (with `error`) only when the file cannot be read or
 // an attachment cannot be written to the temporary folder.
 bool readMimeMessage(const QString &path, Message &message, QString *error);
+
+// The same for a small message held in memory.
+bool readMimeMessage(const QByteArray &raw, Message &message, QString *error);
 
 } // namespace component

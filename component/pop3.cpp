@@ -7,6 +7,7 @@
 #include "component/pop3_messages.h"
 #include "component/progress_device.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -16,6 +17,8 @@ namespace component {
 namespace {
 
 constexpr qint64 kLargeMessageBytes = 1024 * 1024;
+// Messages listed at up to this size are retrieved into memory.
+constexpr qint64 kInMemoryMessageBytes = 2 * 1024 * 1024;
 
 } // namespace
 
@@ -79,15 +82,21 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
         *error = QStringLiteral("没有登录到邮箱，无法取出第 %1 封邮件").arg(number);
         return nullptr;
     }
-    // The message passes through a temporary file, never whole in memory.
+    // A small message is read in memory; anything else passes through a
+    // temporary file, never whole in memory. The listed size only picks the
+    // way: a message that grows past it on the line still arrives whole.
+    const qint64 listedSize = m_client->messageSize(number);
+    const bool inMemory = listedSize > 0 && listedSize <= kInMemoryMessageBytes;
+    QBuffer buffer;
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/orvex-message-XXXXXX"));
-    if (!file.open()) {
-        *error = QStringLiteral("无法建立临时文件：%1").arg(file.errorString());
+    QIODevice &storage = inMemory ? static_cast<QIODevice &>(buffer) : file;
+    if (!storage.open(QIODevice::ReadWrite)) {
+        *error = QStringLiteral("无法建立临时文件：%1").arg(storage.errorString());
         return nullptr;
     }
     reportRetrieval(number, 0);
-    ProgressDevice counted(file, [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
-    if (!m_client->retrieve(number, counted) || !file.flush()) {
+    ProgressDevice counted(storage, [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
+    if (!m_client->retrieve(number, counted) || (!inMemory && !file.flush())) {
         *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(m_client->errorText());
         if (!m_client->isOpen())
             m_loggedOn = false;
@@ -95,7 +104,9 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     }
     auto *message = new Message(parent);
     QString readError;
-    if (!readMimeMessage(file.fileName(), *message, &readError)) {
+    const bool read = inMemory ? readMimeMessage(buffer.data(), *message, &readError)
+                               : readMimeMessage(file.fileName(), *message, &readError);
+    if (!read) {
         delete message;
         *error = QStringLiteral("第 %1 封邮件无法读取：%2").arg(number).arg(readError);
         appendLog(QStringLiteral("错误：%1").arg(*error));
