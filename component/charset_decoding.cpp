@@ -112,6 +112,10 @@ QString decodeText(const QByteArray &bytes, const QByteArray &label)
     QByteArray utf8;
     // A label of plain ASCII promises nothing about 8-bit bytes.
     const bool meaningful = !charset.isEmpty() && charset != "us-ascii" && charset != "ascii";
+    // Most mail is UTF-8 already; Qt's decoder replaces a bad sequence just
+    // as the lossy conversion below would, without a pass through iconv.
+    if (charset == "utf-8" || charset == "utf8")
+        return QString::fromUtf8(bytes);
     if (meaningful) {
         const QByteArray name = charset == "GB18030" ? charset : iconvName(charset);
         if (convertToUtf8(bytes, name, Strictness::Lossy, utf8))
