@@ -35,7 +35,11 @@ void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
     const QString htmlbody = calls.get(handles.message, QStringLiteral("htmlbody")).toString();
     if (calls.failed())
         return;
-    if (gbByteLength(htmlbody) >= kMinHtmlBodyBytes) {
+    // Every character takes at least one byte, so only a short text needs
+    // its bytes counted.
+    const bool longEnough =
+        htmlbody.size() >= kMinHtmlBodyBytes || gbByteLength(htmlbody) >= kMinHtmlBodyBytes;
+    if (longEnough) {
         record.body = htmlbody;
         record.html = true;
     } else {
