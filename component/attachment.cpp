@@ -5,9 +5,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace component {
 
@@ -49,12 +51,35 @@ bool Attachment::writeContentTo(QFile &output) const
     return n == 0;
 }
 
+bool Attachment::linkContentTo(const QString &path)
+{
+    // A large attachment already sits decoded in its temporary file: on the
+    // same file system the saved file becomes a second name for it, so it is
+    // never copied. Anywhere else (or on any error) the caller copies.
+    const QString folder = QFileInfo(path).absolutePath();
+    const QString spare = QStringLiteral("%1/.orvex-save-%2").arg(folder).arg(QRandomGenerator::global()->generate64(), 0, 16);
+    const QByteArray spareName = QFile::encodeName(spare);
+    if (::link(QFile::encodeName(m_contentFile).constData(), spareName.constData()) != 0)
+        return false;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::chmod(spareName.constData(), 0666 & ~mask) != 0
+        || std::rename(spareName.constData(), QFile::encodeName(path).constData()) != 0) {
+        ::unlink(spareName.constData());
+        return false;
+    }
+    noteUnsyncedFile(path);
+    return true;
+}
+
 bool Attachment::savetofile(const QString &path)
 {
     if (!m_contentFile.isEmpty() && !QFileInfo::exists(m_contentFile)) {
         raiseAutomationError(this, QStringLiteral("附件 %1 的内容已不在临时文件中").arg(m_name));
         return false;
     }
+    if (!m_contentFile.isEmpty() && linkContentTo(path))
+        return true;
     const QFileInfo target(path);
     QTemporaryFile output(target.absolutePath() + QStringLiteral("/.orvex-save-XXXXXX"));
     if (!output.open()) {

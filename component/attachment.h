@@ -36,6 +36,7 @@ public:
     void setContent(const QByteArray &content);
 
 private:
+    bool linkContentTo(const QString &path);
     bool writeContentTo(QFile &output) const;
 
     QString m_name;

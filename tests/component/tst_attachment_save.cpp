@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -36,19 +37,26 @@ private slots:
     void replacesAnExistingFileFromEitherSource_data()
     {
         QTest::addColumn<bool>("fromFile");
-        QTest::newRow("content in memory") << false;
-        QTest::newRow("content in a temporary file") << true;
+        QTest::addColumn<QString>("contentFolder");
+        QTest::newRow("content in memory") << false << QString();
+        QTest::newRow("content in a temporary file beside the target") << true << QString();
+        // Another file system: the content cannot be linked and is copied.
+        if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+            QTest::newRow("content in a temporary file elsewhere") << true << QStringLiteral("/dev/shm");
     }
 
     void replacesAnExistingFileFromEitherSource()
     {
         QFETCH(bool, fromFile);
+        QFETCH(QString, contentFolder);
         QTemporaryDir folder;
+        QTemporaryDir elsewhere(contentFolder.isEmpty() ? QDir::tempPath() + QStringLiteral("/c-XXXXXX")
+                                                        : contentFolder + QStringLiteral("/orvex-test-XXXXXX"));
         const QByteArray content = QByteArray("attached\0bytes\r\n", 16).repeated(5000);
         Attachment attachment;
         attachment.setName(QStringLiteral("报告.bin"));
         if (fromFile) {
-            const QString source = folder.filePath(QStringLiteral("content.tmp"));
+            const QString source = (contentFolder.isEmpty() ? folder : elsewhere).filePath(QStringLiteral("content.tmp"));
             writeFile(source, content);
             attachment.setContentFile(source);
         } else {
@@ -63,6 +71,9 @@ private slots:
         const QStringList names = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(names.contains(QStringLiteral("报告.bin")), true);
         QCOMPARE(names.filter(QStringLiteral(".orvex-save")).size(), 0);
+        // The saved file outlives the attachment and its temporary content.
+        attachment.setContentFile(QString());
+        QCOMPARE(readAll(target), content);
     }
 
     void savedFileGetsTheUsualPermissions()
