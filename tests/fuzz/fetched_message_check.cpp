@@ -7,32 +7,28 @@
 #include "component/recipient.h"
 #include "component/recipients.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-// Makes the sanitizers look at every character of a text field.
-qsizetype touch(const QString &text)
+// Every field of `message`, in order, as text: what both ways of reading
+// must agree on. Reading them also makes the sanitizers look at every
+// character.
+QString readFields(component::Message &message, QStringList &summary)
 {
-    return text.toUtf8().size();
-}
-
-QString readFields(component::Message &message)
-{
-    qsizetype total = touch(message.fromAddress()) + touch(message.fromName()) + touch(message.subject())
-                      + touch(message.plainBody()) + touch(message.htmlBody());
-    if (message.date().isValid())
-        total += touch(message.date().toString(Qt::ISODate));
+    summary << message.fromAddress() << message.fromName() << message.subject() << message.plainBody()
+            << message.htmlBody() << message.date().toString(Qt::ISODate);
     component::Recipients *recipients = message.recipientList();
     for (int i = 0; i < recipients->count(); ++i) {
         auto *recipient = qobject_cast<component::Recipient *>(recipients->item(i));
         if (!recipient)
             return QStringLiteral("recipient %1 of %2 is missing").arg(i).arg(recipients->count());
-        total += touch(recipient->email()) + touch(recipient->name());
+        summary << recipient->email() << recipient->name();
     }
-    return total < 0 ? QStringLiteral("negative size") : QString();
+    return {};
 }
 
 // Every entry of `folder`, hidden ones included.
@@ -41,7 +37,7 @@ QFileInfoList entriesOf(const QString &folder)
     return QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-QString saveAttachment(component::Attachment *attachment, const QString &saveFolder)
+QString saveAttachment(component::Attachment *attachment, const QString &saveFolder, QStringList &summary)
 {
     const QString name = attachment->name();
     const QString reason = unsafeNameReason(name);
@@ -63,7 +59,13 @@ QString saveAttachment(component::Attachment *attachment, const QString &saveFol
     if (!saved.isFile() || saved.isSymLink() || saved.canonicalPath() != canonicalFolder
         || saved.fileName() != name)
         return QStringLiteral("attachment \"%1\" was saved as %2").arg(name, saved.absoluteFilePath());
-    QFile::remove(saved.absoluteFilePath());
+    QFile content(saved.absoluteFilePath());
+    if (!content.open(QIODevice::ReadOnly))
+        return QStringLiteral("attachment \"%1\" cannot be read back").arg(name);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&content);
+    summary << name << QString::fromLatin1(hash.result().toHex());
+    content.remove();
     return {};
 }
 
@@ -88,35 +90,72 @@ QString unsafeNameReason(const QString &name)
     return {};
 }
 
-QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, int *savedCount)
+namespace {
+
+// Reads one message with `read` and checks what came out; `summary` gets
+// every field and every attachment's name and content hash.
+template <typename Read>
+QString checkOneWay(Read &&read, const QString &saveFolder, QStringList &summary, int *savedCount)
 {
-    if (savedCount)
-        *savedCount = 0;
-    const QString input = QDir(saveFolder).filePath(QStringLiteral("../fetched-message.eml"));
-    {
-        QFile file(input);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(raw) != raw.size())
-            return QStringLiteral("cannot write the input file %1").arg(input);
-    }
     QString problem;
     {
         component::Message message;
         QString error;
         // A false result is allowed (an attachment the temporary folder
         // cannot take); whatever was read must still be sound.
-        component::readMimeMessage(input, message, &error);
-        problem = readFields(message);
+        read(message, &error);
+        problem = readFields(message, summary);
         component::Attachments *attachments = message.attachmentList();
         for (int i = 0; problem.isEmpty() && i < attachments->count(); ++i) {
             auto *attachment = qobject_cast<component::Attachment *>(attachments->item(i));
-            problem = attachment ? saveAttachment(attachment, saveFolder)
+            problem = attachment ? saveAttachment(attachment, saveFolder, summary)
                                  : QStringLiteral("attachment %1 is missing").arg(i);
             if (problem.isEmpty() && savedCount)
                 ++*savedCount;
         }
     }
-    QFile::remove(input);
     for (const QFileInfo &left : entriesOf(saveFolder))
         QFile::remove(left.absoluteFilePath());
     return problem;
+}
+
+QString firstDifference(const QStringList &a, const QStringList &b)
+{
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+        if (a.value(i) != b.value(i))
+            return QStringLiteral("item %1: \"%2\" against \"%3\"").arg(i).arg(a.value(i).left(200), b.value(i).left(200));
+    }
+    return {};
+}
+
+} // namespace
+
+QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, int *savedCount)
+{
+    if (savedCount)
+        *savedCount = 0;
+    const QString input = QFileInfo(saveFolder).absolutePath() + QStringLiteral("/fetched-message.eml");
+    {
+        QFile file(input);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(raw) != raw.size())
+            return QStringLiteral("cannot write the input file %1").arg(input);
+    }
+    // Large messages are read from their file, small ones from memory: both
+    // ways must give the same message.
+    QStringList fromFile;
+    QString problem = checkOneWay(
+        [&](component::Message &message, QString *error) { component::readMimeMessage(input, message, error); },
+        saveFolder, fromFile, savedCount);
+    QFile::remove(input);
+    if (!problem.isEmpty())
+        return QStringLiteral("read from a file: %1").arg(problem);
+    QStringList fromMemory;
+    problem = checkOneWay(
+        [&](component::Message &message, QString *error) { component::readMimeMessage(raw, message, error); },
+        saveFolder, fromMemory, nullptr);
+    if (!problem.isEmpty())
+        return QStringLiteral("read from memory: %1").arg(problem);
+    if (fromFile != fromMemory)
+        return QStringLiteral("reading from a file and from memory differ at %1").arg(firstDifference(fromFile, fromMemory));
+    return {};
 }

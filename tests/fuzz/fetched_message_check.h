@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-// Reads `raw` as a fetched message the way the POP3 side does (through a
-// file), reads every field, checks every attachment name against the rules
+// Reads `raw` as a fetched message both ways the POP3 side does (from a
+// file and from memory) and checks that they agree; reads every field, checks every attachment name against the rules
 // for names that end up in the user's folder, saves every attachment into
 // `saveFolder` and checks that nothing landed anywhere else. Attachment
 // temporary files go to the system temporary folder (TMPDIR).
