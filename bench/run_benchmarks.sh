@@ -112,7 +112,9 @@ fi
 # --- send: orvex-cli send against s-nail, both into smtp-sink --------------
 if [[ $BENCH == *send* ]]; then
     SINK_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-    smtp-sink 127.0.0.1:"$SINK_PORT" 64 & SINK_PID=$!
+    # smtp-sink refuses to run as root without a user to drop to.
+    smtp-sink -u nobody 127.0.0.1:"$SINK_PORT" 64 & SINK_PID=$!
+    sleep 0.3
     head -c $((100 * 1024 * 1024)) /dev/urandom > "$WORK/big.bin"
     echo "body of the benchmark message" > "$WORK/body.txt"
     orvex_send() {
@@ -121,7 +123,7 @@ if [[ $BENCH == *send* ]]; then
     }
     snail_send() {
         measure "$1" env HOME="$WORK" MAILRC=/dev/null s-nail -n -S v15-compat -S ttycharset=utf-8 \
-            -S mta=smtp://127.0.0.1:"$SINK_PORT" -S from=bench@localhost -s "100 MB" \
+            -S mta=smtp://127.0.0.1:"$SINK_PORT" -S smtp-auth=none -S from=bench@localhost -s "100 MB" \
             -a "$WORK/big.bin" sink@localhost < "$WORK/body.txt"
     }
     PEER_NAME=s-nail
