@@ -200,13 +200,25 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit)
             atLineStart = false;
             continue;
         }
-        // Everything up to the end of this line (or of what is buffered) is
-        // message data, however long the line.
-        const char *newline = static_cast<const char *>(memchr(data, '\n', size_t(available)));
-        const qsizetype take = newline ? qsizetype(newline - data) + 1 : available;
+        // Everything up to the next line that starts with a dot (or to the
+        // end of what is buffered) is message data, however long its lines:
+        // it goes out in one write rather than one per line.
+        qsizetype take = 0;
+        bool lineStart = atLineStart;
+        while (take < available && !(lineStart && data[take] == '.')) {
+            const char *newline =
+                static_cast<const char *>(memchr(data + take, '\n', size_t(available - take)));
+            if (!newline) {
+                take = available;
+                lineStart = false;
+                break;
+            }
+            take = qsizetype(newline - data) + 1;
+            lineStart = true;
+        }
         put(data, take);
         pos += take;
-        atLineStart = newline != nullptr;
+        atLineStart = lineStart;
         // Stop at once rather than read on into nowhere: a full disk, or a
         // message that does not end where its size said it would.
         if (writeFailed)
