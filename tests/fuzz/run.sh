@@ -19,6 +19,17 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 WORK=${ORVEX_FUZZ_DIR:-/tmp/orvex-fuzz}
 mkdir -p "$WORK/corpus" "$WORK/artifacts"
 
+# The fuzzer's own tools are not part of dev/setup's list: the normal build
+# and the tests never need them.
+installed=$(dpkg-query -W -f='${Status}\n' clang libfuzzer-14-dev 2>/dev/null | grep -c "install ok installed" || true)
+if [ "$installed" != 2 ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "run.sh: needs clang and libfuzzer-14-dev (apt-get install clang libfuzzer-14-dev)" >&2
+        exit 1
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang libfuzzer-14-dev >/dev/null
+fi
+
 cmake -S "$HERE" -B "$WORK/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=/usr/bin/clang -DCMAKE_CXX_COMPILER=/usr/bin/clang++ >/dev/null
 nice cmake --build "$WORK/build" -j1
