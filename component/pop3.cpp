@@ -98,6 +98,7 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     ProgressDevice counted(storage, [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
     if (!m_client->retrieve(number, counted) || (!inMemory && !file.flush())) {
         *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(m_client->errorText());
+        appendLog(QStringLiteral("错误：%1").arg(*error));
         if (!m_client->isOpen())
             m_loggedOn = false;
         return nullptr;
