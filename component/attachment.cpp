@@ -13,6 +13,19 @@
 
 namespace component {
 
+namespace {
+
+// The permissions a new file of the user's gets: read and write for all,
+// less the process's umask.
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
 Attachment::Attachment(QObject *parent) : QObject(parent) {}
 
 Attachment::~Attachment()
@@ -61,9 +74,7 @@ bool Attachment::linkContentTo(const QString &path)
     const QByteArray spareName = QFile::encodeName(spare);
     if (::link(QFile::encodeName(m_contentFile).constData(), spareName.constData()) != 0)
         return false;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::chmod(spareName.constData(), 0666 & ~mask) != 0
+    if (::chmod(spareName.constData(), newFileMode()) != 0
         || std::rename(spareName.constData(), QFile::encodeName(path).constData()) != 0) {
         ::unlink(spareName.constData());
         return false;
@@ -92,9 +103,7 @@ bool Attachment::savetofile(const QString &path)
     }
     // A temporary file is private to its owner; the saved attachment gets
     // the permissions of any new file the user makes.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(output.handle(), 0666 & ~mask);
+    ::fchmod(output.handle(), newFileMode());
     output.close();
     // rename() replaces the target in one step; QFile::rename would refuse
     // an existing one.
