@@ -79,6 +79,9 @@ bool Attachment::linkContentTo(const QString &path)
         ::unlink(spareName.constData());
         return false;
     }
+    // When the target already was this same file, rename() leaves both names
+    // in place; the spare one must not stay behind in the user's folder.
+    ::unlink(spareName.constData());
     noteUnsyncedFile(path);
     return true;
 }

@@ -71,6 +71,10 @@ private slots:
         const QStringList names = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(names.contains(QStringLiteral("报告.bin")), true);
         QCOMPARE(names.filter(QStringLiteral(".orvex-save")).size(), 0);
+        // Saving again to the same place changes nothing and leaves nothing.
+        QVERIFY(attachment.savetofile(target));
+        QCOMPARE(readAll(target), content);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".orvex-save")).size(), 0);
         // The saved file outlives the attachment and its temporary content.
         attachment.setContentFile(QString());
         QCOMPARE(readAll(target), content);
