@@ -1,5 +1,7 @@
 #include "pop3_test_support.h"
 
+#include "component_registration.h"
+
 #include "engine/n_orvex.h"
 
 #include <QCryptographicHash>
@@ -11,13 +13,7 @@ namespace pop3test {
 
 void ensureRegistered()
 {
-    static bool registered = false;
-    if (!registered) {
-        n_orvex engine;
-        registered = engine.of_register();
-        if (!registered)
-            qFatal("the component library could not be registered");
-    }
+    componenttest::ensureRegistered();
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "smtp_test_support.h"
 
+#include "component_registration.h"
+
 #include "engine/n_orvex.h"
 #include "platform/automation_object.h"
 
@@ -14,17 +16,6 @@
 namespace smtptest {
 
 namespace {
-
-void ensureRegistered()
-{
-    static bool registered = false;
-    if (!registered) {
-        n_orvex engine;
-        registered = engine.of_register();
-        if (!registered)
-            qFatal("the component library could not be registered");
-    }
-}
 
 void set(platform::AutomationObject &object, const char *name, const QVariant &value)
 {
@@ -80,7 +71,7 @@ void collect(GMimeObject *object, QList<Part> &parts)
 
 SendResult send(const Outgoing &mail, const QString &server)
 {
-    ensureRegistered();
+    componenttest::ensureRegistered();
     SendResult result;
     platform::AutomationObject message;
     if (message.connectToNewObject(QStringLiteral("orvex.Message")) != platform::kCreateOk)
