@@ -4,7 +4,8 @@
 #include "app/orvex_application.h"
 #include "compose/w_sendmail.h"
 #include "engine/n_orvex.h"
-#include "frame/scripted_dialogs.h"
+#include "support/modal_watch.h"
+#include "support/scripted_dialogs.h"
 #include "frame/w_main.h"
 #include "platform/automation_object.h"
 #include "platform/component_registry.h"
@@ -87,9 +88,9 @@ void TestStartup::failedRegistrationOpensNoFrame()
     orvex app;
     w_main *frame = app.open(QString());
     QVERIFY(!frame);
-    QCOMPARE(dialogs.boxes.size(), 1);
-    QVERIFY(dialogs.boxes.first().first.isEmpty());
-    QCOMPARE(dialogs.boxes.first().second, kFailureText);
+    QCOMPARE(dialogs.messageBoxes.size(), 1);
+    QVERIFY(dialogs.messageBoxes.first().title.isEmpty());
+    QCOMPARE(dialogs.messageBoxes.first().text, kFailureText);
     QVERIFY(visibleWindows().isEmpty());
     QVERIFY(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
     QCOMPARE(watch.caught, 0);
@@ -111,7 +112,7 @@ void TestStartup::successfulStartShowsTheComposeSheet()
     QPointer<w_main> frame = app.open(commandline);
     QVERIFY(frame);
     QVERIFY(QTest::qWaitForWindowExposed(frame));
-    QVERIFY(dialogs.boxes.isEmpty());
+    QVERIFY(dialogs.messageBoxes.isEmpty());
     QCOMPARE(visibleWindows(), QList<QWidget *>{frame.data()});
 
     const QList<QMdiSubWindow *> sheets = frame->mdiArea()->subWindowList();
@@ -139,7 +140,7 @@ void TestStartup::startingTwiceIsLikeOnce()
         // Closing leaves the component registered.
         QVERIFY(!platform::registeredLibrary(QStringLiteral("orvex.POP3")).isEmpty());
     }
-    QVERIFY(dialogs.boxes.isEmpty());
+    QVERIFY(dialogs.messageBoxes.isEmpty());
 }
 
 void TestStartup::registerAnswers_data()

@@ -7,7 +7,7 @@ orvex_add_test(tst_fault_injection
           ${CMAKE_CURRENT_LIST_DIR}/tls_capable_server.h
           ${CMAKE_CURRENT_LIST_DIR}/smtp_test_support.cpp ${CMAKE_CURRENT_LIST_DIR}/smtp_test_support.h
           ${CMAKE_CURRENT_LIST_DIR}/pop3_test_support.cpp ${CMAKE_CURRENT_LIST_DIR}/pop3_test_support.h
-  LIBS orvex_engine orvex_platform Qt6::Network PkgConfig::GMIME)
+  LIBS orvex_engine orvex_platform orvex_test_dialogs Qt6::Network PkgConfig::GMIME)
 
 # The reader is compiled in (the library exports only its entry points),
 # with the objects it fills; the POP3 dialogue and the entry points are not

@@ -8,12 +8,12 @@
 // Every case must end in a failure with a log that says why, well before
 // any timeout that was not the point of the case, with no password in the
 // log and, when fetching, nothing deleted on the server.
-#include "engine/engine_test_support.h"
 #include "engine/n_orvex.h"
 #include "pop3_test_support.h"
 #include "scripted_pop3_server.h"
 #include "scripted_smtp_server.h"
 #include "smtp_test_support.h"
+#include "support/scripted_dialogs.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -87,7 +87,7 @@ struct Outcome {
 
 Outcome sendThroughEngine(const QString &host, quint16 port, bool login)
 {
-    enginetest::RecordingDialogs dialogs;
+    ScriptedDialogs dialogs;
     n_orvex engine;
     stru_smtp_login smtp;
     smtp.host = host;
@@ -106,13 +106,13 @@ Outcome sendThroughEngine(const QString &host, quint16 port, bool login)
     outcome.result = engine.of_sendmail(smtp, mail);
     outcome.elapsedMs = clock.elapsed();
     outcome.log = engine.of_getlasterror();
-    outcome.dialogs = dialogs.boxes.size();
+    outcome.dialogs = dialogs.messageBoxes.size();
     return outcome;
 }
 
 Outcome fetchThroughEngine(const QString &host, quint16 port, QList<stru_mail> &mail)
 {
-    enginetest::RecordingDialogs dialogs;
+    ScriptedDialogs dialogs;
     QTemporaryDir folder;
     n_orvex engine;
     stru_pop3_login pop3;
@@ -128,7 +128,7 @@ Outcome fetchThroughEngine(const QString &host, quint16 port, QList<stru_mail> &
     outcome.result = engine.of_recimail(pop3, mail, QStringLiteral("0-0"));
     outcome.elapsedMs = clock.elapsed();
     outcome.log = engine.of_getlasterror();
-    outcome.dialogs = dialogs.boxes.size();
+    outcome.dialogs = dialogs.messageBoxes.size();
     return outcome;
 }
 

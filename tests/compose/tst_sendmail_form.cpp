@@ -5,7 +5,7 @@
 #include "platform/layout_units.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
-#include "scripted_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "watched_sendmail.h"
 
 #include <QApplication>
@@ -60,7 +60,6 @@ private slots:
     void opensInTheFrameWithTheCaretInThePassword();
     void tabVisitsTheFieldsInTabValueOrder();
     void earlierControlsLieOnTop();
-    void resizingMovesNothing();
     void fixedNoteIsReadOnlyAndTheLogEditable();
 
     void validationStopsAtTheFirstEmptyField_data();
@@ -94,6 +93,10 @@ void SendmailFormTest::freshFormHoldsTheDesignDefaults()
     QCOMPARE(form.child<QLineEdit>("sle_userid")->text(), QStringLiteral("demo"));
     QCOMPARE(form.child<QLineEdit>("sle_send_email")->text(), QStringLiteral("demo@localhost"));
     QCOMPARE(form.windowTitle(), QStringLiteral("smtp发送邮件"));
+    // Clearing the authentication box changes nothing else on the form.
+    form.child<QCheckBox>("cbx_smtpauth")->click();
+    QVERIFY(form.child("sle_userid")->isEnabled());
+    QVERIFY(!form.child<QLineEdit>("sle_password")->isReadOnly());
 }
 
 void SendmailFormTest::everyControlIsThereWithItsKind()
@@ -176,28 +179,6 @@ void SendmailFormTest::earlierControlsLieOnTop()
     QCOMPARE(topAt(2900, 150), QStringLiteral("sle_server"));
 }
 
-void SendmailFormTest::resizingMovesNothing()
-{
-    WatchedSendmail form;
-    showActive(form);
-    QHash<QString, QRect> before;
-    const QList<QWidget *> controls = form.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-    for (const QWidget *c : controls)
-        before.insert(c->objectName(), c->geometry());
-    for (const QSize size : {QSize(300, 200), QSize(1600, 1000)}) {
-        form.resize(size);
-        QCoreApplication::processEvents();
-        for (const QWidget *c : controls) {
-            QCOMPARE(c->geometry(), before.value(c->objectName()));
-            QVERIFY(c->isVisible() && c->isEnabled());
-        }
-    }
-    // Clearing the authentication box changes nothing else on the form.
-    form.child<QCheckBox>("cbx_smtpauth")->click();
-    QVERIFY(form.child("sle_userid")->isEnabled());
-    QVERIFY(!form.child<QLineEdit>("sle_password")->isReadOnly());
-}
-
 void SendmailFormTest::fixedNoteIsReadOnlyAndTheLogEditable()
 {
     WatchedSendmail form;
@@ -259,12 +240,13 @@ void SendmailFormTest::validationStopsAtTheFirstEmptyField()
 
     form.press("cb_send");
 
-    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), message}}));
+    QCOMPARE(dialogs.texts(), QStringList{message});
+    QCOMPARE(dialogs.titles(), QStringList{QString()});
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
     QVERIFY(form.handovers.isEmpty());
     QCOMPARE(form.log(), QStringLiteral("earlier log"));
     // The pointer is back to normal over the message.
-    QCOMPARE(dialogs.waitCursorAtMessage, QList<bool>{false});
+    QCOMPARE(dialogs.waitCursors(), QList<bool>{false});
 }
 
 void SendmailFormTest::formIsHandedOverAsTyped()
@@ -305,8 +287,9 @@ void SendmailFormTest::formIsHandedOverAsTyped()
     QVERIFY(mail.recipientaddress1.isEmpty());
     QVERIFY(!mail.maildatetime.isValid());
     // Nothing was sent; the form says so and reads the (empty) log.
-    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), QStringLiteral("发送失败！")}}));
-    QCOMPARE(dialogs.waitCursorAtMessage, QList<bool>{true});
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("发送失败！")});
+    QCOMPARE(dialogs.titles(), QStringList{QString()});
+    QCOMPARE(dialogs.waitCursors(), QList<bool>{true});
     QCOMPARE(form.log(), QString());
     QVERIFY(!QGuiApplication::overrideCursor());
 }
@@ -359,21 +342,21 @@ void SendmailFormTest::addAsksForOneFileAndRestoresTheDirectory()
     ScriptedDialogs dialogs;
     dialogs.fileAnswers = {{rc, QStringLiteral("/data/报告 2026.pdf")}};
     // A file dialog may change the process's directory while it browses.
-    dialogs.whileOpen = [&] { platform::setCurrentDirectory(elsewhere.path()); };
+    dialogs.whileFileDialogOpen = [&] { platform::setCurrentDirectory(elsewhere.path()); };
     WatchedSendmail form;
 
     form.press("cb_addfile");
 
-    QCOMPARE(dialogs.fileRequests.size(), 1);
-    QCOMPARE(dialogs.fileRequests[0].title, QStringLiteral("Select File to Attach"));
-    QCOMPARE(dialogs.fileRequests[0].filter, QStringLiteral("All files,*.*"));
-    QCOMPARE(dialogs.fileRequests[0].extension, QString());
+    QCOMPARE(dialogs.fileDialogs.size(), 1);
+    QCOMPARE(dialogs.fileDialogs[0].title, QStringLiteral("Select File to Attach"));
+    QCOMPARE(dialogs.fileDialogs[0].filter, QStringLiteral("All files,*.*"));
+    QCOMPARE(dialogs.fileDialogs[0].extension, QString());
     QCOMPARE(platform::currentDirectory(), start);
     auto *list = form.child<QListWidget>("lb_attachments");
     QCOMPARE(list->count(), rows);
     if (rows)
         QCOMPARE(list->item(0)->text(), QStringLiteral("/data/报告 2026.pdf"));
-    QVERIFY(dialogs.messages.isEmpty());
+    QVERIFY(dialogs.messageBoxes.isEmpty());
 }
 
 void SendmailFormTest::deleteRemovesTheSelectedRowOnly()
@@ -395,7 +378,7 @@ void SendmailFormTest::deleteRemovesTheSelectedRowOnly()
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), QStringLiteral("/tmp/one"));
     QCOMPARE(list->item(1)->text(), QStringLiteral("/tmp/three"));
-    QVERIFY(dialogs.messages.isEmpty());
+    QVERIFY(dialogs.messageBoxes.isEmpty());
 
     form.child<QLineEdit>("sle_password")->setText(QStringLiteral("pw"));
     form.press("cb_send");
@@ -430,7 +413,7 @@ void SendmailFormTest::pressingAgainSendsAgainAndKeepsTheForm()
     QCOMPARE(form.handovers[1].mail.subject, QStringLiteral("测试邮件"));
     QCOMPARE(form.handovers[1].smtp.password, QStringLiteral("pw"));
     QCOMPARE(form.child<QLineEdit>("sle_password")->text(), QStringLiteral("pw"));
-    QCOMPARE(dialogs.messages.size(), 2);
+    QCOMPARE(dialogs.messageBoxes.size(), 2);
 }
 
 QTEST_MAIN(SendmailFormTest)

@@ -7,7 +7,7 @@
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
 #include "platform/fonts.h"
-#include "scripted_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "watched_sendmail.h"
 
 #include <QCheckBox>
@@ -166,7 +166,8 @@ void SendmailSendTest::sendFromTheFormArrivesWhole()
 
     form.press("cb_send");
 
-    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), QStringLiteral("发送成功！")}}));
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("发送成功！")});
+    QCOMPARE(dialogs.titles(), QStringList{QString()});
     QVERIFY2(form.log().count(QLatin1Char('\n')) > 2, qPrintable(form.log()));
     for (const char *user : {"user13", "user14"}) {
         QVERIFY2(servers->waitForMessageCount(QString::fromLatin1(user), 1), user);
@@ -202,7 +203,8 @@ void SendmailSendTest::refusedLoginFailsWithTheReasonInTheLog()
 
     form.press("cb_send");
 
-    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), QStringLiteral("发送失败！")}}));
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("发送失败！")});
+    QCOMPARE(dialogs.titles(), QStringList{QString()});
     QVERIFY2(form.log().contains(QStringLiteral("535")), qPrintable(form.log()));
     QVERIFY(!form.log().contains(QStringLiteral("not-the-password")));
     QVERIFY(servers->messageFiles(QStringLiteral("user15")).isEmpty());
@@ -230,7 +232,8 @@ void SendmailSendTest::portTextDecidesWhereTheSendGoes()
 
     form.press("cb_send");
 
-    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), QStringLiteral("发送失败！")}}));
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("发送失败！")});
+    QCOMPARE(dialogs.titles(), QStringList{QString()});
     QVERIFY2(form.log().contains(target), qPrintable(form.log()));
 }
 
@@ -245,7 +248,8 @@ void SendmailSendTest::serverOfOneSpaceReachesTheEngine()
     // Past the checks: the engine tried and the server could not be found.
     QCOMPARE(form.handovers.size(), 1);
     QCOMPARE(form.handovers[0].smtp.host, QStringLiteral(" "));
-    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{{QString(), QStringLiteral("发送失败！")}}));
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("发送失败！")});
+    QCOMPARE(dialogs.titles(), QStringList{QString()});
     QVERIFY(!form.log().isEmpty());
 }
 
@@ -261,10 +265,8 @@ void SendmailSendTest::unregisteredComponentIsReportedTwiceAndLeavesNoLog()
 
     form.press("cb_send");
 
-    QCOMPARE(dialogs.messages, (QList<ScriptedDialogs::Message>{
-                                   {QStringLiteral("提示"), QStringLiteral("请先注册orvex组件！")},
-                                   {QString(), QStringLiteral("发送失败！")},
-                               }));
+    QCOMPARE(dialogs.texts(), (QStringList{QStringLiteral("请先注册orvex组件！"), QStringLiteral("发送失败！")}));
+    QCOMPARE(dialogs.titles(), (QStringList{QStringLiteral("提示"), QString()}));
     QCOMPARE(form.log(), QString());
 }
 

@@ -1,6 +1,7 @@
 #include "engine/n_orvex.h"
 
 #include "engine_test_support.h"
+#include "support/scripted_dialogs.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,7 +20,7 @@ private slots:
 
 void TestEngineRealComponent::transfersReachTheRegisteredComponent()
 {
-    enginetest::RecordingDialogs dialogs;
+    ScriptedDialogs dialogs;
     n_orvex engine;
     QVERIFY(engine.of_register());
 
@@ -45,22 +46,19 @@ void TestEngineRealComponent::transfersReachTheRegisteredComponent()
     QCOMPARE(engine.of_recimail(pop3, mail, "0-0"), -1);
     QVERIFY(mail.isEmpty());
 
-    QVERIFY2(dialogs.boxes.isEmpty(), "the component's classes could not be created");
+    QVERIFY2(dialogs.messageBoxes.isEmpty(), "the component's classes could not be created");
 }
 
 void TestEngineRealComponent::unregisteredComponentIsReported()
 {
-    enginetest::RecordingDialogs dialogs;
+    ScriptedDialogs dialogs;
     n_orvex engine;
     QVERIFY(engine.of_unregister());
     QCOMPARE(engine.of_sendmail(stru_smtp_login(), stru_mail()), -1);
     QList<stru_mail> mail;
     QVERIFY(engine.of_recimail(stru_pop3_login(), mail, "0-0") < 0);
-    QCOMPARE(dialogs.boxes.size(), 2);
-    for (const auto &box : std::as_const(dialogs.boxes)) {
-        QCOMPARE(box.first, QString("提示"));
-        QCOMPARE(box.second, QString("请先注册orvex组件！"));
-    }
+    QCOMPARE(dialogs.titles(), QStringList({"提示", "提示"}));
+    QCOMPARE(dialogs.texts(), QStringList({"请先注册orvex组件！", "请先注册orvex组件！"}));
     QVERIFY(engine.of_register());
 }
 

@@ -1,6 +1,7 @@
 #include "engine/n_orvex.h"
 
 #include "engine_test_support.h"
+#include "support/scripted_dialogs.h"
 #include "fake_component.h"
 
 #include <QDir>
@@ -82,7 +83,7 @@ private:
     stru_pop3_login login(bool deleteAfterRead = false) const;
     int fetch(const QString &index, QList<stru_mail> &mail, bool deleteAfterRead = false);
 
-    enginetest::RecordingDialogs *m_dialogs = nullptr;
+    ScriptedDialogs *m_dialogs = nullptr;
     QTemporaryDir *m_folder = nullptr;
     n_orvex m_engine;
 };
@@ -95,7 +96,7 @@ void TestEngineRecimail::initTestCase()
 void TestEngineRecimail::init()
 {
     fake::reset();
-    m_dialogs = new enginetest::RecordingDialogs;
+    m_dialogs = new ScriptedDialogs;
     m_folder = new QTemporaryDir;
     QVERIFY(m_folder->isValid());
     m_engine = n_orvex();
@@ -454,8 +455,8 @@ void TestEngineRecimail::missingComponent()
     QList<stru_mail> mail;
     const int result = fetch("0-0", mail, true);
     QVERIFY(result < 0);
-    QCOMPARE(m_dialogs->boxes.size(), 1);
-    QCOMPARE(m_dialogs->boxes.first(), (QPair<QString, QString>("提示", "请先注册orvex组件！")));
+    QCOMPARE(m_dialogs->titles(), QStringList{"提示"});
+    QCOMPARE(m_dialogs->texts(), QStringList{"请先注册orvex组件！"});
     QStringList made;
     for (int i = 0; i <= refused; ++i)
         made.append("new " + classes[i]);
@@ -491,7 +492,7 @@ void TestEngineRecimail::failedLogon()
     QCOMPARE(entriesStartingWith(journal, "Messages."), QStringList{});
     QVERIFY(journal.contains("POP3.disconnect()"));
     QVERIFY(journal.contains("release POP3"));
-    QVERIFY(m_dialogs->boxes.isEmpty());
+    QVERIFY(m_dialogs->messageBoxes.isEmpty());
 }
 
 void TestEngineRecimail::failingCallDuringFetch_data()

@@ -1,6 +1,7 @@
 #include "engine/n_orvex.h"
 
 #include "engine_test_support.h"
+#include "support/scripted_dialogs.h"
 #include "fake_component.h"
 
 #include <QTest>
@@ -63,7 +64,7 @@ private slots:
     void unreadableLog();
 
 private:
-    enginetest::RecordingDialogs *m_dialogs = nullptr;
+    ScriptedDialogs *m_dialogs = nullptr;
 };
 
 void TestEngineSendmail::initTestCase()
@@ -75,7 +76,7 @@ void TestEngineSendmail::init()
 {
     fake::reset();
     delete m_dialogs;
-    m_dialogs = new enginetest::RecordingDialogs;
+    m_dialogs = new ScriptedDialogs;
 }
 
 void TestEngineSendmail::callsTheComponentInOrder()
@@ -105,7 +106,7 @@ void TestEngineSendmail::callsTheComponentInOrder()
     };
     QCOMPARE(fake::journal(), expected);
     QCOMPARE(engine.is_log, QString("component log"));
-    QVERIFY(m_dialogs->boxes.isEmpty());
+    QVERIFY(m_dialogs->messageBoxes.isEmpty());
 }
 
 void TestEngineSendmail::recipients_data()
@@ -137,7 +138,7 @@ void TestEngineSendmail::recipients()
     QCOMPARE(entriesStartingWith(fake::journal(), "Message.addrecipient"), expected);
     // The message is sent whatever the recipients; the component judges.
     QCOMPARE(entriesStartingWith(fake::journal(), "Message.send").size(), 1);
-    QVERIFY(m_dialogs->boxes.isEmpty());
+    QVERIFY(m_dialogs->messageBoxes.isEmpty());
 }
 
 void TestEngineSendmail::port_data()
@@ -239,9 +240,9 @@ void TestEngineSendmail::missingComponent()
     engine.is_log = "earlier log";
     QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), -1);
     QCOMPARE(fake::journal(), QStringList{"new orvex.Message"});
-    QCOMPARE(m_dialogs->boxes.size(), 1);
-    QCOMPARE(m_dialogs->boxes.first().first, QString("提示"));
-    QCOMPARE(m_dialogs->boxes.first().second, QString("请先注册orvex组件！"));
+    QCOMPARE(m_dialogs->messageBoxes.size(), 1);
+    QCOMPARE(m_dialogs->messageBoxes.first().title, QString("提示"));
+    QCOMPARE(m_dialogs->messageBoxes.first().text, QString("请先注册orvex组件！"));
     QCOMPARE(engine.is_log, QString("earlier log"));
 }
 
@@ -262,7 +263,7 @@ void TestEngineSendmail::logReplacedAfterEveryAttempt()
     // Another instance keeps its own log.
     n_orvex other;
     QCOMPARE(other.of_getlasterror(), QString(""));
-    QVERIFY(m_dialogs->boxes.isEmpty());
+    QVERIFY(m_dialogs->messageBoxes.isEmpty());
 }
 
 void TestEngineSendmail::raisedErrorDuringSend()
@@ -274,7 +275,7 @@ void TestEngineSendmail::raisedErrorDuringSend()
     QCOMPARE(engine.is_log, QString("220 ready\r\nEHLO"));
     const QStringList journal = fake::journal();
     QCOMPARE(journal.mid(journal.indexOf("Message.send(smtp.example.cn:587)") + 1), kEnding);
-    QVERIFY(m_dialogs->boxes.isEmpty());
+    QVERIFY(m_dialogs->messageBoxes.isEmpty());
 }
 
 void TestEngineSendmail::raisedErrorBeforeSendStopsTheSend()

@@ -1,6 +1,7 @@
 // The MDI frame, its menu and toolbar, and the one-sheet-per-class rule.
 #include "compose/w_sendmail.h"
-#include "frame/scripted_dialogs.h"
+#include "support/modal_watch.h"
+#include "support/scripted_dialogs.h"
 #include "frame/w_main.h"
 #include "platform/layout_units.h"
 #include "receive/w_recimail.h"
@@ -287,9 +288,9 @@ void TestMainFrame::aboutChangesNothingElse()
     const QString titleBefore = frame.windowTitle();
 
     menuItem(frame, "m_关于")->trigger();
-    QCOMPARE(dialogs.boxes.size(), 1);
-    QVERIFY(dialogs.boxes.first().first.contains(QStringLiteral("1.0")));
-    QVERIFY(!dialogs.boxes.first().second.isEmpty());
+    QCOMPARE(dialogs.messageBoxes.size(), 1);
+    QVERIFY(dialogs.messageBoxes.first().title.contains(QStringLiteral("1.0")));
+    QVERIFY(!dialogs.messageBoxes.first().text.isEmpty());
     QCOMPARE(openSheets(frame).size(), 2);
     QCOMPARE(frame.mdiArea()->activeSubWindow()->widget(), receive);
     QVERIFY(frame.mdiArea()->activeSubWindow()->isMaximized());
@@ -317,7 +318,7 @@ void TestMainFrame::exitClosesEverythingWithoutPrompt()
     QVERIFY(frame.isNull());
     QVERIFY(compose.isNull());
     QVERIFY(receive.isNull());
-    QVERIFY(dialogs.boxes.isEmpty());
+    QVERIFY(dialogs.messageBoxes.isEmpty());
     QCOMPARE(watch.caught, 0);
     // No window is left, so the program ends.
     for (QWidget *window : QApplication::topLevelWidgets())

@@ -6,7 +6,7 @@
 #include "compose/w_sendmail.h"
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
-#include "frame/scripted_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "frame/w_main.h"
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
@@ -65,17 +65,6 @@ struct AtResult {
     int probePaints = 0;
 };
 
-class ResultWatch : public ScriptedDialogs {
-public:
-    std::function<void()> onMessage;
-    void messageBox(const QString &title, const QString &text) override
-    {
-        ScriptedDialogs::messageBox(title, text);
-        if (onMessage)
-            onMessage();
-    }
-};
-
 template <typename T>
 T *sheetOf(w_main &frame)
 {
@@ -119,7 +108,7 @@ private:
     std::optional<TestServers> m_servers;
     QTemporaryDir m_workDir;
     QString m_savedDir;
-    ResultWatch m_dialogs;
+    ScriptedDialogs m_dialogs;
     QPointer<w_main> m_frame;
     QPushButton *m_probe = nullptr;
     PaintCounter m_probePaints;
@@ -145,8 +134,8 @@ void TestTransferProgress::init()
     m_shown.clear();
     m_clicks = 0;
     m_atResult = AtResult();
-    m_dialogs.boxes.clear();
-    m_dialogs.onMessage = [this] { snapshotAtResult(); };
+    m_dialogs.reset();
+    m_dialogs.whileMessageShown = [this] { snapshotAtResult(); };
 
     m_probe = new QPushButton(QStringLiteral("probe"));
     m_probe->installEventFilter(&m_probePaints);
@@ -218,7 +207,7 @@ void TestTransferProgress::sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds
 
     child<QPushButton>(form, "cb_send")->click();
 
-    QCOMPARE(m_dialogs.boxes.value(0).second, QStringLiteral("发送成功！"));
+    QCOMPARE(m_dialogs.texts().value(0), QStringLiteral("发送成功！"));
     QVERIFY2(m_shown.size() >= 3, qPrintable(m_shown.join(QLatin1Char('|'))));
     QCOMPARE(m_shown.at(0), QStringLiteral("正在连接 localhost…"));
     QCOMPARE(m_shown.at(1), QStringLiteral("正在登录 localhost…"));
@@ -263,7 +252,7 @@ void TestTransferProgress::fetchShowsConnectingLogonAndEachMessage()
 
     child<QPushButton>(form, "cb_rev")->click();
 
-    QCOMPARE(m_dialogs.boxes.value(0).second, QStringLiteral("接收成功！"));
+    QCOMPARE(m_dialogs.texts().value(0), QStringLiteral("接收成功！"));
     QCOMPARE(form->mailList()->rowCount(), 3);
     QVERIFY2(m_shown.size() >= 3, qPrintable(m_shown.join(QLatin1Char('|'))));
     QCOMPARE(m_shown.at(0), QStringLiteral("正在连接 localhost…"));
@@ -289,7 +278,7 @@ void TestTransferProgress::failedFetchClearsTheStatusLine()
 
     child<QPushButton>(form, "cb_rev")->click();
 
-    QCOMPARE(m_dialogs.boxes.value(0).second, QStringLiteral("接收失败！"));
+    QCOMPARE(m_dialogs.texts().value(0), QStringLiteral("接收失败！"));
     QVERIFY2(m_shown.contains(QStringLiteral("正在登录 localhost…")), qPrintable(m_shown.join(QLatin1Char('|'))));
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
     QTRY_COMPARE(m_clicks, 1);

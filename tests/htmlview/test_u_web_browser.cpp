@@ -1,5 +1,5 @@
 #include "htmlview/u_web_browser.h"
-#include "platform/dialog_service.h"
+#include "support/scripted_dialogs.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,46 +15,6 @@
 #include <QTextBlock>
 
 namespace {
-
-// Answers the dialogs the view asks for and counts them; any other
-// dialog is a failure of the test.
-class ScriptedDialogs : public platform::DialogService {
-public:
-    int messageBoxes = 0;
-    int saveDialogs = 0;
-    int printDialogs = 0;
-    int saveResult = 0;
-    QString savePath;
-    QString offeredPath;
-    bool printAccept = false;
-    QString printFile;
-
-    void messageBox(const QString &, const QString &) override { ++messageBoxes; }
-    int getFileOpenName(const QString &, QString &, QString &, const QString &, const QString &) override
-    {
-        return -1;
-    }
-    int getFileSaveName(const QString &, QString &pathname, QString &filename, const QString &,
-                        const QString &) override
-    {
-        ++saveDialogs;
-        offeredPath = pathname;
-        if (saveResult == 1) {
-            pathname = savePath;
-            filename = QFileInfo(savePath).fileName();
-        }
-        return saveResult;
-    }
-    bool printDialog(QPrinter &printer) override
-    {
-        ++printDialogs;
-        if (printAccept && !printFile.isEmpty()) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(printFile);
-        }
-        return printAccept;
-    }
-};
 
 QByteArray redPng()
 {
@@ -82,19 +42,14 @@ bool showsRed(QWidget &view)
 class TestUWebBrowser : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_dialogs = ScriptedDialogs();
-        platform::setDialogService(&m_dialogs);
-    }
-    void cleanup() { platform::setDialogService(nullptr); }
+    void init() { m_dialogs.reset(); }
 
     void startsOnTheBlankPage()
     {
         u_web_browser view;
         QCOMPARE(view.of_get_url(), QStringLiteral("about:"));
         QVERIFY(view.toPlainText().isEmpty());
-        QCOMPARE(m_dialogs.messageBoxes, 0);
+        QVERIFY(m_dialogs.messageBoxes.isEmpty());
     }
 
     void commandConstantsHaveThePublishedValues()
@@ -248,7 +203,7 @@ private slots:
         view.of_gosearch();
         view.of_stop();
         QCOMPARE(view.of_get_url(), QStringLiteral("about:"));
-        QCOMPARE(m_dialogs.messageBoxes, 0);
+        QVERIFY(m_dialogs.messageBoxes.isEmpty());
     }
 
     void printsWithoutADialogUnlessAsked()
@@ -271,11 +226,10 @@ private slots:
         QCOMPARE(m_dialogs.printDialogs, 1);
         QVERIFY(!QFile::exists(declined));
 
-        m_dialogs.printAccept = true;
-        m_dialogs.printFile = dir.filePath(QStringLiteral("chosen.pdf"));
+        m_dialogs.printTo = dir.filePath(QStringLiteral("chosen.pdf"));
         view.of_execwb_print(true);
         QCOMPARE(m_dialogs.printDialogs, 2);
-        QVERIFY(QFileInfo(m_dialogs.printFile).size() > 0);
+        QVERIFY(QFileInfo(m_dialogs.printTo).size() > 0);
     }
 
     void savesThePageWhereTheUserChose()
@@ -284,22 +238,22 @@ private slots:
         u_web_browser view;
         view.of_pastehtml(QStringLiteral("<p>保存这一页</p>"));
 
-        m_dialogs.saveResult = 0;
+        m_dialogs.fileAnswers = {{0, QString()}};
         view.of_execwb_saveas();
-        QCOMPARE(m_dialogs.saveDialogs, 1);
+        QCOMPARE(m_dialogs.fileDialogs.size(), 1);
 
-        m_dialogs.saveResult = 1;
-        m_dialogs.savePath = dir.filePath(QStringLiteral("saved.html"));
+        const QString target = dir.filePath(QStringLiteral("saved.html"));
+        m_dialogs.fileAnswers = {{1, target}};
         view.of_execwb_save();
-        QCOMPARE(m_dialogs.saveDialogs, 2);
-        QFile saved(m_dialogs.savePath);
+        QCOMPARE(m_dialogs.fileDialogs.size(), 2);
+        QFile saved(target);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(saved.readAll()).contains(QStringLiteral("保存这一页")));
 
         // A target that cannot be written is dropped without a message.
-        m_dialogs.savePath = dir.filePath(QStringLiteral("no/such/dir/saved.html"));
+        m_dialogs.fileAnswers = {{1, dir.filePath(QStringLiteral("no/such/dir/saved.html"))}};
         view.of_execwb_saveas();
-        QCOMPARE(m_dialogs.messageBoxes, 0);
+        QVERIFY(m_dialogs.messageBoxes.isEmpty());
     }
 
     void verbsWithoutAnEquivalentDoNothing()
@@ -315,7 +269,7 @@ private slots:
             view.of_execwb(command, u_web_browser::olecmdexecopt_dodefault);
         }
         QCOMPARE(view.toPlainText(), QStringLiteral("text"));
-        QCOMPARE(m_dialogs.messageBoxes + m_dialogs.saveDialogs + m_dialogs.printDialogs, 0);
+        QCOMPARE(m_dialogs.dialogCount(), 0);
 
         view.of_control_panel(QStringLiteral("desk.cpl"));
         QCOMPARE(u_web_browser::controlPanelParameters(QStringLiteral("desk.cpl")),

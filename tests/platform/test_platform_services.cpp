@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/layout_units.h"
 #include "platform/wait_cursor.h"
+#include "support/scripted_dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,14 +44,6 @@ void whenFileDialogOpens(std::function<void(QFileDialog *)> act)
     });
     poll->start(20);
 }
-
-class NullDialogs : public platform::DialogService {
-public:
-    void messageBox(const QString &, const QString &) override {}
-    int getFileOpenName(const QString &, QString &, QString &, const QString &, const QString &) override { return 0; }
-    int getFileSaveName(const QString &, QString &, QString &, const QString &, const QString &) override { return 0; }
-    bool printDialog(QPrinter &) override { return false; }
-};
 
 } // namespace
 
@@ -112,10 +105,10 @@ void TestPlatformServices::fileFilter()
 void TestPlatformServices::serviceCanBeReplaced()
 {
     platform::DialogService *qtService = &platform::dialogs();
-    NullDialogs scripted;
-    platform::setDialogService(&scripted);
-    QCOMPARE(&platform::dialogs(), static_cast<platform::DialogService *>(&scripted));
-    platform::setDialogService(nullptr);
+    {
+        ScriptedDialogs scripted;
+        QCOMPARE(&platform::dialogs(), static_cast<platform::DialogService *>(&scripted));
+    }
     QCOMPARE(&platform::dialogs(), qtService);
 }
 

@@ -9,10 +9,10 @@
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
 #include "frame/w_main.h"
-#include "platform/dialog_service.h"
 #include "platform/fonts.h"
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
+#include "support/scripted_dialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,24 +25,6 @@
 #include <cstdio>
 
 namespace {
-
-// Message boxes are reported on stderr instead of waiting for a click.
-class ReportingDialogs : public platform::DialogService {
-public:
-    void messageBox(const QString &, const QString &text) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    int getFileOpenName(const QString &, QString &, QString &, const QString &, const QString &) override
-    {
-        return 0;
-    }
-    int getFileSaveName(const QString &, QString &, QString &, const QString &, const QString &) override
-    {
-        return 0;
-    }
-    bool printDialog(QPrinter &) override { return false; }
-};
 
 QByteArray readingSample()
 {
@@ -122,8 +104,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the mail component does not register\n");
         return 1;
     }
-    ReportingDialogs dialogs;
-    platform::setDialogService(&dialogs);
+    // Message boxes are reported on stderr instead of waiting for a click.
+    ScriptedDialogs dialogs;
+    dialogs.whileMessageShown = [&dialogs] {
+        std::fprintf(stderr, "message: %s\n", qPrintable(dialogs.messageBoxes.last().text));
+    };
 
     const QString user = QStringLiteral("user22");
     servers->clearMailbox(user);

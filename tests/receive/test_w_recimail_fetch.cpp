@@ -6,7 +6,7 @@
 #include "htmlview/u_web_browser.h"
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
-#include "scripted_dialogs.h"
+#include "support/scripted_dialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -97,15 +97,13 @@ private slots:
         QVERIFY(m_workDir.isValid());
         m_saveDir = QDir::currentPath();
         QDir::setCurrent(m_workDir.path());
-        m_dialogs = ScriptedDialogs();
-        platform::setDialogService(&m_dialogs);
+        m_dialogs.reset();
         m_form = new w_recimail;
         m_form->show();
     }
     void cleanup()
     {
         delete m_form;
-        platform::setDialogService(nullptr);
         QDir::setCurrent(m_saveDir);
     }
 
@@ -176,7 +174,7 @@ void TestWRecimailFetch::fetchListsEveryMessageAndSavesAttachmentsHere()
     child<QCheckBox>("cbx_all")->setChecked(true);
     fetch();
 
-    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("接收成功！")});
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
     QCOMPARE(subjects(), (QStringList{QStringLiteral("first"), QStringLiteral("季度报告"), QStringLiteral("third")}));
     d_email_list *rows = m_form->mailList();
     const QString here = QDir::currentPath() + QLatin1Char('/');
@@ -206,11 +204,11 @@ void TestWRecimailFetch::fetchListsEveryMessageAndSavesAttachmentsHere()
 
     QTemporaryDir target;
     attachments->setCurrentRow(1);
-    m_dialogs.saveResult = 1;
-    m_dialogs.saveAs = target.filePath(QStringLiteral("kept.bin"));
+    const QString kept = target.filePath(QStringLiteral("kept.bin"));
+    m_dialogs.fileAnswers = {{1, kept}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages.last(), QStringLiteral("下载成功！"));
-    QCOMPARE(readAll(m_dialogs.saveAs), QByteArray("\x00\x01\x02second", 9));
+    QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载成功！"));
+    QCOMPARE(readAll(kept), QByteArray("\x00\x01\x02second", 9));
 
     clickRow(1);
     const QString shown = view->toPlainText().replace(QChar::LineSeparator, QLatin1Char('\n'));
@@ -244,7 +242,7 @@ void TestWRecimailFetch::rangeFetchesThoseMessagesOnly()
         child<QSpinBox>("em_2")->setValue(c.second);
         child<QCheckBox>("cbx_all")->setChecked(c.all);
         fetch();
-        QCOMPARE(m_dialogs.messages.last(), QStringLiteral("接收成功！"));
+        QCOMPARE(m_dialogs.texts().last(), QStringLiteral("接收成功！"));
         QCOMPARE(subjects(), c.expected);
     }
     QCOMPARE(m_servers->messageFiles(user).size(), 6);
@@ -261,7 +259,7 @@ void TestWRecimailFetch::refusedLogonFailsWithAnEmptyList()
     child<QLineEdit>("sle_password")->setText(QStringLiteral("wrong-password"));
     child<QCheckBox>("cbx_deleteafterread")->setChecked(true);
     fetch();
-    QCOMPARE(m_dialogs.messages,
+    QCOMPARE(m_dialogs.texts(),
              (QStringList{QStringLiteral("接收成功！"), QStringLiteral("接收失败！")}));
     QCOMPARE(m_form->mailList()->rowCount(), 0);
     QCOMPARE(m_servers->messageFiles(user).size(), 1);
@@ -274,7 +272,7 @@ void TestWRecimailFetch::emptyMailboxIsASuccess()
     logOnAs(user);
     child<QCheckBox>("cbx_all")->setChecked(true);
     fetch();
-    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("接收成功！")});
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
     QCOMPARE(m_form->mailList()->rowCount(), 0);
 }
 
@@ -308,7 +306,7 @@ void TestWRecimailFetch::changedPasswordFetches()
     password->setFocus();
     QTest::keyClicks(password, TestServers::password(user));
     QTest::keyClick(password, Qt::Key_Return);
-    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("接收成功！")});
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
     QCOMPARE(subjects(), QStringList{QStringLiteral("by enter")});
 }
 

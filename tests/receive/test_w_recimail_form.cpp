@@ -5,7 +5,7 @@
 #include "platform/layout_units.h"
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
-#include "scripted_dialogs.h"
+#include "support/scripted_dialogs.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -77,8 +77,7 @@ class TestWRecimailForm : public QObject {
 private slots:
     void init()
     {
-        m_dialogs = ScriptedDialogs();
-        platform::setDialogService(&m_dialogs);
+        m_dialogs.reset();
         m_form = new w_recimail;
         m_form->show();
         m_form->activateWindow();
@@ -87,7 +86,6 @@ private slots:
     void cleanup()
     {
         delete m_form;
-        platform::setDialogService(nullptr);
     }
 
     void controlsSitAtTheirDesignPlaces_data();
@@ -378,8 +376,8 @@ void TestWRecimailForm::checksClearTheListThenStopAtTheFirstEmptySetting()
     child<QWidget>("sle_subject")->setFocus();
 
     QTest::mouseClick(child<QPushButton>("cb_rev"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages, QStringList{message});
-    QCOMPARE(m_dialogs.titles, QStringList{QString()});
+    QCOMPARE(m_dialogs.texts(), QStringList{message});
+    QCOMPARE(m_dialogs.titles(), QStringList{QString()});
     QCOMPARE(m_form->mailList()->rowCount(), 0);
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
 }
@@ -392,20 +390,20 @@ void TestWRecimailForm::changingThePasswordStartsAFetch()
     auto *password = child<QLineEdit>("sle_password");
     password->setFocus();
     QTest::keyClick(password, Qt::Key_Return);
-    QVERIFY(m_dialogs.messages.isEmpty());
+    QVERIFY(m_dialogs.texts().isEmpty());
 
     QTest::keyClicks(password, QStringLiteral("secret"));
     QTest::keyClick(password, Qt::Key_Return);
-    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("请输入pop3服务器地址！")});
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("请输入pop3服务器地址！")});
 
     // Leaving the changed field does the same; leaving it unchanged does not.
     password->setFocus();
     QTest::keyClicks(password, QStringLiteral("2"));
     child<QWidget>("sle_subject")->setFocus();
-    QCOMPARE(m_dialogs.messages.size(), 2);
+    QCOMPARE(m_dialogs.texts().size(), 2);
     password->setFocus();
     child<QWidget>("sle_subject")->setFocus();
-    QCOMPARE(m_dialogs.messages.size(), 2);
+    QCOMPARE(m_dialogs.texts().size(), 2);
 
     // Changing it and then clicking "收取" fetches once, not twice.
     password->setFocus();
@@ -413,7 +411,7 @@ void TestWRecimailForm::changingThePasswordStartsAFetch()
     QTest::mouseClick(child<QPushButton>("cb_rev"), Qt::LeftButton);
     password->setFocus();
     child<QWidget>("sle_subject")->setFocus();
-    QCOMPARE(m_dialogs.messages.size(), 3);
+    QCOMPARE(m_dialogs.texts().size(), 3);
 }
 
 void TestWRecimailForm::listShowsNumberSenderSubjectAndDate()
@@ -575,9 +573,9 @@ void TestWRecimailForm::downloadNeedsASelectedAttachment()
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
     attachments->setCurrentRow(0);  // the empty entry
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages,
+    QCOMPARE(m_dialogs.texts(),
              (QStringList{QStringLiteral("请先选择一个附件！"), QStringLiteral("请先选择一个附件！")}));
-    QVERIFY(m_dialogs.saveRequests.isEmpty());
+    QVERIFY(m_dialogs.fileDialogs.isEmpty());
 }
 
 void TestWRecimailForm::downloadCopiesWhereTheUserChose()
@@ -590,27 +588,26 @@ void TestWRecimailForm::downloadCopiesWhereTheUserChose()
     auto *attachments = child<QListWidget>("lb_attachments");
     attachments->setCurrentRow(0);
     const QString startDir = QDir::currentPath();
-    m_dialogs.whileSaveDialogOpen = [&] { QDir::setCurrent(dir.path()); };
+    m_dialogs.whileFileDialogOpen = [&] { QDir::setCurrent(dir.path()); };
 
     // Cancelled: nothing happens.
-    m_dialogs.saveResult = 0;
+    m_dialogs.fileAnswers = {{0, QString()}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.saveRequests.size(), 1);
-    QCOMPARE(m_dialogs.saveRequests.first().title, QStringLiteral("Select File To Save Attach"));
-    QCOMPARE(m_dialogs.saveRequests.first().proposedPath, saved);
-    QCOMPARE(m_dialogs.saveRequests.first().extension, QString());
-    QCOMPARE(m_dialogs.saveRequests.first().filter, QStringLiteral("All files,*.*"));
-    QVERIFY(m_dialogs.messages.isEmpty());
+    QCOMPARE(m_dialogs.fileDialogs.size(), 1);
+    QCOMPARE(m_dialogs.fileDialogs.first().title, QStringLiteral("Select File To Save Attach"));
+    QCOMPARE(m_dialogs.fileDialogs.first().proposedPath, saved);
+    QCOMPARE(m_dialogs.fileDialogs.first().extension, QString());
+    QCOMPARE(m_dialogs.fileDialogs.first().filter, QStringLiteral("All files,*.*"));
+    QVERIFY(m_dialogs.texts().isEmpty());
     QCOMPARE(QDir::currentPath(), startDir);
 
     // Confirmed: copied, replacing a file the user chose to overwrite.
     const QString target = dir.filePath(QStringLiteral("copy.txt"));
     writeFile(target, "older and longer content");
-    m_dialogs.saveResult = 1;
-    m_dialogs.saveAs = target;
+    m_dialogs.fileAnswers = {{1, target}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("下载成功！")});
-    QCOMPARE(m_dialogs.titles, QStringList{QString()});
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("下载成功！")});
+    QCOMPARE(m_dialogs.titles(), QStringList{QString()});
     QCOMPARE(readAll(target), QByteArray("attachment body"));
     QCOMPARE(QDir::currentPath(), startDir);
 }
@@ -624,27 +621,27 @@ void TestWRecimailForm::downloadLeavesTheSourceIntactAndReportsFailures()
     fillTwoMessages(saved + QLatin1Char(';') + gone + QLatin1Char(';'));
     clickRow(1);
     auto *attachments = child<QListWidget>("lb_attachments");
-    m_dialogs.saveResult = 1;
 
     // The proposed name confirmed unchanged: the attachment stays as it is.
     attachments->setCurrentRow(0);
-    m_dialogs.saveAs = saved;
+    m_dialogs.fileAnswers = {{1, saved}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("下载成功！")});
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("下载成功！")});
     QCOMPARE(readAll(saved), QByteArray("keep me"));
 
     // A copy that cannot be made says so instead of claiming success.
-    m_dialogs.saveAs = dir.filePath(QStringLiteral("no/such/folder/a.txt"));
+    m_dialogs.fileAnswers = {{1, dir.filePath(QStringLiteral("no/such/folder/a.txt"))}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages.last(), QStringLiteral("下载失败！"));
+    QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载失败！"));
     QCOMPARE(readAll(saved), QByteArray("keep me"));
 
     // A saved file that has gone since the fetch: nothing happens.
     attachments->setCurrentRow(1);
-    m_dialogs.saveAs = dir.filePath(QStringLiteral("copy.txt"));
+    const QString copy = dir.filePath(QStringLiteral("copy.txt"));
+    m_dialogs.fileAnswers = {{1, copy}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages.size(), 2);
-    QVERIFY(!QFile::exists(m_dialogs.saveAs));
+    QCOMPARE(m_dialogs.texts().size(), 2);
+    QVERIFY(!QFile::exists(copy));
 }
 
 void TestWRecimailForm::doubleClickDownloadsThatEntry()
@@ -657,15 +654,15 @@ void TestWRecimailForm::doubleClickDownloadsThatEntry()
     fillTwoMessages(first + QLatin1Char(';') + second + QLatin1Char(';'));
     clickRow(1);
     auto *attachments = child<QListWidget>("lb_attachments");
-    m_dialogs.saveResult = 1;
-    m_dialogs.saveAs = dir.filePath(QStringLiteral("out.txt"));
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+    m_dialogs.fileAnswers = {{1, out}};
     const QRect entry = attachments->visualItemRect(attachments->item(1));
     // A real double click: a click, then the second press as a double click.
     QTest::mouseClick(attachments->viewport(), Qt::LeftButton, {}, entry.center());
     QTest::mouseDClick(attachments->viewport(), Qt::LeftButton, {}, entry.center());
-    QCOMPARE(m_dialogs.saveRequests.size(), 1);
-    QCOMPARE(m_dialogs.saveRequests.first().proposedPath, second);
-    QCOMPARE(readAll(m_dialogs.saveAs), QByteArray("2"));
+    QCOMPARE(m_dialogs.fileDialogs.size(), 1);
+    QCOMPARE(m_dialogs.fileDialogs.first().proposedPath, second);
+    QCOMPARE(readAll(out), QByteArray("2"));
 }
 
 QTEST_MAIN(TestWRecimailForm)
