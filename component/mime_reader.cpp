@@ -4,16 +4,16 @@
 #include "component/attachment_name.h"
 #include "component/attachments.h"
 #include "component/charset_decoding.h"
-#include "component/gmime_support.h"
+#include "component/gobject_ref.h"
+#include "component/inline_images.h"
 #include "component/message.h"
-#include "component/recipients.h"
+#include "component/mime_headers.h"
 
-#include <gmime/gmime.h>
-
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
+
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,22 +25,6 @@ namespace {
 // Attachments up to this size (as they stand in the message) are decoded
 // into memory; larger ones go to a temporary file.
 constexpr qint64 kInMemoryAttachmentBytes = 256 * 1024;
-
-// Owning handles for the GLib objects used here.
-template <typename T>
-struct GObjectRef {
-    T *ptr = nullptr;
-    explicit GObjectRef(T *p = nullptr) : ptr(p) {}
-    ~GObjectRef()
-    {
-        if (ptr)
-            g_object_unref(ptr);
-    }
-    GObjectRef(const GObjectRef &) = delete;
-    GObjectRef &operator=(const GObjectRef &) = delete;
-    T *get() const { return ptr; }
-    explicit operator bool() const { return ptr != nullptr; }
-};
 
 struct ParserOptions {
     GMimeParserOptions *options;
@@ -58,144 +42,16 @@ struct ParserOptions {
     ParserOptions &operator=(const ParserOptions &) = delete;
 };
 
-QString fromUtf8(const char *text)
-{
-    return text ? QString::fromUtf8(text) : QString();
-}
-
-// The header's value as it stood in the message (folded, undecoded), with
-// GB-family charset labels widened to GB18030. Empty when absent.
-QByteArray rawHeader(GMimeObject *object, const char *name)
-{
-    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
-    GMimeHeader *header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
-    const char *raw = header ? g_mime_header_get_raw_value(header) : nullptr;
-    if (!raw)
-        return {};
-    return widenGbCharsets(QByteArray(raw));
-}
-
-QString decodedHeaderText(GMimeObject *object, const char *name, GMimeParserOptions *options)
-{
-    const QByteArray raw = rawHeader(object, name);
-    if (raw.isEmpty())
-        return {};
-    char *unfolded = g_mime_utils_header_unfold(raw.constData());
-    char *decoded = g_mime_utils_header_decode_text(options, unfolded);
-    QString text = fromUtf8(decoded).trimmed();
-    g_free(decoded);
-    g_free(unfolded);
-    return text;
-}
-
-// Calls `visit` for every mailbox of an address header, groups flattened.
-template <typename Visit>
-void forEachMailbox(InternetAddressList *list, Visit &&visit)
-{
-    if (!list)
-        return;
-    const int n = internet_address_list_length(list);
-    for (int i = 0; i < n; ++i) {
-        InternetAddress *address = internet_address_list_get_address(list, i);
-        if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
-            visit(INTERNET_ADDRESS_MAILBOX(address));
-        } else if (INTERNET_ADDRESS_IS_GROUP(address)) {
-            forEachMailbox(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), visit);
-        }
-    }
-}
-
-template <typename Visit>
-void forEachHeaderMailbox(GMimeObject *object, const char *name, GMimeParserOptions *options, Visit &&visit)
-{
-    const QByteArray raw = rawHeader(object, name);
-    if (raw.isEmpty())
-        return;
-    GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.constData()));
-    forEachMailbox(list.get(), visit);
-}
-
-QString mailboxName(InternetAddressMailbox *mailbox)
-{
-    return fromUtf8(internet_address_get_name(INTERNET_ADDRESS(mailbox))).trimmed();
-}
-
-QString mailboxAddress(InternetAddressMailbox *mailbox)
-{
-    return fromUtf8(internet_address_mailbox_get_addr(mailbox)).trimmed();
-}
-
-void readHeaders(GMimeMessage *mime, Message &message, GMimeParserOptions *options)
-{
-    GMimeObject *object = GMIME_OBJECT(mime);
-    bool haveSender = false;
-    auto takeSender = [&](InternetAddressMailbox *mailbox) {
-        if (haveSender)
-            return;
-        haveSender = true;
-        message.setFromAddress(mailboxAddress(mailbox));
-        message.setFromName(mailboxName(mailbox));
-    };
-    forEachHeaderMailbox(object, "From", options, takeSender);
-    if (!haveSender)
-        forEachHeaderMailbox(object, "Sender", options, takeSender);
-
-    message.setSubject(decodedHeaderText(object, "Subject", options));
-
-    QDateTime date;
-    const QByteArray rawDate = rawHeader(object, "Date");
-    if (!rawDate.isEmpty()) {
-        char *unfolded = g_mime_utils_header_unfold(rawDate.constData());
-        GDateTime *parsed = g_mime_utils_header_decode_date(unfolded);
-        g_free(unfolded);
-        if (parsed) {
-            date = QDateTime::fromSecsSinceEpoch(g_date_time_to_unix(parsed)).toLocalTime();
-            g_date_time_unref(parsed);
-        }
-    }
-    message.setDate(date);
-
-    for (const char *header : {"To", "Cc"}) {
-        forEachHeaderMailbox(object, header, options, [&](InternetAddressMailbox *mailbox) {
-            const QString address = mailboxAddress(mailbox);
-            if (!address.isEmpty())
-                message.recipientList()->add(address, mailboxName(mailbox));
-        });
-    }
-}
-
-// The decoded file name a part carries: the disposition's filename, else the
-// content type's name; RFC 2231 and RFC 2047 forms, GB labels read as GB18030.
-QString partFileName(GMimeObject *part, GMimeParserOptions *options)
-{
-    const QByteArray disposition = rawHeader(part, "Content-Disposition");
-    if (!disposition.isEmpty()) {
-        GObjectRef<GMimeContentDisposition> parsed(g_mime_content_disposition_parse(options, disposition.constData()));
-        if (parsed) {
-            const QString name = fromUtf8(g_mime_content_disposition_get_parameter(parsed.get(), "filename"));
-            if (!name.trimmed().isEmpty())
-                return name;
-        }
-    }
-    const QByteArray type = rawHeader(part, "Content-Type");
-    if (!type.isEmpty()) {
-        GObjectRef<GMimeContentType> parsed(g_mime_content_type_parse(options, type.constData()));
-        if (parsed) {
-            const QString name = fromUtf8(g_mime_content_type_get_parameter(parsed.get(), "name"));
-            if (!name.trimmed().isEmpty())
-                return name;
-        }
-    }
-    // GMime's own reading, for forms the raw headers above did not give.
-    if (GMIME_IS_PART(part))
-        return fromUtf8(g_mime_part_get_filename(GMIME_PART(part)));
-    return {};
-}
-
 bool isMarkedAttachment(GMimeObject *part)
 {
     GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(part);
     return disposition && g_mime_content_disposition_is_attachment(disposition);
+}
+
+bool isType(GMimeObject *part, const char *type, const char *subtype)
+{
+    GMimeContentType *contentType = g_mime_object_get_content_type(part);
+    return contentType && g_mime_content_type_is_type(contentType, type, subtype);
 }
 
 QString mimeTypeOf(GMimeObject *part)
@@ -204,66 +60,122 @@ QString mimeTypeOf(GMimeObject *part)
     if (!type)
         return {};
     char *text = g_mime_content_type_get_mime_type(type);
-    QString result = fromUtf8(text);
+    QString result = QString::fromUtf8(text);
     g_free(text);
     return result;
 }
 
+// The body texts of a part or of a whole subtree.
+struct BodyText {
+    QString plain;
+    QString html;
+};
+
+QString joinedText(const QString &first, const QString &second)
+{
+    if (first.isEmpty() || second.isEmpty())
+        return first + second;
+    return first.endsWith(QLatin1Char('\n')) ? first + second : first + QStringLiteral("\r\n") + second;
+}
+
+// Text parts side by side (text, picture, text) are one body, in order.
+void appendBody(BodyText &into, const BodyText &part)
+{
+    into.plain = joinedText(into.plain, part.plain);
+    into.html += part.html;
+}
+
+// Alternatives say the same thing twice: the first of each kind is the body.
+void addAlternative(BodyText &into, const BodyText &part)
+{
+    if (into.plain.isEmpty())
+        into.plain = part.plain;
+    if (into.html.isEmpty())
+        into.html = part.html;
+}
+
+// Goes over every part of a message: text parts that are not attachments
+// form the body, everything else is kept as an attachment.
 class Walker {
 public:
     Walker(Message &message, GMimeParserOptions *options) : m_message(message), m_options(options) {}
 
-    void walk(GMimeObject *object, int depth)
+    // Reads the parts below `root` in order. The nesting is followed with a
+    // stack of its own rather than by recursion, so that no depth of
+    // nesting, however deep, leaves a part unread.
+    void walk(GMimeObject *root)
     {
-        // Deeply nested multiparts are malformed on purpose; stop descending.
-        if (!object || depth > 64 || !m_error.isEmpty())
+        if (!root)
             return;
-        if (GMIME_IS_MULTIPART(object)) {
-            GMimeMultipart *multipart = GMIME_MULTIPART(object);
-            const int n = g_mime_multipart_get_count(multipart);
-            for (int i = 0; i < n; ++i)
-                walk(g_mime_multipart_get_part(multipart, i), depth + 1);
-        } else if (GMIME_IS_MESSAGE_PART(object)) {
-            visitMessagePart(object);
-        } else if (GMIME_IS_PART(object)) {
-            visitLeaf(GMIME_PART(object));
+        if (!GMIME_IS_MULTIPART(root)) {
+            m_body = visitLeaf(root);
+            return;
+        }
+        struct Level {
+            GMimeMultipart *multipart;
+            int next;
+            BodyText body;
+        };
+        std::vector<Level> open{{GMIME_MULTIPART(root), 0, {}}};
+        while (!open.empty() && m_error.isEmpty()) {
+            Level &level = open.back();
+            if (level.next < g_mime_multipart_get_count(level.multipart)) {
+                GMimeObject *child = g_mime_multipart_get_part(level.multipart, level.next++);
+                if (GMIME_IS_MULTIPART(child))
+                    open.push_back({GMIME_MULTIPART(child), 0, {}});
+                else
+                    merge(level.multipart, level.body, visitLeaf(child));
+                continue;
+            }
+            const BodyText finished = std::move(level.body);
+            open.pop_back();
+            if (open.empty())
+                m_body = finished;
+            else
+                merge(open.back().multipart, open.back().body, finished);
         }
     }
 
-    bool haveHtml() const { return m_haveHtml; }
-    bool havePlain() const { return m_havePlain; }
+    const BodyText &body() const { return m_body; }
+    const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
     QString error() const { return m_error; }
 
 private:
-    void visitLeaf(GMimePart *part)
+    static void merge(GMimeMultipart *parent, BodyText &into, const BodyText &part)
     {
-        GMimeObject *object = GMIME_OBJECT(part);
-        // A text/plain attachment is still a text part: look at how it is
-        // marked before taking it for a body.
-        const QString fileName = partFileName(object, m_options);
-        if (isMarkedAttachment(object) || !fileName.trimmed().isEmpty()) {
-            saveAttachment(object, fileName);
-            return;
-        }
-        GMimeContentType *type = g_mime_object_get_content_type(object);
-        if (!type || !g_mime_content_type_is_type(type, "text", "*"))
-            return;
-        if (!m_haveHtml && g_mime_content_type_is_type(type, "text", "html")) {
-            m_message.setHtmlBody(bodyText(part));
-            m_haveHtml = true;
-        } else if (!m_havePlain && g_mime_content_type_is_type(type, "text", "plain")) {
-            m_message.setPlainBody(bodyText(part));
-            m_havePlain = true;
-        }
+        if (isType(GMIME_OBJECT(parent), "multipart", "alternative"))
+            addAlternative(into, part);
+        else
+            appendBody(into, part);
     }
 
-    void visitMessagePart(GMimeObject *object)
+    BodyText visitLeaf(GMimeObject *object)
     {
-        // An attached message is saved whole; one merely forwarded inline is
-        // not opened up, so that its bodies never pass for ours.
         const QString fileName = partFileName(object, m_options);
-        if (isMarkedAttachment(object) || !fileName.trimmed().isEmpty())
+        // An attached message is kept whole, never opened up, so that its
+        // bodies never pass for ours.
+        if (GMIME_IS_MESSAGE_PART(object)) {
             saveAttachment(object, fileName);
+            return {};
+        }
+        if (!GMIME_IS_PART(object))
+            return {};
+        GMimePart *part = GMIME_PART(object);
+        // A text/plain attachment is still a text part: look at how it is
+        // marked before taking it for a body.
+        if (!isMarkedAttachment(object) && fileName.trimmed().isEmpty()) {
+            if (isType(object, "text", "plain"))
+                return {bodyText(part), {}};
+            if (isType(object, "text", "html"))
+                return {{}, bodyText(part)};
+        }
+        saveAttachment(object, fileName);
+        if (const char *id = g_mime_object_get_content_id(object); id && *id) {
+            const QString key = QString::fromUtf8(id).toLower();
+            if (!m_partsByContentId.contains(key))
+                m_partsByContentId.insert(key, part);
+        }
+        return {};
     }
 
     QString bodyText(GMimePart *part)
@@ -333,7 +245,15 @@ private:
     {
         if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-            return !inner || g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, out) >= 0;
+            if (!inner)
+                return true;
+            // Line ends as mail has them on the wire (and as the server sent
+            // them), not the local convention.
+            GMimeFormatOptions *format = g_mime_format_options_new();
+            g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
+            const bool written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), format, out) >= 0;
+            g_mime_format_options_free(format);
+            return written;
         }
         GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(object));
         return !content || g_mime_data_wrapper_write_to_stream(content, out) >= 0;
@@ -341,8 +261,8 @@ private:
 
     Message &m_message;
     GMimeParserOptions *m_options;
-    bool m_haveHtml = false;
-    bool m_havePlain = false;
+    BodyText m_body;
+    PartsByContentId m_partsByContentId;
     QString m_error;
 };
 
@@ -358,14 +278,16 @@ bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
     if (!mime)
         return true; // nothing that looks like a message: every field stays empty
 
-    readHeaders(mime.get(), message, options.options);
+    readMessageHeaders(mime.get(), message, options.options);
     Walker walker(message, options.options);
-    walker.walk(g_mime_message_get_mime_part(mime.get()), 0);
+    walker.walk(g_mime_message_get_mime_part(mime.get()));
     if (!walker.error().isEmpty()) {
         if (error)
             *error = walker.error();
         return false;
     }
+    message.setPlainBody(walker.body().plain);
+    message.setHtmlBody(withInlineImages(walker.body().html, walker.partsByContentId()));
     return true;
 }
 

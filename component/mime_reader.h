@@ -14,6 +14,12 @@ class Message;
 // works on the file itself, so a large message or attachment never sits
 // whole in memory.
 //
+// Every part ends up somewhere: inline text parts side by side form the
+// body together (of alternatives, the first of each kind); every other part,
+// at any depth, is an attachment, under a made-up name ("附件2.png",
+// "附件3.eml") when it has none. Pictures the HTML body shows through
+// "cid:" references are also put into it as data: URLs.
+//
 // Malformed mail is read as well as it can be: what cannot be made out
 // stays empty. False (with `error`) only when the file cannot be read or
 // an attachment cannot be written to the temporary folder.

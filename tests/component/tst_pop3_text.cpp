@@ -6,7 +6,7 @@
 
 using component::decodeText;
 using component::safeAttachmentName;
-using component::widenGbCharsets;
+using component::normalizeEncodedWords;
 
 class TestPop3Text : public QObject {
     Q_OBJECT
@@ -26,11 +26,14 @@ private slots:
                                                     << QStringLiteral("𠀀");
         QTest::newRow("big5") << QByteArray("\xA4\xA4\xA4\xE5") << QByteArray("big5") << QStringLiteral("中文");
         QTest::newRow("latin-1") << QByteArray("caf\xE9") << QByteArray("iso-8859-1") << QStringLiteral("café");
+        // "Latin-1" and ASCII labels are read as windows-1252, as browsers do.
+        QTest::newRow("latin-1 label, windows-1252") << QByteArray("\x93\x96\x80\x94") << QByteArray("ISO-8859-1")
+                                                     << QStringLiteral("“–€”");
         QTest::newRow("latin-9 euro") << QByteArray("\xA4") << QByteArray("ISO-8859-15") << QStringLiteral("€");
         QTest::newRow("no label, utf-8") << QStringLiteral("中文").toUtf8() << QByteArray() << QStringLiteral("中文");
         QTest::newRow("no label, gbk") << QByteArray("\xD6\xD0\xE9\x46") << QByteArray() << QStringLiteral("中镕");
-        QTest::newRow("ascii label, 8-bit gbk") << QByteArray("\xD6\xD0") << QByteArray("us-ascii")
-                                                << QStringLiteral("中");
+        QTest::newRow("ascii label, 8-bit") << QByteArray("\x93ok\x94") << QByteArray("us-ascii")
+                                            << QStringLiteral("“ok”");
         QTest::newRow("unknown label, utf-8") << QStringLiteral("é中").toUtf8() << QByteArray("x-martian")
                                               << QStringLiteral("é中");
         QTest::newRow("broken utf-8 keeps the rest") << QByteArray("ok\xFF!") << QByteArray("utf-8")
@@ -48,13 +51,19 @@ private slots:
         QCOMPARE(::decodeText(bytes, label), expected);
     }
 
-    void widenGbCharsets()
+    void normalizeEncodedWords()
     {
-        QCOMPARE(::widenGbCharsets("=?GB2312?B?1tA=?= and =?gbk?q?x?="), QByteArray("=?gb18030?B?1tA=?= and =?gb18030?q?x?="));
-        QCOMPARE(::widenGbCharsets("attachment; filename*=gb2312''%D6%D0.txt"),
-                 QByteArray("attachment; filename*=gb18030''%D6%D0.txt"));
-        // Other labels and raw 8-bit bytes stay exactly as they were.
-        QCOMPARE(::widenGbCharsets("=?utf-8?B?5Lit?= \xD6\xD0 gb2312"), QByteArray("=?utf-8?B?5Lit?= \xD6\xD0 gb2312"));
+        QCOMPARE(::normalizeEncodedWords("=?GB2312?Q?=D6=D0?= and =?iso-8859-1*en?q?x?="),
+                 QByteArray("=?GB18030?Q?=D6=D0?= and =?windows-1252*en?q?x?="));
+        // Base64 words become quoted-printable ones of the same bytes, so
+        // that padding inside a run of words no longer cuts it short.
+        QCOMPARE(::normalizeEncodedWords("=?gbk?B?1tA=?= =?utf-8?b?5Lit?="),
+                 QByteArray("=?GB18030?Q?=D6=D0?= =?utf-8?Q?=E4=B8=AD?="));
+        QCOMPARE(::normalizeEncodedWords("attachment; filename*=gb2312''%D6%D0.txt; name*0*=latin1''x"),
+                 QByteArray("attachment; filename*=GB18030''%D6%D0.txt; name*0*=windows-1252''x"));
+        // Other labels, broken base64 and raw 8-bit bytes stay as they were.
+        QCOMPARE(::normalizeEncodedWords("=?utf-8?q?=E4?= =?gbk?B?!!?= \xD6\xD0 gb2312"),
+                 QByteArray("=?utf-8?q?=E4?= =?GB18030?B?!!?= \xD6\xD0 gb2312"));
     }
 
     void safeAttachmentName_data()

@@ -106,7 +106,8 @@ def seeds():
     for depth in range(80):
         b = "n%d" % depth
         nested = part([("Content-Type", "multipart/mixed; boundary=%s" % b)], multipart("mixed", b, [nested]))
-    yield "deep-nesting", message(BASIC[:1], nested)
+    yield "deep-nesting", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=top")],
+                                  multipart("mixed", "top", [nested]))
     yield "missing-boundary", message(BASIC + [("Content-Type", "multipart/mixed")], b"--x\r\n\r\nno end")
     yield "unterminated", message(BASIC + [("Content-Type", "multipart/mixed; boundary=u")],
                                   b"--u\r\nContent-Type: text/plain\r\n\r\nhalf")
@@ -127,10 +128,45 @@ def seeds():
                                 b"--p\r\nContent-Type: text/plain; name*=utf-8'zh'%E4%B8%AD\r\n\r\nx\r\n--p--\r\n")
 
 
+def reading_cases():
+    """Real-world forms that must read exactly as the sender meant them."""
+    subject = "关于二零二六年度第四季度项目预算调整与人员安排的通知（请各部门负责人务必在周五之前回复确认）"
+    words = [encoded_word(subject[i:i + 7], "gbk") for i in range(0, len(subject), 7)]
+    yield "folded-subject", message(BASIC[:1] + [("Subject", "\r\n\t".join(words))], b"x")
+    yield "split-quoted-name", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=s")], multipart("mixed", "s", [
+        attachment("filename=\"%s %s\"" % (encoded_word("年度预算", "gbk"), encoded_word("报告.xlsx", "gbk")), b"xlsx")]))
+    yield "nul-in-name", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=n")], multipart("mixed", "n", [
+        attachment("filename*=utf-8''%E6%8A%A5%00%E5%91%8A%01.pdf", b"%PDF")]))
+    yield "several-cc", message([("From", "a@example.com"), ("Cc", "c1@example.com"), ("To", "t@example.com"),
+                                 ("CC", "\"C Two\" <c2@example.com>, c3@example.com"), ("cc", "c4@example.com")], b"x")
+    yield "bounce-sender", message([("From", "MAILER DAEMON <>"), ("Subject", "Undelivered Mail")], b"x")
+    yield "date-without-seconds", message(BASIC[:1] + [("Date", "Mon, 01 Jan 2001 00 : 01 +0000")], b"x")
+    png = base64.b64decode("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==")
+    yield "cid-image", message(BASIC[:1] + [("Content-Type", "multipart/related; boundary=r")], multipart("related", "r", [
+        part([("Content-Type", "text/html; charset=utf-8")], '<p>图：<img src="cid:logo%40example"></p>'),
+        part([("Content-Type", "image/png"), ("Content-Transfer-Encoding", "base64"), ("Content-ID", "<logo@example>")],
+             b64(png))]))
+    yield "text-image-text", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=t")], multipart("mixed", "t", [
+        part([("Content-Type", "text/plain; charset=utf-8")], "图片前\r\n"),
+        part([("Content-Type", "image/png"), ("Content-Disposition", "inline"), ("Content-Transfer-Encoding", "base64")],
+             b64(png)),
+        part([("Content-Type", "text/plain; charset=utf-8")], "图片后\r\n")]))
+    yield "windows-1252", message(BASIC[:1] + [("Subject", "=?iso-8859-1?Q?=93Quoted=94?="),
+                                               ("Content-Type", "text/plain; charset=iso-8859-1")],
+                                  b"\x93Price\x94 \x96 \x80100\r\n")
+    deep = attachment("filename=deep.txt", b"kept")
+    for depth in range(64):
+        b = "d%d" % depth
+        deep = part([("Content-Type", "multipart/mixed; boundary=%s" % b)], multipart("mixed", b, [deep]))
+    # The attachment lies 65 multiparts down.
+    yield "deep-attachment", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=top")],
+                                     multipart("mixed", "top", [deep]))
+
+
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
-    for name, data in seeds():
+    for name, data in list(seeds()) + list(reading_cases()):
         with open(os.path.join(folder, name + ".eml"), "wb") as f:
             f.write(data)
 
