@@ -127,6 +127,8 @@ public:
                     merge(level.multipart, level.body, visitLeaf(child));
                 continue;
             }
+            if (g_mime_multipart_get_count(level.multipart) == 0)
+                keepUnparsedContent(level.multipart);
             const BodyText finished = std::move(level.body);
             open.pop_back();
             if (open.empty())
@@ -178,6 +180,18 @@ private:
         return {};
     }
 
+    // GMime's parser goes down a limited number of levels (1024 in 3.2):
+    // deeper parts are left undecoded as the text of the deepest multipart,
+    // which then has no parts. So is the body of a multipart whose boundary
+    // never comes. That text is kept as one attachment, a MIME entity that
+    // a mail program opens ("附件3.eml").
+    void keepUnparsedContent(GMimeMultipart *multipart)
+    {
+        const char *text = g_mime_multipart_get_prologue(multipart);
+        if (text && !QByteArray(text).trimmed().isEmpty())
+            saveAttachment(GMIME_OBJECT(multipart), QString(), QStringLiteral("message/rfc822"));
+    }
+
     QString bodyText(GMimePart *part)
     {
         GMimeDataWrapper *content = g_mime_part_get_content(part);
@@ -191,10 +205,10 @@ private:
         return decodeText(raw, charset ? QByteArray(charset) : QByteArray());
     }
 
-    void saveAttachment(GMimeObject *object, const QString &fileName)
+    void saveAttachment(GMimeObject *object, const QString &fileName, const QString &mimeType = QString())
     {
         const int position = m_message.attachmentList()->count() + 1;
-        const QString name = safeAttachmentName(fileName, position, mimeTypeOf(object));
+        const QString name = safeAttachmentName(fileName, position, mimeType.isEmpty() ? mimeTypeOf(object) : mimeType);
         if (const qint64 size = encodedSize(object); size >= 0 && size <= kInMemoryAttachmentBytes) {
             GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
             if (!writeDecoded(object, memory.get())) {
@@ -245,18 +259,30 @@ private:
     {
         if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-            if (!inner)
-                return true;
-            // Line ends as mail has them on the wire (and as the server sent
-            // them), not the local convention.
-            GMimeFormatOptions *format = g_mime_format_options_new();
-            g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
-            const bool written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), format, out) >= 0;
-            g_mime_format_options_free(format);
-            return written;
+            return !inner || writeAsReceived(GMIME_OBJECT(inner), out);
         }
+        if (GMIME_IS_MULTIPART(object))
+            return writeAsReceived(object, out);
         GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(object));
         return !content || g_mime_data_wrapper_write_to_stream(content, out) >= 0;
+    }
+
+    // Writes a whole entity, headers included, with the CRLF line ends mail
+    // has on the wire (and the server sent), not the local convention: GMime
+    // writes headers with the ends it is told and keeps the preamble text
+    // of a multipart with LF only, which the filter mends.
+    static bool writeAsReceived(GMimeObject *object, GMimeStream *out)
+    {
+        GMimeFormatOptions *format = g_mime_format_options_new();
+        g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
+        GObjectRef<GMimeStream> filtered(g_mime_stream_filter_new(out));
+        GObjectRef<GMimeFilter> crlf(g_mime_filter_unix2dos_new(FALSE));
+        g_mime_stream_filter_add(GMIME_STREAM_FILTER(filtered.get()), crlf.get());
+        // No flush: this filter holds nothing back, and the flush of a file
+        // stream below it is an fsync the temporary file does not need.
+        const bool written = g_mime_object_write_to_stream(object, format, filtered.get()) >= 0;
+        g_mime_format_options_free(format);
+        return written;
     }
 
     Message &m_message;

@@ -111,6 +111,9 @@ private slots:
         row("windows-1252", "subject", QStringLiteral("“Quoted”"));
         row("windows-1252", "plain", QStringLiteral("“Price” – €100\r\n"));
         row("deep-attachment", "content 1", QStringLiteral("kept"));
+        row("deeper-than-the-parser", "attachments", QStringLiteral("附件1.eml"));
+        row("deeper-than-the-parser", "content 1", QStringLiteral("YXQgdGhlIGJvdHRvbQ==\r\n--0--\r\n"));
+        row("deeper-than-the-parser", "line ends 1", QStringLiteral("CRLF"));
     }
 
     void readsAsTheSenderMeantIt()

@@ -161,6 +161,13 @@ def reading_cases():
     # The attachment lies 65 multiparts down.
     yield "deep-attachment", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=top")],
                                      multipart("mixed", "top", [deep]))
+    # Deeper than GMime's parser goes (1024 levels): what lies below is kept
+    # undecoded.
+    deeper = attachment("filename=bottom.txt", b"at the bottom")
+    for depth in range(1100):
+        deeper = part([("Content-Type", "multipart/mixed; boundary=%d" % depth)], multipart("mixed", str(depth), [deeper]))
+    yield "deeper-than-the-parser", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=top")],
+                                            multipart("mixed", "top", [deeper]))
 
 
 def main():
