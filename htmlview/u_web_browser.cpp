@@ -1,5 +1,8 @@
 #include "htmlview/u_web_browser.h"
 
+#include "htmlview/mail_page_document.h"
+#include "htmlview/page_build.h"
+#include "htmlview/page_preview.h"
 #include "platform/dialog_service.h"
 #include "platform/layout_units.h"
 
@@ -9,6 +12,7 @@
 #include <QImage>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -28,36 +32,25 @@ bool isAboutPage(const QUrl &url)
     return url.scheme().compare(QLatin1String("about"), Qt::CaseInsensitive) == 0;
 }
 
-bool isDataUrl(const QUrl &url)
-{
-    return url.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0;
-}
+// A page this long takes Qt tens of milliseconds or more to import; below
+// it, pasting in place is faster than any hand-over between threads.
+constexpr qsizetype kBackgroundPageChars = 64 * 1024;
+// More than a screenful of any ordinary page, and quick to import.
+constexpr qsizetype kPreviewChars = 16 * 1024;
 
-// "data:[<mediatype>][;base64],<data>"
-std::optional<QByteArray> decodeDataUrl(const QUrl &url)
+// The inner markup of the root element of a page as Qt writes it: without
+// the document type, the html element and the meta elements Qt adds.
+QString innerMarkupOfRoot(QString page)
 {
-    const QByteArray text = url.toEncoded(QUrl::RemoveScheme);
-    const qsizetype comma = text.indexOf(',');
-    if (comma < 0)
-        return std::nullopt;
-    const QByteArray header = text.left(comma).toLower();
-    const QByteArray payload = QByteArray::fromPercentEncoding(text.mid(comma + 1));
-    if (header.endsWith(";base64"))
-        return QByteArray::fromBase64(payload);
-    return payload;
-}
-
-// What a resource the view refuses to load resolves to. It must be a real
-// value: for an empty one the document, and for a null image the image
-// handler, would look for the name on disk themselves.
-QVariant emptyResource(int type)
-{
-    if (type == QTextDocument::ImageResource) {
-        QImage transparent(1, 1, QImage::Format_ARGB32);
-        transparent.fill(Qt::transparent);
-        return transparent;
-    }
-    return QString();
+    const qsizetype rootStart = page.indexOf(QLatin1String("<html"), 0, Qt::CaseInsensitive);
+    const qsizetype innerStart = rootStart < 0 ? -1 : page.indexOf(QLatin1Char('>'), rootStart);
+    const qsizetype innerEnd = page.lastIndexOf(QLatin1String("</html>"), -1, Qt::CaseInsensitive);
+    if (innerStart >= 0 && innerEnd > innerStart)
+        page = page.mid(innerStart + 1, innerEnd - innerStart - 1);
+    for (const QLatin1String qtMeta :
+         {QLatin1String("<meta name=\"qrichtext\" content=\"1\" />"), QLatin1String("<meta charset=\"utf-8\" />")})
+        page.remove(qtMeta);
+    return page;
 }
 
 // Holds the wait cursor until control is back in the event loop, that is
@@ -85,7 +78,19 @@ u_web_browser::u_web_browser(QWidget *parent) : QTextBrowser(parent)
     setOpenLinks(false);
     setOpenExternalLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, &u_web_browser::followLink);
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] { m_caretAfterPage = false; });
+    // Every page, also one imported on a worker thread, loads its
+    // resources the same way.
+    auto *page = new htmlview::MailPageDocument(this);
+    page->setDefaultFont(document()->defaultFont());
+    page->setUndoRedoEnabled(document()->isUndoRedoEnabled());
+    installPage(page);
     setSource(QUrl(kBlankAddress));
+}
+
+u_web_browser::~u_web_browser()
+{
+    dropPendingPage();
 }
 
 void u_web_browser::of_goback()
@@ -130,9 +135,11 @@ void u_web_browser::of_execwb(int command_id, int execution_option)
         printPage(execution_option == olecmdexecopt_promptuser);
         break;
     case olecmdid_copy:
+        showPendingPage();
         copy();
         break;
     case olecmdid_selectall:
+        showPendingPage();
         selectAll();
         break;
     case olecmdid_clearselection: {
@@ -209,12 +216,22 @@ QString u_web_browser::of_get_url() const
     return url.toString();
 }
 
-QString u_web_browser::of_get_source() const
+QString u_web_browser::of_get_source()
 {
-    return toHtml();
+    showPendingPage();
+    return innerMarkupOfRoot(toHtml());
 }
 
 void u_web_browser::of_pastehtml(const QString &as_html)
+{
+    showPendingPage();
+    if (buildsInBackground(as_html))
+        pasteInBackground(as_html);
+    else
+        pasteAtCaret(as_html);
+}
+
+void u_web_browser::pasteAtCaret(const QString &html)
 {
     // Laying out a long message in full before anything is shown would take
     // far longer than reading it in: with the page size unset the layout
@@ -224,8 +241,10 @@ void u_web_browser::of_pastehtml(const QString &as_html)
     const QSizeF pageSize = page->pageSize();
     page->setPageSize(QSizeF(0, 0));
     QTextCursor cursor = textCursor();
+    if (m_caretAfterPage)
+        cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
-    cursor.insertHtml(as_html);
+    cursor.insertHtml(html);
     cursor.endEditBlock();
     page->setPageSize(pageSize);
     // The caret ends after the pasted text. The view's own caret moved
@@ -235,8 +254,75 @@ void u_web_browser::of_pastehtml(const QString &as_html)
         setTextCursor(cursor);
 }
 
+bool u_web_browser::buildsInBackground(const QString &html) const
+{
+    const QTextCursor caret = textCursor();
+    return html.size() >= kBackgroundPageChars && document()->isEmpty() && caret.position() == 0
+        && !caret.hasSelection();
+}
+
+void u_web_browser::pasteInBackground(const QString &html)
+{
+    const htmlview::PageSettings settings = htmlview::PageSettings::of(*document());
+    if (const qsizetype preview = htmlview::previewLength(html, kPreviewChars); preview > 0)
+        pasteAtCaret(html.left(preview));
+    // A page dropped after its build had finished may still call back.
+    const quint64 generation = ++m_pageGeneration;
+    m_pendingPage = htmlview::PageBuild::start(settings, html, this, [this, generation] {
+        if (generation == m_pageGeneration)
+            showPendingPage();
+    });
+}
+
+void u_web_browser::showPendingPage()
+{
+    if (!m_pendingPage)
+        return;
+    QTextDocument *page = std::exchange(m_pendingPage, nullptr)->take();
+    // The page replaces its first screenful where the user left it.
+    const int top = verticalScrollBar()->value();
+    const int left = horizontalScrollBar()->value();
+    installPage(page);
+    verticalScrollBar()->setValue(top);
+    horizontalScrollBar()->setValue(left);
+    m_steadyLayout.start(page);
+    m_caretAfterPage = true;
+    emit pageReady();
+}
+
+void u_web_browser::dropPendingPage()
+{
+    m_steadyLayout.stop();
+    if (m_pendingPage)
+        std::exchange(m_pendingPage, nullptr)->abandon();
+}
+
+void u_web_browser::installPage(QTextDocument *page)
+{
+    QTextDocument *previous = document();
+    // The view's first document belongs to the text control, which
+    // deletes it itself.
+    const bool ownsPrevious = previous->parent() == this;
+    page->setParent(this);
+    // Arrives with its page size unset, so that nothing is laid out until
+    // the view sets the size: then the page is laid out from its top, a
+    // screenful at once and the rest in the background.
+    setDocument(page);
+    if (ownsPrevious)
+        delete previous;
+}
+
+void u_web_browser::doSetSource(const QUrl &name, QTextDocument::ResourceType type)
+{
+    dropPendingPage();
+    m_caretAfterPage = false;
+    QTextBrowser::doSetSource(name, type);
+}
+
 void u_web_browser::of_setbodyhtml(const QString &as_html)
 {
+    dropPendingPage();
+    m_caretAfterPage = false;
     if (as_html.isEmpty())
         clear();
     else
@@ -245,11 +331,6 @@ void u_web_browser::of_setbodyhtml(const QString &as_html)
 
 QVariant u_web_browser::loadResource(int type, const QUrl &name)
 {
-    if (isDataUrl(name)) {
-        if (const std::optional<QByteArray> data = decodeDataUrl(name))
-            return *data;
-        return emptyResource(type);
-    }
     // Pages the view navigates to itself; a mail's own markup never asks
     // for one of these.
     if (type == QTextDocument::HtmlResource || type == QTextDocument::MarkdownResource) {
@@ -258,7 +339,7 @@ QVariant u_web_browser::loadResource(int type, const QUrl &name)
         if (name.isLocalFile() && QFileInfo(name.toLocalFile()).isFile())
             return QTextBrowser::loadResource(type, name);
     }
-    return emptyResource(type);
+    return htmlview::mailResource(type, name);
 }
 
 void u_web_browser::followLink(const QUrl &url)
@@ -285,6 +366,7 @@ bool u_web_browser::mayOpen(const QUrl &url) const
 
 void u_web_browser::savePage(bool prompt)
 {
+    showPendingPage();
     QString pathname = source().isLocalFile() ? source().toLocalFile() : QString();
     if (prompt) {
         QString filename;
@@ -307,6 +389,7 @@ void u_web_browser::savePage(bool prompt)
 
 void u_web_browser::printPage(bool prompt)
 {
+    showPendingPage();
     QPrinter printer;
     if (!m_printOutputFile.isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);

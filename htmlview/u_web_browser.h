@@ -1,10 +1,17 @@
 #pragma once
 
+#include "htmlview/steady_layout.h"
+
 #include <QString>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVariant>
+#include <memory>
 #include <optional>
+
+namespace htmlview {
+class PageBuild;
+}
 
 // The HTML view: a QTextBrowser that runs no scripts and loads nothing
 // from the network. A mail is untrusted input, so the only resources a page
@@ -72,6 +79,7 @@ public:
 
     // Starts on the empty "about:" page.
     explicit u_web_browser(QWidget *parent = nullptr);
+    ~u_web_browser() override;
 
     void of_goback();
     void of_goforward();
@@ -104,12 +112,22 @@ public:
 
     // The current address; a null string when there is none.
     QString of_get_url() const;
-    // The markup of the current page.
-    QString of_get_source() const;
+    // The markup of the current page: the inner markup of its root element,
+    // that is its head and body.
+    QString of_get_source();
 
     // Inserts HTML at the caret (replacing a selection) and leaves the caret
     // right after it, so that successive calls show their texts in order.
+    //
+    // A long page pasted into an empty view is imported on a worker thread
+    // instead: its first screenful is shown at once, and the whole page
+    // replaces it as soon as it is ready (pagePending() until then). Every
+    // function of the view that reads the page waits for it; emptying the
+    // page or opening another drops it.
     void of_pastehtml(const QString &as_html);
+
+    // A long page is still being prepared; pageReady() follows.
+    bool pagePending() const { return m_pendingPage != nullptr; }
 
     // Replaces the content of the page's body; "" empties the page.
     void of_setbodyhtml(const QString &as_html);
@@ -125,11 +143,30 @@ public:
     // Only data: URLs are resolved; everything else loads as nothing.
     QVariant loadResource(int type, const QUrl &name) override;
 
+signals:
+    void pageReady();
+
+protected:
+    void doSetSource(const QUrl &name, QTextDocument::ResourceType type) override;
+
 private:
+    void pasteAtCaret(const QString &html);
+    bool buildsInBackground(const QString &html) const;
+    void pasteInBackground(const QString &html);
+    void showPendingPage();
+    void dropPendingPage();
+    void installPage(QTextDocument *page);
     void followLink(const QUrl &url);
     void savePage(bool prompt);
     void printPage(bool prompt);
     bool mayOpen(const QUrl &url) const;
 
     QString m_printOutputFile;
+    std::shared_ptr<htmlview::PageBuild> m_pendingPage;
+    quint64 m_pageGeneration = 0;
+    htmlview::SteadyLayout m_steadyLayout;
+    // After a page built in the background the caret belongs after it, but
+    // placing it there would lay the whole page out at once: the next paste
+    // puts it there instead, unless the user moved it first.
+    bool m_caretAfterPage = false;
 };
