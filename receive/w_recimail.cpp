@@ -8,6 +8,7 @@
 #include "platform/wait_cursor.h"
 #include "receive/d_email_list.h"
 #include "receive/em_number_mask.h"
+#include "receive/password_change_trigger.h"
 #include "receive/email_grid.h"
 
 #include <QCheckBox>
@@ -108,7 +109,8 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
     arrangeTabOrder();
 
     connect(cb_rev, &QPushButton::clicked, this, &w_recimail::cb_rev_clicked);
-    connect(sle_password, &QLineEdit::editingFinished, this, &w_recimail::sle_password_modified);
+    connect(new password_change_trigger(sle_password, this), &password_change_trigger::changeConfirmed, this,
+            &w_recimail::sle_password_modified);
     connect(cbx_all, &QCheckBox::toggled, this, &w_recimail::cbx_all_clicked);
     connect(dw_1, &email_grid::rowClicked, this, &w_recimail::dw_1_clicked);
     connect(cb_addfile, &QPushButton::clicked, this, &w_recimail::cb_addfile_clicked);
@@ -117,13 +119,7 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
     sle_password->setFocus();
 }
 
-w_recimail::~w_recimail()
-{
-    // Destroying the controls takes the focus out of the password field;
-    // that is no request to fetch.
-    m_closing = true;
-    disconnect(sle_password, nullptr, this, nullptr);
-}
+w_recimail::~w_recimail() = default;
 
 void w_recimail::closeEvent(QCloseEvent *event)
 {
@@ -293,6 +289,7 @@ void w_recimail::cb_rev_clicked()
     // Whatever happens, this fetch answers the change of password.
     sle_password->setModified(false);
     m_rows->reset();
+    clearMessageView();
 
     if (sle_server->text().isEmpty()) {
         tell(QStringLiteral("请输入pop3服务器地址！"));
@@ -350,12 +347,23 @@ void w_recimail::appendToList(const QList<stru_mail> &mail)
 
 void w_recimail::sle_password_modified()
 {
-    // Enter, or leaving the field, after the password was changed; not the
-    // focus leaving because the window closes.
-    if (m_closing || !sle_password->isModified())
+    // Enter, or the field left for another control of this sheet, after the
+    // password was changed; the sheet may have closed since.
+    if (m_closing || !isVisible())
         return;
-    sle_password->setModified(false);
     cb_rev_clicked();
+}
+
+void w_recimail::clearMessageView()
+{
+    // The message shown came from the list a fetch replaces.
+    sle_from_email->clear();
+    sle_send_email->clear();
+    sle_subject->clear();
+    sle_sendtime->clear();
+    mle_body->clear();
+    ole_1->of_setbodyhtml(QString());
+    lb_attachments->clear();
 }
 
 void w_recimail::cbx_all_clicked()

@@ -58,6 +58,7 @@ private:
     void arrangeTabOrder();
     void stackControls();
     void sle_password_modified();
+    void clearMessageView();
     QString recipientAddress() const;
 
     d_email_list *m_rows;

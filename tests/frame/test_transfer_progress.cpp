@@ -1,8 +1,9 @@
 // A transfer started from a sheet of the frame, against the real test
 // servers: the frame's status line tells what is happening while it runs
 // and is empty again afterwards; the windows repaint meanwhile, but user
-// input that arrives during the transfer (a click, a request to close the
-// frame) waits until the handler is over.
+// input that arrives during the transfer (a click) waits until the handler
+// is over. A changed password starts a fetch only when the user leaves it
+// for the same sheet, and only once his click has landed.
 #include "compose/w_sendmail.h"
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
@@ -16,6 +17,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -38,6 +41,31 @@ void queueClick(QWidget *widget)
                                              QEvent::MouseButtonPress);
     QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::NoButton, Qt::LeftButton,
                                              QEvent::MouseButtonRelease);
+}
+
+void queueClickAt(QWidget *widget, const QPoint &pos)
+{
+    QWindow *window = widget->window()->windowHandle();
+    const QPoint local = widget->mapTo(widget->window(), pos);
+    const QPoint global = widget->mapToGlobal(pos);
+    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::LeftButton, Qt::LeftButton,
+                                             QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::NoButton, Qt::LeftButton,
+                                             QEvent::MouseButtonRelease);
+}
+
+void queueKey(QWidget *window, int key, const QString &text = QString())
+{
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+        QWindowSystemInterface::handleKeyEvent(window->windowHandle(), type, key, Qt::NoModifier, text);
+}
+
+// Handles everything queued so far, and what that queued in turn.
+void handleQueuedInput()
+{
+    QWindowSystemInterface::flushWindowSystemEvents();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
 }
 
 void queueCloseRequest(QWidget *window)
@@ -97,6 +125,8 @@ private slots:
     void sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds();
     void fetchShowsConnectingLogonAndEachMessage();
     void failedFetchClearsTheStatusLine();
+    void changedPasswordFetchesOnlyWhenLeftForTheSheet_data();
+    void changedPasswordFetchesOnlyWhenLeftForTheSheet();
 
 private:
     // Records every text the status line shows; on the first one, queues a
@@ -282,6 +312,92 @@ void TestTransferProgress::failedFetchClearsTheStatusLine()
     QVERIFY2(m_shown.contains(QStringLiteral("正在登录 localhost…")), qPrintable(m_shown.join(QLatin1Char('|'))));
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
     QTRY_COMPARE(m_clicks, 1);
+}
+
+void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet_data()
+{
+    QTest::addColumn<QString>("leave");
+    QTest::addColumn<bool>("fetches");
+    QTest::newRow("Enter") << "enter" << true;
+    QTest::newRow("Tab") << "tab" << true;
+    // The click unticks the box before the fetch reads it: nothing deleted.
+    QTest::newRow("click on delete-after-read") << "untick" << true;
+    QTest::newRow("menu opened and closed") << "menu" << false;
+    QTest::newRow("other sheet from the toolbar") << "smtp" << false;
+    QTest::newRow("other program") << "program" << false;
+    QTest::newRow("sheet closed") << "close sheet" << false;
+    QTest::newRow("frame closed by the window manager") << "close frame" << false;
+    QTest::newRow("Exit") << "exit" << false;
+}
+
+void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
+{
+    QFETCH(QString, leave);
+    QFETCH(bool, fetches);
+    disconnect(m_frame->statusBar(), nullptr, this, nullptr);
+    const QString user = QStringLiteral("user29");
+    m_servers->clearMailbox(user);
+    for (int i = 1; i <= 3; ++i)
+        m_servers->deliver(user, "From: a@example.cn\r\nSubject: m" + QByteArray::number(i) + "\r\n\r\nHi.\r\n");
+    QVERIFY(m_servers->waitForMessageCount(user, 3));
+
+    QMdiSubWindow *sheet = m_frame->opensheet<w_recimail>();
+    w_recimail *form = sheetOf<w_recimail>(*m_frame);
+    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->pop3Port()));
+    child<QLineEdit>(form, "sle_userid")->setText(user);
+    child<QCheckBox>(form, "cbx_all")->setChecked(true);
+    child<QCheckBox>(form, "cbx_deleteafterread")->setChecked(true);
+    child<QLineEdit>(form, "sle_subject")->setText(QStringLiteral("shown before"));
+    auto *password = child<QLineEdit>(form, "sle_password");
+    password->setText(TestServers::password(user));
+    m_frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_frame));
+    password->setFocus();
+    // The user changes the password (a letter typed and taken back).
+    queueKey(m_frame, Qt::Key_X, QStringLiteral("x"));
+    queueKey(m_frame, Qt::Key_Backspace);
+    handleQueuedInput();
+    QVERIFY(password->isModified());
+
+    if (leave == QLatin1String("enter")) {
+        queueKey(m_frame, Qt::Key_Return, QStringLiteral("\r"));
+    } else if (leave == QLatin1String("tab")) {
+        queueKey(m_frame, Qt::Key_Tab);
+    } else if (leave == QLatin1String("untick")) {
+        auto *box = child<QCheckBox>(form, "cbx_deleteafterread");
+        queueClickAt(box, QPoint(6, box->height() / 2));
+    } else if (leave == QLatin1String("menu")) {
+        QMenuBar *bar = m_frame->menuBar();
+        queueClickAt(bar, bar->actionGeometry(bar->actions().constFirst()).center());
+        handleQueuedInput();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        queueKey(QApplication::activePopupWidget(), Qt::Key_Escape);
+    } else if (leave == QLatin1String("smtp")) {
+        auto *toolbar = child<QToolBar>(m_frame, "toolbar");
+        queueClick(toolbar->widgetForAction(child<QAction>(m_frame, "m_smtp发邮件")));
+    } else if (leave == QLatin1String("program")) {
+        QWindowSystemInterface::handleWindowActivated(m_probe->windowHandle(), Qt::ActiveWindowFocusReason);
+    } else if (leave == QLatin1String("close sheet")) {
+        sheet->close();
+    } else if (leave == QLatin1String("close frame")) {
+        queueCloseRequest(m_frame);
+    } else if (leave == QLatin1String("exit")) {
+        auto *toolbar = child<QToolBar>(m_frame, "toolbar");
+        queueClick(toolbar->widgetForAction(child<QAction>(m_frame, "m_退出演示")));
+    }
+    handleQueuedInput();
+
+    if (fetches) {
+        QTRY_COMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
+        const bool unticked = leave == QLatin1String("untick");
+        QCOMPARE(form->mailList()->rowCount(), 3);
+        QVERIFY(m_servers->waitForMessageCount(user, unticked ? 3 : 0));
+        // The message shown before belonged to the list the fetch replaced.
+        QCOMPARE(child<QLineEdit>(form, "sle_subject")->text(), QString());
+    } else {
+        QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
+        QVERIFY(m_servers->waitForMessageCount(user, 3));
+    }
 }
 
 QTEST_MAIN(TestTransferProgress)

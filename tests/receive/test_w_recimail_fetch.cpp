@@ -306,7 +306,7 @@ void TestWRecimailFetch::changedPasswordFetches()
     password->setFocus();
     QTest::keyClicks(password, TestServers::password(user));
     QTest::keyClick(password, Qt::Key_Return);
-    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
+    QTRY_COMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
     QCOMPARE(subjects(), QStringList{QStringLiteral("by enter")});
 }
 
