@@ -1,5 +1,7 @@
 #include "cli/cli_arguments.h"
 
+#include "engine/server_field.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
@@ -128,6 +130,9 @@ QString generalHelp()
 
 // --- checking the values ---
 
+constexpr quint16 kDefaultSmtpPort = 25;
+constexpr quint16 kDefaultPop3Port = 110;
+
 ParsedArguments error(const QString &message)
 {
     ParsedArguments parsed;
@@ -176,7 +181,7 @@ std::optional<QString> readBodyFile(const QString &path, QString &message)
 
 // The options every command shares. Returns an error message, empty when
 // all is well.
-QString checkServer(const QCommandLineParser &parser, QString &server, quint16 &port)
+QString checkServer(const QCommandLineParser &parser, quint16 defaultPort, QString &server, quint16 &port)
 {
     server = parser.value(QStringLiteral("server"));
     if (!parser.isSet(QStringLiteral("server")) || server.isEmpty())
@@ -188,6 +193,11 @@ QString checkServer(const QCommandLineParser &parser, QString &server, quint16 &
             return QStringLiteral("--port：\"%1\" 不是 1 到 65535 之间的端口号。").arg(text);
         port = *value;
     }
+    // "--server host:587" names the port too; the engine takes it from
+    // there, but a contradiction is the user's to settle.
+    QString contradiction;
+    if (!engine::resolveServerField(server, port, defaultPort, &contradiction))
+        return QStringLiteral("--server：%1。").arg(contradiction);
     return {};
 }
 
@@ -204,7 +214,7 @@ ParsedArguments checkSend(const QCommandLineParser &parser, const QString &envir
     ParsedArguments parsed;
     parsed.kind = ParsedArguments::Send;
     SendArguments &send = parsed.send;
-    if (QString message = checkServer(parser, send.server, send.port); !message.isEmpty())
+    if (QString message = checkServer(parser, kDefaultSmtpPort, send.server, send.port); !message.isEmpty())
         return error(message);
 
     send.user = parser.value(QStringLiteral("user"));
@@ -258,7 +268,7 @@ ParsedArguments checkFetch(const QCommandLineParser &parser, const QString &envi
     ParsedArguments parsed;
     parsed.kind = ParsedArguments::Fetch;
     FetchArguments &fetch = parsed.fetch;
-    if (QString message = checkServer(parser, fetch.server, fetch.port); !message.isEmpty())
+    if (QString message = checkServer(parser, kDefaultPop3Port, fetch.server, fetch.port); !message.isEmpty())
         return error(message);
 
     fetch.user = parser.value(QStringLiteral("user"));

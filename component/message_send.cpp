@@ -3,6 +3,7 @@
 #include "component/automation_error.h"
 #include "component/gmime_support.h"
 #include "component/line_connection.h"
+#include "component/mail_address.h"
 #include "component/mime_builder.h"
 #include "component/recipient.h"
 #include "component/recipients.h"
@@ -19,26 +20,89 @@ namespace {
 
 const ServerSchemes kSmtpSchemes{QStringLiteral("smtps"), QStringLiteral("smtp"), 25, 465};
 
-// The bare address for MAIL FROM / RCPT TO, from "a@b" or "Name <a@b>".
-// Anything that could break the command line (line breaks, controls,
-// spaces, angle brackets) makes it unusable.
-std::optional<QByteArray> envelopeAddress(const QString &text)
+// The addresses of a message, checked before the server is bothered.
+struct Addresses {
+    MailAddress from;
+    QList<MailAddress> to;
+
+    bool allAscii() const
+    {
+        return from.isAscii() && std::all_of(to.cbegin(), to.cend(), [](const MailAddress &a) { return a.isAscii(); });
+    }
+};
+
+// The sender and every recipient taken apart; a display name or address
+// that holds a line break or another control character is refused, since
+// it could start a header line or a command of its own.
+std::optional<Addresses> checkedAddresses(const QString &from, const QString &fromName, Recipients &recipients,
+                                          QString *error)
 {
-    QString address = text.trimmed();
-    const int open = address.lastIndexOf(QLatin1Char('<'));
-    if (open >= 0) {
-        const int close = address.indexOf(QLatin1Char('>'), open);
-        if (close < 0)
-            return std::nullopt;
-        address = address.mid(open + 1, close - open - 1).trimmed();
-    }
-    if (address.isEmpty() || !address.contains(QLatin1Char('@')))
+    if (from.trimmed().isEmpty()) {
+        *error = QStringLiteral("没有填写发件人地址");
         return std::nullopt;
-    for (const QChar c : std::as_const(address)) {
-        if (c.unicode() <= 0x20 || c.unicode() == 0x7f || c == QLatin1Char('<') || c == QLatin1Char('>'))
-            return std::nullopt;
     }
-    return address.toUtf8();
+    if (hasControlCharacter(fromName)) {
+        *error = QStringLiteral("发件人姓名“%1”中含有换行或其他控制字符").arg(visibleControls(fromName));
+        return std::nullopt;
+    }
+    QString reason;
+    std::optional<MailAddress> sender = parseMailAddress(from, &reason);
+    if (!sender) {
+        *error = QStringLiteral("发件人%1").arg(reason);
+        return std::nullopt;
+    }
+    if (!fromName.isEmpty())
+        sender->name = fromName;
+    Addresses addresses{*sender, {}};
+    for (int i = 0; i < recipients.count(); ++i) {
+        const QString text = static_cast<Recipient *>(recipients.item(i))->email();
+        const std::optional<MailAddress> recipient = parseMailAddress(text, &reason);
+        if (!recipient) {
+            *error = QStringLiteral("收件人%1").arg(reason);
+            return std::nullopt;
+        }
+        addresses.to << *recipient;
+    }
+    if (addresses.to.isEmpty()) {
+        *error = QStringLiteral("没有收件人");
+        return std::nullopt;
+    }
+    return addresses;
+}
+
+// The first address that has no ASCII form (its local part is not ASCII),
+// or none.
+std::optional<MailAddress> firstNonAsciiLocalPart(const Addresses &addresses)
+{
+    if (addresses.from.asciiAddress().isEmpty())
+        return addresses.from;
+    for (const MailAddress &recipient : addresses.to) {
+        if (recipient.asciiAddress().isEmpty())
+            return recipient;
+    }
+    return std::nullopt;
+}
+
+QByteArray envelopeAddress(const MailAddress &address, bool utf8)
+{
+    return utf8 ? address.unicodeAddress().toUtf8() : address.asciiAddress();
+}
+
+OutgoingMessage outgoingMessage(const Message &message, const Addresses &addresses, bool utf8Addresses)
+{
+    OutgoingMessage outgoing;
+    outgoing.charset = message.charset().trimmed().toLatin1();
+    outgoing.from = addresses.from;
+    outgoing.recipients = addresses.to;
+    outgoing.utf8Addresses = utf8Addresses;
+    outgoing.subject = message.subject();
+    outgoing.plainBody = message.plainBody();
+    outgoing.htmlBody = message.htmlBody();
+    outgoing.attachmentFiles = message.attachmentFiles();
+    outgoing.priority = message.priority();
+    outgoing.returnReceipt = message.returnReceipt();
+    outgoing.date = message.date();
+    return outgoing;
 }
 
 } // namespace
@@ -58,41 +122,15 @@ bool Message::send(const QString &server)
     const std::optional<ServerAddress> address = parseServerAddress(server, kSmtpSchemes, &error);
     if (!address)
         return failure(error, false);
-
-    const std::optional<QByteArray> from = envelopeAddress(m_from);
-    if (!from)
-        return failure(m_from.trimmed().isEmpty() ? QStringLiteral("没有填写发件人地址")
-                                                  : QStringLiteral("发件人地址“%1”无效").arg(m_from),
-                       false);
-
-    OutgoingMessage outgoing;
-    QList<QByteArray> envelopeRecipients;
-    for (int i = 0; i < m_recipients->count(); ++i) {
-        const QString recipient = static_cast<Recipient *>(m_recipients->item(i))->email();
-        const std::optional<QByteArray> bare = envelopeAddress(recipient);
-        if (!bare)
-            return failure(QStringLiteral("收件人地址“%1”无效").arg(recipient), false);
-        envelopeRecipients << *bare;
-        outgoing.recipients << recipient;
-    }
-    if (envelopeRecipients.isEmpty())
-        return failure(QStringLiteral("没有收件人"), false);
-
-    outgoing.charset = m_charset.trimmed().toLatin1();
-    outgoing.fromAddress = QString::fromUtf8(*from);
-    outgoing.fromName = m_fromname;
-    outgoing.subject = m_subject;
-    outgoing.plainBody = m_body;
-    outgoing.htmlBody = m_htmlbody;
-    outgoing.attachmentFiles = m_attachmentFiles;
-    outgoing.priority = m_priority;
-    outgoing.returnReceipt = m_returnreceipt;
-    outgoing.date = m_date;
+    const std::optional<Addresses> addresses = checkedAddresses(m_from, m_fromname, *m_recipients, &error);
+    if (!addresses)
+        return failure(error, false);
     // Every attachment is checked before the server is bothered; the files
     // are read only while the message goes out.
-    const GMimeMessagePtr mime = buildMimeMessage(outgoing, &error);
-    if (!mime)
-        return failure(error, false);
+    for (const QString &path : std::as_const(m_attachmentFiles)) {
+        if (const QString reason = unreadableFileReason(path); !reason.isEmpty())
+            return failure(QStringLiteral("无法读取附件 %1：%2").arg(path, reason), false);
+    }
 
     LineConnection connection(m_timeout);
     connection.setLogger([this](const QString &line) { appendLog(line); });
@@ -110,13 +148,44 @@ bool Message::send(const QString &server)
         Q_EMIT progress(QStringLiteral("正在连接 %1…").arg(address->host));
         return smtp.open(*address);
     };
+    // Addresses in UTF-8 go only to a server that takes them (SMTPUTF8);
+    // to any other, a Unicode domain goes as its A-label, and a local part
+    // that is not ASCII cannot go at all.
+    bool utf8 = false;
+    const auto addressesFit = [&] {
+        utf8 = !addresses->allAscii() && smtp.supports("SMTPUTF8");
+        const std::optional<MailAddress> unsendable = utf8 ? std::nullopt : firstNonAsciiLocalPart(*addresses);
+        if (!unsendable)
+            return true;
+        return smtp.refuse(QStringLiteral("地址 %1 的用户名部分含有非 ASCII 字符，而服务器不支持 SMTPUTF8，邮件没有发出")
+                                   .arg(unsendable->unicodeAddress()));
+    };
     const auto loggedOn = [&] {
         if (m_mailserverusername.isEmpty())
             return true;
         Q_EMIT progress(QStringLiteral("正在登录 %1…").arg(address->host));
         return smtp.authenticate(m_mailserverusername, m_mailserverpassword);
     };
-    const bool sent = opened() && loggedOn() && smtp.sendEnvelope(*from, envelopeRecipients)
+    const auto fitsSizeLimit = [&] {
+        const qint64 limit = smtp.sizeLimit();
+        if (limit <= 0 || expectedBytes <= limit)
+            return true;
+        return smtp.refuse(QStringLiteral("邮件约 %1 字节，超过服务器允许的 %2 字节（SIZE），邮件没有发出")
+                                   .arg(expectedBytes)
+                                   .arg(limit));
+    };
+    GMimeMessagePtr mime;
+    const auto built = [&] {
+        mime = buildMimeMessage(outgoingMessage(*this, *addresses, utf8), &error);
+        return mime || smtp.refuse(error);
+    };
+    const auto envelope = [&] {
+        QList<QByteArray> recipients;
+        for (const MailAddress &recipient : addresses->to)
+            recipients << envelopeAddress(recipient, utf8);
+        return smtp.sendEnvelope(envelopeAddress(addresses->from, utf8), recipients, {expectedBytes, utf8});
+    };
+    const bool sent = opened() && addressesFit() && loggedOn() && fitsSizeLimit() && built() && envelope()
                       && smtp.sendMessage(GMIME_OBJECT(mime.get()), reportData);
     const QString reason = smtp.errorText();
     smtp.quit();

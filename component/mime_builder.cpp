@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QUrl>
 #include <fcntl.h>
 
 namespace component {
@@ -54,9 +55,27 @@ void setPartContent(GMimePart *part, const QByteArray &bytes)
     g_mime_part_set_content(part, wrapper.ptr);
 }
 
+// An HTML document that names its charset in a META line must name the one
+// it goes out in, or a browser shows it garbled: a declaration that names
+// another charset is corrected; one that already agrees stays as written.
+QString withDeclaredCharset(const QString &html, const QByteArray &charset)
+{
+    static const QRegularExpression declaration(
+            QStringLiteral("(<meta\\b[^>]*?\\bcharset\\s*=\\s*[\"']?)([A-Za-z0-9_.:-]+)"),
+            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = declaration.match(html);
+    if (!match.hasMatch() || match.captured(2).compare(QLatin1String(charset), Qt::CaseInsensitive) == 0)
+        return html;
+    QString corrected = html;
+    corrected.replace(match.capturedStart(2), match.capturedLength(2), QString::fromLatin1(charset.toLower()));
+    return corrected;
+}
+
 GMimeObject *makeTextPart(const char *subtype, const QString &text, const QByteArray &preferred)
 {
-    const QString lfText = normalizedLineBreaks(text);
+    QString lfText = normalizedLineBreaks(text);
+    if (qstrcmp(subtype, "html") == 0)
+        lfText = withDeclaredCharset(lfText, charsetFor(lfText, preferred));
     const EncodedText encoded = encodeText(lfText, preferred);
     GMimePart *part = GMIME_PART(g_mime_text_part_new_with_subtype(subtype));
     setPartContent(part, encoded.bytes);
@@ -126,23 +145,25 @@ void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value
 }
 
 // Writes the file name both ways mail readers look for it: RFC 2231
-// (filename*=) on Content-Disposition, and an RFC 2047 encoded word in
-// quotes on Content-Type's name, which many readers take instead.
+// (filename*=) on Content-Disposition, always in UTF-8, which every RFC
+// 2231 reader decodes (a tool that saves the raw bytes gets a UTF-8 name),
+// and an RFC 2047 encoded word in quotes on Content-Type's name, in the
+// preferred charset when it holds the name, for the readers that look only
+// there.
 void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &preferred)
 {
-    const QByteArray charset = charsetFor(name, preferred);
     g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
     g_mime_part_set_filename(part, name.toUtf8().constData());
 
     GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(GMIME_OBJECT(part));
     if (GMimeParam *filename = g_mime_param_list_get_parameter(
             g_mime_content_disposition_get_parameters(disposition), "filename")) {
-        g_mime_param_set_charset(filename, charset.constData());
+        g_mime_param_set_charset(filename, "utf-8");
         g_mime_param_set_encoding_method(filename, GMIME_PARAM_ENCODING_METHOD_RFC2231);
     }
     GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(part));
     if (GMimeParam *typeName = g_mime_param_list_get_parameter(g_mime_content_type_get_parameters(type), "name")) {
-        g_mime_param_set_charset(typeName, charset.constData());
+        g_mime_param_set_charset(typeName, charsetFor(name, preferred).constData());
         g_mime_param_set_encoding_method(typeName, GMIME_PARAM_ENCODING_METHOD_RFC2047);
     }
 }
@@ -185,6 +206,13 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
     const QByteArray subtype = slash > 0 ? mimeName.mid(slash + 1).toLatin1() : QByteArrayLiteral("octet-stream");
 
     GMimePart *part = g_mime_part_new_with_type(type.constData(), subtype.constData());
+    if (type == "text") {
+        // Without a charset a reader takes the text for US-ASCII and shows
+        // every other character as "?".
+        const QByteArray charset = textFileCharset(path, preferred);
+        if (!charset.isEmpty())
+            g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", charset.constData());
+    }
     Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.ptr, GMIME_CONTENT_ENCODING_DEFAULT));
     g_mime_part_set_content(part, wrapper.ptr);
     // Always base64: the file goes out exactly as it is, whatever it holds,
@@ -194,40 +222,44 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
     return GMIME_OBJECT(part);
 }
 
-InternetAddress *makeMailbox(const QString &name, const QString &address, const QByteArray &preferred)
+// The address as the header writes it: in UTF-8 for a server that takes
+// SMTPUTF8, otherwise in ASCII with the domain as its A-label.
+QByteArray headerAddress(const MailAddress &address, bool utf8)
 {
-    InternetAddress *mailbox = internet_address_mailbox_new(name.toUtf8().constData(), address.toUtf8().constData());
-    if (!name.isEmpty())
-        internet_address_set_charset(mailbox, charsetFor(name, preferred).constData());
+    return utf8 ? address.unicodeAddress().toUtf8() : address.asciiAddress();
+}
+
+InternetAddress *makeMailbox(const MailAddress &address, const QByteArray &preferred, bool utf8)
+{
+    InternetAddress *mailbox =
+            internet_address_mailbox_new(address.name.toUtf8().constData(), headerAddress(address, utf8).constData());
+    if (!address.name.isEmpty())
+        internet_address_set_charset(mailbox, charsetFor(address.name, preferred).constData());
     return mailbox;
 }
 
-// A recipient may be a bare address or a full "Name <address>".
-void addRecipient(InternetAddressList *to, const QString &recipient, const QByteArray &preferred)
+// One mailbox written for a header, the name encoded as GMime does it.
+// GMime always writes a domain as its A-label; in UTF-8 mode the address
+// at the end of its text is put back as the user wrote it.
+QByteArray mailboxText(InternetAddress *mailbox, const MailAddress &address, bool utf8)
 {
-    const QString trimmed = recipient.trimmed();
-    if (trimmed.contains(QLatin1Char('<'))) {
-        Ref<InternetAddressList> parsed(internet_address_list_parse(nullptr, trimmed.toUtf8().constData()));
-        if (parsed.ptr && internet_address_list_length(parsed.ptr) > 0) {
-            for (int i = 0; i < internet_address_list_length(parsed.ptr); ++i) {
-                InternetAddress *address = internet_address_list_get_address(parsed.ptr, i);
-                const char *name = internet_address_get_name(address);
-                if (name && *name)
-                    internet_address_set_charset(address, charsetFor(QString::fromUtf8(name), preferred).constData());
-                internet_address_list_add(to, address);
-            }
-            return;
-        }
-    }
-    Ref<InternetAddress> mailbox(makeMailbox(QString(), trimmed, preferred));
-    internet_address_list_add(to, mailbox.ptr);
+    char *text = internet_address_to_string(mailbox, nullptr, TRUE);
+    QByteArray written(text);
+    g_free(text);
+    if (!utf8)
+        return written;
+    const QByteArray idn = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(mailbox));
+    const QByteArray bracketed = "<" + idn + ">";
+    if (written.endsWith(bracketed))
+        return written.chopped(bracketed.size()) + "<" + headerAddress(address, true) + ">";
+    return headerAddress(address, true);
 }
 
-QByteArray messageIdDomain(const QString &fromAddress)
+QByteArray messageIdDomain(const MailAddress &from)
 {
-    const QString domain = fromAddress.section(QLatin1Char('@'), -1).trimmed();
+    const QString domain = QString::fromLatin1(QUrl::toAce(from.domain));
     static const QRegularExpression hostName(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$"));
-    if (fromAddress.contains(QLatin1Char('@')) && hostName.match(domain).hasMatch())
+    if (hostName.match(domain).hasMatch())
         return domain.toLatin1();
     return QByteArrayLiteral("localhost.localdomain");
 }
@@ -250,14 +282,36 @@ const char *priorityText(int priority)
     }
 }
 
-void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
+void setAddressHeaders(GMimeMessage *mime, const OutgoingMessage &message)
 {
-    Ref<InternetAddress> sender(makeMailbox(message.fromName, message.fromAddress, message.charset));
+    const bool utf8 = message.utf8Addresses;
+    Ref<InternetAddress> sender(makeMailbox(message.from, message.charset, utf8));
     internet_address_list_add(g_mime_message_get_from(mime), sender.ptr);
+    const QByteArray senderText = mailboxText(sender.ptr, message.from, utf8);
 
     InternetAddressList *to = g_mime_message_get_addresses(mime, GMIME_ADDRESS_TYPE_TO);
-    for (const QString &recipient : message.recipients)
-        addRecipient(to, recipient, message.charset);
+    QList<QByteArray> toTexts;
+    for (const MailAddress &recipient : message.recipients) {
+        Ref<InternetAddress> mailbox(makeMailbox(recipient, message.charset, utf8));
+        internet_address_list_add(to, mailbox.ptr);
+        toTexts << mailboxText(mailbox.ptr, recipient, utf8);
+    }
+    if (utf8) {
+        setRawHeader(GMIME_OBJECT(mime), "From", senderText);
+        setRawHeader(GMIME_OBJECT(mime), "To", toTexts.join(",\n "));
+    }
+    if (message.returnReceipt) {
+        // The receipt goes back to the sender, written as the From header is.
+        // Set raw: handed over as text, GMime would parse the address again
+        // and re-encode the name under another label.
+        g_mime_object_set_header(GMIME_OBJECT(mime), "Disposition-Notification-To", senderText.constData(), nullptr);
+        setRawHeader(GMIME_OBJECT(mime), "Disposition-Notification-To", senderText);
+    }
+}
+
+void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
+{
+    setAddressHeaders(mime, message);
 
     const QByteArray subjectCharset = charsetFor(message.subject, message.charset);
     g_mime_message_set_subject(mime, message.subject.toUtf8().constData(), subjectCharset.constData());
@@ -269,22 +323,12 @@ void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
     g_mime_message_set_date(mime, date);
     g_date_time_unref(date);
 
-    char *messageId = g_mime_utils_generate_message_id(messageIdDomain(message.fromAddress).constData());
+    char *messageId = g_mime_utils_generate_message_id(messageIdDomain(message.from).constData());
     g_mime_message_set_message_id(mime, messageId);
     g_free(messageId);
 
     if (const char *priority = priorityText(message.priority))
         g_mime_object_set_header(GMIME_OBJECT(mime), "X-Priority", priority, nullptr);
-
-    if (message.returnReceipt) {
-        // The receipt goes back to the sender, written as the From header is.
-        // Set raw: handed over as text, GMime would parse the address again
-        // and re-encode the name under another label.
-        char *receiptTo = internet_address_to_string(sender.ptr, nullptr, TRUE);
-        g_mime_object_set_header(GMIME_OBJECT(mime), "Disposition-Notification-To", receiptTo, nullptr);
-        setRawHeader(GMIME_OBJECT(mime), "Disposition-Notification-To", receiptTo);
-        g_free(receiptTo);
-    }
 }
 
 GMimeObject *makeBody(const OutgoingMessage &message)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "component/mail_address.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -13,9 +16,11 @@ namespace component {
 // Everything a message to send is made of, as the sender was given it.
 struct OutgoingMessage {
     QByteArray charset;           // preferred charset for headers and texts
-    QString fromAddress;
-    QString fromName;
-    QStringList recipients;       // To addresses, as given
+    MailAddress from;             // its name is the sender's display name
+    QList<MailAddress> recipients; // To
+    // Addresses in UTF-8 in the header (RFC 6532), for a server that
+    // takes SMTPUTF8; otherwise every address must have an ASCII form.
+    bool utf8Addresses = false;
     QString subject;
     QString plainBody;            // text/plain when not empty
     QString htmlBody;             // text/html when not empty

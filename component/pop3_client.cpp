@@ -351,28 +351,47 @@ bool Pop3Client::authenticate(const QString &user, const QString &password, bool
     if (!m_conn.isEncrypted() && !m_conn.isLoopback() && !plainTextRequested)
         return refuse(QStringLiteral("服务器没有提供 TLS 加密（STLS），密码不以明文发送。"
                                      "如确需明文登录，请在服务器名前写上 pop3://"));
-    const QByteArray mechanism = SaslClient().chooseMechanism(m_saslMechanisms);
-    if (!mechanism.isEmpty())
-        return authenticateSasl(mechanism, user, password);
-    return authenticateUserPass(user, password);
+    // On an encrypted link, a refused challenge-response mechanism is
+    // followed by PLAIN or LOGIN (see SaslClient::mechanismsToTry).
+    const QList<QByteArray> mechanisms = SaslClient().mechanismsToTry(m_saslMechanisms, m_conn.isEncrypted());
+    if (mechanisms.isEmpty())
+        return authenticateUserPass(user, password);
+    QStringList tried;
+    QByteArray refusal;
+    for (const QByteArray &mechanism : mechanisms) {
+        if (!tried.isEmpty())
+            m_conn.log(QStringLiteral("服务器拒绝了 %1 方式的登录，改用 %2")
+                               .arg(tried.last(), QString::fromLatin1(mechanism)));
+        tried << QString::fromLatin1(mechanism);
+        const SaslOutcome outcome = authenticateSasl(mechanism, user, password, refusal);
+        if (outcome != SaslOutcome::Refused)
+            return outcome == SaslOutcome::Accepted;
+    }
+    return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1；已尝试的登录方式：%2）")
+                          .arg(QString::fromUtf8(refusal), tried.join(QStringLiteral("、"))));
 }
 
-bool Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &user, const QString &password)
+Pop3Client::SaslOutcome Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &user,
+                                                     const QString &password, QByteArray &refusal)
 {
     SaslClient sasl;
-    if (!sasl.start(mechanism, user, password, "pop", m_host))
-        return refuse(sasl.errorText());
+    if (!sasl.start(mechanism, user, password, "pop", m_host)) {
+        refuse(sasl.errorText());
+        return SaslOutcome::Failed;
+    }
     if (!sendCommand("AUTH " + mechanism))
-        return false;
+        return SaslOutcome::Failed;
     // Every mechanism we use is done in a few rounds; a server that keeps
     // challenging is not going to let us in.
     constexpr int kMaxRounds = 16;
     for (int round = 0;; ++round) {
-        if (round > kMaxRounds)
-            return failSession(QStringLiteral("身份验证的往返次数过多"));
+        if (round > kMaxRounds) {
+            failSession(QStringLiteral("身份验证的往返次数过多"));
+            return SaslOutcome::Failed;
+        }
         QByteArray line;
         if (!readStatusLine(line))
-            return false;
+            return SaslOutcome::Failed;
         if (line == "+" || line.startsWith("+ ")) {
             m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
             QByteArray response;
@@ -381,21 +400,24 @@ bool Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &us
                 sendCommand("*");
                 Reply cancelled;
                 readReply(cancelled);
-                return refuse(sasl.errorText());
+                refuse(sasl.errorText());
+                return SaslOutcome::Failed;
             }
             if (!sendCommand(response, QStringLiteral("（身份验证应答已隐藏）")))
-                return false;
+                return SaslOutcome::Failed;
             continue;
         }
         m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
         if (line.startsWith("+OK")) {
             m_conn.log(QStringLiteral("已登录（%1）").arg(QString::fromLatin1(mechanism)));
-            return true;
+            return SaslOutcome::Accepted;
         }
-        if (line.startsWith("-ERR"))
-            return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1）")
-                              .arg(QString::fromUtf8(line.mid(4).trimmed())));
-        return failSession(QStringLiteral("服务器的应答无法识别"));
+        if (line.startsWith("-ERR")) {
+            refusal = line.mid(4).trimmed();
+            return SaslOutcome::Refused;
+        }
+        failSession(QStringLiteral("服务器的应答无法识别"));
+        return SaslOutcome::Failed;
     }
 }
 

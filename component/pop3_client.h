@@ -88,7 +88,11 @@ private:
     bool readCapabilities();
     bool startTls();
     bool authenticate(const QString &user, const QString &password, bool plainTextRequested);
-    bool authenticateSasl(const QByteArray &mechanism, const QString &user, const QString &password);
+    enum class SaslOutcome { Accepted, Refused, Failed };
+    // Refused: the server said -ERR to the exchange (its text in `refusal`);
+    // the session stays open for another try.
+    SaslOutcome authenticateSasl(const QByteArray &mechanism, const QString &user, const QString &password,
+                                 QByteArray &refusal);
     bool authenticateUserPass(const QString &user, const QString &password);
     bool readStatAndList();
 

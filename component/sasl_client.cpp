@@ -2,6 +2,8 @@
 
 #include <gsasl.h>
 
+#include <algorithm>
+
 namespace component {
 
 namespace {
@@ -44,6 +46,26 @@ QByteArray SaslClient::chooseMechanism(const QList<QByteArray> &offered) const
         return {};
     const char *suggested = gsasl_client_suggest_mechanism(m_context, usable.trimmed().constData());
     return suggested ? QByteArray(suggested) : QByteArray();
+}
+
+QList<QByteArray> SaslClient::mechanismsToTry(const QList<QByteArray> &offered, bool encrypted) const
+{
+    const QByteArray first = chooseMechanism(offered);
+    if (first.isEmpty())
+        return {};
+    QList<QByteArray> mechanisms{first};
+    const bool challengeResponse = first != "PLAIN" && first != "LOGIN";
+    if (!challengeResponse || !encrypted)
+        return mechanisms;
+    for (const char *fallback : {"PLAIN", "LOGIN"}) {
+        const bool bothKnow = gsasl_client_support_p(m_context, fallback)
+                              && std::any_of(offered.cbegin(), offered.cend(), [fallback](const QByteArray &name) {
+                                     return name.compare(fallback, Qt::CaseInsensitive) == 0;
+                                 });
+        if (bothKnow)
+            mechanisms << fallback;
+    }
+    return mechanisms;
 }
 
 bool SaslClient::start(const QByteArray &mechanism, const QString &user, const QString &password,

@@ -23,6 +23,14 @@ public:
     // name and password; empty when there is none.
     QByteArray chooseMechanism(const QList<QByteArray> &offered) const;
 
+    // The mechanisms to try, in turn, until the server accepts one: the
+    // strongest first; when that one proves the password by challenge and
+    // response and the link is encrypted, then PLAIN and LOGIN where both
+    // sides know them. Servers that keep only hashed passwords often offer
+    // CRAM-MD5 or SCRAM and then refuse every password through them; the
+    // password itself is safe inside TLS.
+    QList<QByteArray> mechanismsToTry(const QList<QByteArray> &offered, bool encrypted) const;
+
     // Starts an exchange; `service` is "smtp" or "pop", `host` the server.
     bool start(const QByteArray &mechanism, const QString &user, const QString &password, const QByteArray &service,
                const QString &host);

@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 #include <QSysInfo>
+#include <algorithm>
 #include <cctype>
 
 namespace component {
@@ -160,6 +161,41 @@ QList<QByteArray> SmtpClient::authMechanisms() const
     return mechanisms;
 }
 
+qint64 SmtpClient::sizeLimit() const
+{
+    for (const QByteArray &line : m_ehloLines) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.value(0).toUpper() == "SIZE")
+            return std::max<qint64>(words.value(1).toLongLong(), 0);
+    }
+    return 0;
+}
+
+SmtpClient::AuthOutcome SmtpClient::authenticateWith(SaslClient &sasl, const QByteArray &mechanism,
+                                                     const QString &user, const QString &password, SmtpReply &reply)
+{
+    if (!sasl.start(mechanism, user, password, "smtp", m_server.host)) {
+        refuse(sasl.errorText());
+        return AuthOutcome::Failed;
+    }
+    if (!command("AUTH " + mechanism, reply))
+        return AuthOutcome::Failed;
+    for (int round = 0; reply.code == 334 && round < kMaxSaslRounds; ++round) {
+        QByteArray response;
+        if (sasl.step(reply.lines.value(0).trimmed(), response) == SaslClient::Step::Failed) {
+            // "*" cancels the exchange (RFC 4954 4).
+            if (command("*", reply))
+                refuse(sasl.errorText());
+            return AuthOutcome::Failed;
+        }
+        if (!command(response, reply, kSecretPlaceholder))
+            return AuthOutcome::Failed;
+    }
+    if (reply.code == 235)
+        return AuthOutcome::Accepted;
+    return reply.code == 535 ? AuthOutcome::Refused : AuthOutcome::Failed;
+}
+
 bool SmtpClient::authenticate(const QString &user, const QString &password)
 {
     if (!m_connection.mayCarryCredentials(m_server.plainTextRequested))
@@ -170,36 +206,44 @@ bool SmtpClient::authenticate(const QString &user, const QString &password)
     if (offered.isEmpty())
         return refuse(QStringLiteral("服务器不支持登录（没有提供 AUTH）"));
     SaslClient sasl;
-    const QByteArray mechanism = sasl.chooseMechanism(offered);
-    if (mechanism.isEmpty())
+    const QList<QByteArray> mechanisms = sasl.mechanismsToTry(offered, m_connection.isEncrypted());
+    if (mechanisms.isEmpty())
         return refuse(QStringLiteral("服务器提供的登录方式（%1）都无法使用")
                           .arg(QString::fromLatin1(offered.join(' '))));
-    if (!sasl.start(mechanism, user, password, "smtp", m_server.host))
-        return refuse(sasl.errorText());
 
     SmtpReply reply;
-    if (!command("AUTH " + mechanism, reply))
-        return false;
-    for (int round = 0; reply.code == 334 && round < kMaxSaslRounds; ++round) {
-        QByteArray response;
-        if (sasl.step(reply.lines.value(0).trimmed(), response) == SaslClient::Step::Failed) {
-            // "*" cancels the exchange (RFC 4954 4).
-            if (!command("*", reply))
+    QStringList tried;
+    for (const QByteArray &mechanism : mechanisms) {
+        if (!tried.isEmpty())
+            m_connection.log(QStringLiteral("服务器拒绝了 %1 方式的登录，改用 %2")
+                                     .arg(tried.last(), QString::fromLatin1(mechanism)));
+        tried << QString::fromLatin1(mechanism);
+        switch (authenticateWith(sasl, mechanism, user, password, reply)) {
+        case AuthOutcome::Accepted:
+            return true;
+        case AuthOutcome::Refused:
+            continue;
+        case AuthOutcome::Failed:
+            if (m_connection.hasFailed() || !m_error.isEmpty())
                 return false;
-            return refuse(sasl.errorText());
+            break;
         }
-        if (!command(response, reply, kSecretPlaceholder))
-            return false;
+        break;
     }
-    if (reply.code != 235)
-        return refuse(QStringLiteral("登录失败（用户名或密码错误？）：%1").arg(reply.text()));
-    return true;
+    return refuse(QStringLiteral("登录失败（用户名或密码错误？已尝试的登录方式：%1）：%2")
+                          .arg(tried.join(QStringLiteral("、")), reply.text()));
 }
 
-bool SmtpClient::sendEnvelope(const QByteArray &from, const QList<QByteArray> &recipients)
+bool SmtpClient::sendEnvelope(const QByteArray &from, const QList<QByteArray> &recipients,
+                              const EnvelopeOptions &options)
 {
+    QByteArray mailFrom = "MAIL FROM:<" + from + ">";
+    if (options.size >= 0 && supports("SIZE"))
+        mailFrom += " SIZE=" + QByteArray::number(options.size);
+    if (options.smtpUtf8)
+        mailFrom += " SMTPUTF8";
     SmtpReply reply;
-    if (!command("MAIL FROM:<" + from + ">", reply))
+    if (!command(mailFrom, reply))
         return false;
     if (reply.code != 250)
         return refuse(QStringLiteral("服务器不接受发件人 <%1>：%2").arg(QString::fromUtf8(from), reply.text()));

@@ -13,6 +13,7 @@ typedef struct _GMimeObject GMimeObject;
 namespace component {
 
 class LineConnection;
+class SaslClient;
 
 // One reply of an SMTP server (RFC 5321 4.2): a code and its text lines.
 struct SmtpReply {
@@ -21,6 +22,12 @@ struct SmtpReply {
 
     bool isPositive() const { return code >= 200 && code < 400; }
     QString text() const;
+};
+
+// What MAIL FROM declares besides the sender (RFC 1870, RFC 6531).
+struct EnvelopeOptions {
+    qint64 size = -1;      // SIZE=, sent when not negative and the server offers SIZE
+    bool smtpUtf8 = false; // the envelope or the header holds UTF-8 addresses
 };
 
 // Our side of an SMTP dialogue over a LineConnection: greeting, EHLO (HELO
@@ -37,13 +44,15 @@ public:
     // Connects, reads the greeting, introduces itself and switches to TLS
     // when the server offers it.
     bool open(const ServerAddress &server);
-    // Logs on with the strongest mechanism both sides know. Refuses, before
-    // anything is sent, to let a password cross an unencrypted link to
-    // another machine unless the user asked for plain text.
+    // Logs on with the strongest mechanism both sides know; on an encrypted
+    // link a refused challenge-response mechanism is followed by PLAIN or
+    // LOGIN. Refuses, before anything is sent, to let a password cross an
+    // unencrypted link to another machine unless the user asked for plain
+    // text.
     bool authenticate(const QString &user, const QString &password);
     // MAIL FROM and one RCPT TO per recipient. Every recipient is tried so
     // that the log names all those the server refuses; any refusal fails.
-    bool sendEnvelope(const QByteArray &from, const QList<QByteArray> &recipients);
+    bool sendEnvelope(const QByteArray &from, const QList<QByteArray> &recipients, const EnvelopeOptions &options);
     // DATA: the message, streamed from GMime through the dot-stuffing
     // filter into the socket. `progress` (may be empty) gets the bytes sent
     // so far and returns false to cancel.
@@ -53,11 +62,18 @@ public:
 
     QString errorText() const;
     bool supports(const QByteArray &extension) const { return m_extensions.contains(extension); }
+    // The largest message the server takes (its SIZE extension); 0 when it
+    // names no limit.
+    qint64 sizeLimit() const;
+    // Fails the send for a reason found on our side, with a line in the log.
+    bool refuse(const QString &text);
 
 private:
     bool readReply(SmtpReply &reply);
     bool command(const QByteArray &line, SmtpReply &reply, const QString &shownAs = QString());
-    bool refuse(const QString &text);
+    enum class AuthOutcome { Accepted, Refused, Failed };
+    AuthOutcome authenticateWith(SaslClient &sasl, const QByteArray &mechanism, const QString &user,
+                                 const QString &password, SmtpReply &reply);
     bool greet();
     bool startTls();
     QByteArray clientName() const;

@@ -1,5 +1,7 @@
 #include "component/text_charset.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <iconv.h>
 
@@ -36,7 +38,52 @@ bool convertStrictly(const QByteArray &utf8, const QByteArray &charset, QByteArr
     return true;
 }
 
+// True when every byte of `file`, read from the start, decodes in
+// `charset`. Read in pieces, so that a large file costs no memory.
+bool decodesStrictly(QFile &file, const QByteArray &charset)
+{
+    iconv_t cd = iconv_open("UTF-8", charset.constData());
+    if (cd == reinterpret_cast<iconv_t>(-1) || !file.seek(0))
+        return false;
+    QByteArray pending; // bytes of a character cut at the end of a piece
+    char output[16384];
+    bool valid = true;
+    while (valid) {
+        const QByteArray piece = file.read(64 * 1024);
+        if (piece.isEmpty()) {
+            valid = pending.isEmpty() && file.error() == QFile::NoError;
+            break;
+        }
+        pending += piece;
+        char *in = pending.data();
+        size_t inLeft = size_t(pending.size());
+        while (inLeft > 0) {
+            char *out = output;
+            size_t outLeft = sizeof output;
+            if (iconv(cd, &in, &inLeft, &out, &outLeft) != size_t(-1) || errno == E2BIG)
+                continue;
+            valid = errno == EINVAL; // only an incomplete character at the end
+            break;
+        }
+        pending = pending.right(qsizetype(inLeft));
+    }
+    iconv_close(cd);
+    return valid;
+}
+
 } // namespace
+
+QByteArray textFileCharset(const QString &path, const QByteArray &preferred)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    if (decodesStrictly(file, kUtf8))
+        return QByteArrayLiteral("utf-8");
+    if (!preferred.isEmpty() && !isUtf8Name(preferred) && decodesStrictly(file, preferred))
+        return preferred.toLower();
+    return {};
+}
 
 EncodedText encodeText(const QString &text, const QByteArray &preferred)
 {

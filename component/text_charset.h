@@ -21,4 +21,10 @@ EncodedText encodeText(const QString &text, const QByteArray &preferred);
 // The charset a header text goes out in, by the same rule.
 QByteArray charsetFor(const QString &text, const QByteArray &preferred);
 
+// The charset the bytes of the text file at `path` are in: "utf-8" when
+// they are valid UTF-8 (ASCII included), else `preferred` when they decode
+// in it without a fault; empty when neither holds or the file cannot be
+// read.
+QByteArray textFileCharset(const QString &path, const QByteArray &preferred);
+
 } // namespace component

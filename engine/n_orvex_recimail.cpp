@@ -5,6 +5,7 @@
 #include "engine/component_notice.h"
 #include "engine/fetch_range.h"
 #include "engine/message_reader.h"
+#include "engine/server_field.h"
 
 #include "platform/automation_object.h"
 
@@ -60,9 +61,16 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
     calls.set(orvexpop3, QStringLiteral("logging"), true);
     calls.set(orvexpop3message, QStringLiteral("charset"), QStringLiteral("gb2312"));
 
-    const quint16 port = pop3.port == 0 ? kDefaultPop3Port : pop3.port;
-    const QVariant connected = calls.call(orvexpop3, QStringLiteral("connect"),
-                                          {pop3.username, pop3.password, pop3.host, int(port)});
+    // A port written in the server field counts as given.
+    QString serverError;
+    const std::optional<engine::ServerField> server =
+            engine::resolveServerField(pop3.host, pop3.port, kDefaultPop3Port, &serverError);
+    if (!server)
+        calls.fail(serverError);
+    const QVariant connected =
+            server ? calls.call(orvexpop3, QStringLiteral("connect"),
+                                {pop3.username, pop3.password, server->host, int(server->port)})
+                   : QVariant();
     if (calls.ok() && engine::saysFalse(connected))
         calls.fail(QStringLiteral("the logon failed"));
 
@@ -89,6 +97,8 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
 
     const std::optional<QVariant> log = orvexpop3.property(QStringLiteral("log"));
     is_log = log ? log->toString() : QString();
+    if (!server)
+        is_log = QStringLiteral("错误：%1\n").arg(serverError);
     if (!orvexpop3.invoke(QStringLiteral("disconnect")) && calls.ok())
         calls.fail(orvexpop3.lastError());
     orvexpop3message.invoke(QStringLiteral("close"));

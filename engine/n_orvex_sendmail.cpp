@@ -3,6 +3,8 @@
 #include "engine/component_calls.h"
 #include "engine/component_notice.h"
 #include "engine/html_body.h"
+#include "engine/recipient_list.h"
+#include "engine/server_field.h"
 
 #include "platform/automation_object.h"
 
@@ -31,12 +33,16 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     calls.set(orvexsmtpmessage, QStringLiteral("from"), mail.senderaddress);
     calls.set(orvexsmtpmessage, QStringLiteral("fromname"), mail.sendername);
 
-    // Recipients are separated by ASCII or full-width commas; a piece
-    // without "@" (an empty one from a doubled or trailing comma, a stray
-    // word) is not an address and is skipped. Pieces go out as they stand.
+    // Recipients are separated by ASCII or full-width commas, except inside
+    // a quoted display name or an <address>; a piece without "@" (an empty
+    // one from a doubled or trailing comma, a stray word) is not an address
+    // and is skipped. Pieces go out as they stand.
     QStringList ls_recipientaddress;
-    of_parse(of_replace(mail.recipientaddress, QStringLiteral("，"), QStringLiteral(",")), QStringLiteral(","),
-             ls_recipientaddress);
+    if (engine::hasQuotedParts(mail.recipientaddress))
+        ls_recipientaddress = engine::splitOutsideQuotes(mail.recipientaddress);
+    else
+        of_parse(of_replace(mail.recipientaddress, QStringLiteral("，"), QStringLiteral(",")), QStringLiteral(","),
+                 ls_recipientaddress);
     for (const QString &address : std::as_const(ls_recipientaddress)) {
         if (address.contains(u'@'))
             calls.call(orvexsmtpmessage, QStringLiteral("addrecipient"), {address});
@@ -52,7 +58,13 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     for (const QString &path : std::as_const(mail.attachment))
         calls.call(orvexsmtpmessage, QStringLiteral("addattachment"), {path, true});
 
-    const quint16 port = smtp.port == 0 ? kDefaultSmtpPort : smtp.port;
+    // A port written in the server field counts as given; the text sent is
+    // always one host and one port.
+    QString serverError;
+    const std::optional<engine::ServerField> server =
+            engine::resolveServerField(smtp.host, smtp.port, kDefaultSmtpPort, &serverError);
+    if (!server)
+        calls.fail(serverError);
 
     if (smtp.smtpauth) {
         calls.set(orvexsmtpmessage, QStringLiteral("mailserverusername"), smtp.username);
@@ -62,7 +74,7 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     int li_return = -1;
     if (calls.ok()) {
         const QVariant sent = calls.call(orvexsmtpmessage, QStringLiteral("send"),
-                                         {smtp.host + QLatin1Char(':') + QString::number(port)});
+                                         {server->host + QLatin1Char(':') + QString::number(server->port)});
         if (calls.ok() && sent.isValid() && sent.toBool())
             li_return = 1;
     }
@@ -70,6 +82,8 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // The log is kept after every attempt, whatever went wrong before it.
     const std::optional<QVariant> log = orvexsmtpmessage.property(QStringLiteral("log"));
     is_log = log ? log->toString() : QString();
+    if (!server)
+        is_log = QStringLiteral("错误：%1\n").arg(serverError);
     orvexsmtpmessage.invoke(QStringLiteral("close"));
     orvexsmtpmessage.release();
     return li_return;

@@ -80,6 +80,12 @@ void TestCliArguments::badArgumentsExitWithTwo_data()
     QTest::newRow("port 65536") << (send + QStringList{"--port", "65536"}) << "--port";
     QTest::newRow("port with letters") << (send + QStringList{"--port", "25a"}) << "--port";
     QTest::newRow("negative port") << (fetch + QStringList{"--port=-110"}) << "--port";
+    QTest::newRow("port in server contradicts --port")
+        << QStringList{"send", "--server", "smtps://h:465", "--port", "25", "--from", "a@x", "--to", "b@y",
+                       "--body", "x"}
+        << "465";
+    QTest::newRow("port in server not a number") << (QStringList{"fetch", "--server", "h:pop"} + fetch.mid(3))
+                                                 << "--server";
     QTest::newRow("send without from") << QStringList{"send", "--server", "h", "--to", "b@y", "--body", "x"}
                                        << "--from";
     QTest::newRow("send without to") << QStringList{"send", "--server", "h", "--from", "a@x", "--body", "x"}

@@ -122,6 +122,12 @@ void TestEngineSendmail::recipients_data()
     QTest::newRow("spaces kept") << " a@x.cn , b@y.cn" << QStringList{" a@x.cn ", " b@y.cn"};
     QTest::newRow("Chinese name in address") << "张三 <zs@x.cn>" << QStringList{"张三 <zs@x.cn>"};
     QTest::newRow("empty") << "" << QStringList{};
+    // Commas inside quotes or brackets belong to a name or an address.
+    QTest::newRow("comma in quoted name") << "\"Zhang, San\" <bob@x.cn>,c@z.cn"
+                                          << QStringList{"\"Zhang, San\" <bob@x.cn>", "c@z.cn"};
+    QTest::newRow("full-width comma in quoted name") << "\"张，三\" <zs@x.cn>，\"李\\\"四\" <ls@x.cn>"
+                                                     << QStringList{"\"张，三\" <zs@x.cn>", "\"李\\\"四\" <ls@x.cn>"};
+    QTest::newRow("comma in brackets") << "<a@x.cn,b@y.cn>" << QStringList{"<a@x.cn,b@y.cn>"};
 }
 
 void TestEngineSendmail::recipients()
@@ -143,22 +149,39 @@ void TestEngineSendmail::recipients()
 
 void TestEngineSendmail::port_data()
 {
+    QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("server");
-    QTest::newRow("0 means 25") << 0 << "Message.send(smtp.example.cn:25)";
-    QTest::newRow("587") << 587 << "Message.send(smtp.example.cn:587)";
-    QTest::newRow("highest") << 65535 << "Message.send(smtp.example.cn:65535)";
+    QTest::addColumn<QString>("server"); // empty: nothing is sent
+    const QString host = QStringLiteral("smtp.example.cn");
+    QTest::newRow("0 means 25") << host << 0 << "Message.send(smtp.example.cn:25)";
+    QTest::newRow("587") << host << 587 << "Message.send(smtp.example.cn:587)";
+    QTest::newRow("highest") << host << 65535 << "Message.send(smtp.example.cn:65535)";
+    // A port written in the server field is used when none other is given.
+    QTest::newRow("port in field") << "smtp.example.cn:587" << 0 << "Message.send(smtp.example.cn:587)";
+    QTest::newRow("scheme and port in field") << "smtps://smtp.example.cn:465" << 0
+                                              << "Message.send(smtps://smtp.example.cn:465)";
+    QTest::newRow("same port twice") << "[::1]:2525" << 2525 << "Message.send([::1]:2525)";
+    QTest::newRow("bare v6 address") << "::1" << 587 << "Message.send(::1:587)";
+    QTest::newRow("contradiction") << "smtp.example.cn:587" << 25 << QString();
+    QTest::newRow("port not a number") << "smtp.example.cn:x" << 0 << QString();
 }
 
 void TestEngineSendmail::port()
 {
+    QFETCH(QString, host);
     QFETCH(int, port);
     QFETCH(QString, server);
     stru_smtp_login smtp = smtpLogin();
+    smtp.host = host;
     smtp.port = quint16(port);
     n_orvex engine;
-    engine.of_sendmail(smtp, outgoing());
-    QCOMPARE(entriesStartingWith(fake::journal(), "Message.send"), QStringList{server});
+    const int result = engine.of_sendmail(smtp, outgoing());
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.send"),
+             server.isEmpty() ? QStringList() : QStringList{server});
+    if (server.isEmpty()) {
+        QCOMPARE(result, -1);
+        QVERIFY2(engine.is_log.startsWith(QStringLiteral("错误：服务器地址")), qPrintable(engine.is_log));
+    }
 }
 
 void TestEngineSendmail::noLoginWithoutAuthentication()
