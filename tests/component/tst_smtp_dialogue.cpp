@@ -28,6 +28,8 @@ private slots:
     void loginMechanisms();
     void serverBeforeEsmtpGetsHelo();
     void endlessReplyLineIsRefused();
+    void hostileAddressesAreRefusedBeforeSending_data();
+    void hostileAddressesAreRefusedBeforeSending();
     void serverAddressForms_data();
     void serverAddressForms();
     void charsetRule_data();
@@ -223,6 +225,51 @@ void TestSmtpDialogue::endlessReplyLineIsRefused()
     QVERIFY(!result.sent);
     QVERIFY2(result.log.contains(QStringLiteral("服务器发来的一行超过")), qPrintable(result.log.left(2000)));
     QVERIFY(server.lines.isEmpty());
+}
+
+void TestSmtpDialogue::hostileAddressesAreRefusedBeforeSending_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("fromName");
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<QString>("reason");
+    const QString me = QStringLiteral("me@example.cn");
+    const QString you = QStringLiteral("you@example.cn");
+    const QString controls = QStringLiteral("控制字符");
+    QTest::newRow("header line in a recipient") << me << QString()
+                                                << "<\r\nX-Injected: 1\r\n<victim@example.com>" << controls;
+    QTest::newRow("blank line in a recipient") << me << QString() << "you@example.cn\r\n\r\nbody" << controls;
+    QTest::newRow("bare CR and a dot") << me << QString() << "you@example.cn\r.\r" << controls;
+    QTest::newRow("line feed in the sender name") << me << "张三\nBcc: all@example.com" << you << controls;
+    QTest::newRow("escape in the sender address") << "me@example.cn\x1b[2J" << QString() << you << controls;
+    QTest::newRow("next-line control in a name") << me << QString() << QStringLiteral("名\u0085 <you@example.cn>")
+                                                 << controls;
+    QTest::newRow("recipient GMime cannot parse") << me << QString() << "Zhang San you@example.cn"
+                                                  << QStringLiteral("无法识别");
+    QTest::newRow("two recipients in one") << me << QString() << "a@example.cn, b@example.cn"
+                                           << QStringLiteral("无法识别");
+}
+
+// Refused before the server is even reached: nothing could carry a line
+// break into a header or a command.
+void TestSmtpDialogue::hostileAddressesAreRefusedBeforeSending()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, fromName);
+    QFETCH(QString, recipient);
+    QFETCH(QString, reason);
+    ScriptedSmtpServer server({});
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    Outgoing mail = plainMail();
+    mail.from = from;
+    mail.fromName = fromName;
+    mail.recipients = {recipient};
+
+    const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY(!result.sent);
+    QVERIFY2(result.log.contains(reason), qPrintable(result.log));
+    // One line saying why, and no connection made.
+    QCOMPARE(result.log.count(QLatin1Char('\n')), 1);
 }
 
 void TestSmtpDialogue::serverAddressForms_data()

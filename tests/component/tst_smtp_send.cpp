@@ -1,5 +1,6 @@
 #include "smtp_test_support.h"
 
+#include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
 
 #include <QDir>
@@ -34,6 +35,9 @@ private slots:
     void unreadableAttachmentFailsBeforeConnecting_data();
     void unreadableAttachmentFailsBeforeConnecting();
     void untrustedCertificateIsRefused();
+    void internationalAddresses_data();
+    void internationalAddresses();
+    void sizeLimitAndLoginFallback();
 
 private:
     QString starttlsServer() const { return QStringLiteral("127.0.0.1:%1").arg(m_servers->smtpPort()); }
@@ -112,7 +116,9 @@ void TestSmtpSend::chineseMessageWithAttachmentsArrivesIntact()
     mail.recipients = {QStringLiteral("user01@example.cn"), QStringLiteral("user02@example.cn")};
     mail.subject = QStringLiteral("测试邮件：季度报告");
     mail.body = QStringLiteral("你好，\r\n请看附件。");
-    mail.htmlBody = QStringLiteral("<html><body><h2>你好</h2><p>请看附件。</p></body></html>");
+    // A charset declaration that agrees with what goes out stays as written.
+    mail.htmlBody = QStringLiteral("<html><head><META http-equiv=Content-Type content=\"text/html; charset=gb2312\">"
+                                   "</head><body><h2>你好</h2><p>请看附件。</p></body></html>");
     mail.attachments = {report, big};
     mail.returnReceipt = true;
     mail.user = QStringLiteral("user01");
@@ -141,15 +147,17 @@ void TestSmtpSend::chineseMessageWithAttachmentsArrivesIntact()
 
         QCOMPARE(received.parts[2].filename, QStringLiteral("季度报告 2026.txt"));
         QCOMPARE(received.parts[2].mimeType, QStringLiteral("text/plain"));
+        QCOMPARE(received.parts[2].charset, QStringLiteral("utf-8"));
         QVERIFY(received.parts[2].content == reportContent);
         QCOMPARE(received.parts[3].filename, QStringLiteral("data.bin"));
         QCOMPARE(received.parts[3].mimeType, QStringLiteral("application/octet-stream"));
         QVERIFY(received.parts[3].content == bigContent);
 
-        // Written so that readers of either convention find the names.
+        // Written so that readers of either convention find the names: RFC
+        // 2231 in UTF-8, RFC 2047 in the preferred charset.
         QVERIFY(received.header("Subject").toLower().startsWith("=?gb2312?"));
         QVERIFY(received.header("From").toLower().contains("=?gb2312?"));
-        QVERIFY2(raw.contains("filename*=gb2312''") || raw.contains("filename*=GB2312''"), raw.left(4000).constData());
+        QVERIFY2(raw.toLower().contains("filename*=utf-8''"), raw.left(4000).constData());
         QVERIFY(QRegularExpression(QStringLiteral("name=\"=\\?gb2312\\?[bq]\\?"), QRegularExpression::CaseInsensitiveOption)
                     .match(QString::fromLatin1(raw))
                     .hasMatch());
@@ -194,6 +202,9 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     mail.recipients = {QStringLiteral("user03@example.cn")};
     mail.subject = QStringLiteral("朱镕基");
     mail.body = QStringLiteral("表情 😀 与中文");
+    // The wrapped template declares gb2312; the text needs UTF-8.
+    mail.htmlBody = QStringLiteral("<META http-equiv=Content-Type content=\"text/html; charset=gb2312\">"
+                                   "<br>表情 😀</h2>");
     mail.attachments = {attachment};
 
     const SendResult result = send(mail, starttlsServer());
@@ -206,11 +217,13 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     QVERIFY(received.header("Subject").toLower().startsWith("=?utf-8?"));
     QCOMPARE(received.fromName, mail.fromName);
     QVERIFY(received.header("From").toLower().contains("=?utf-8?"));
-    QCOMPARE(received.parts.size(), 2);
+    QCOMPARE(received.parts.size(), 3);
     QCOMPARE(received.parts[0].charset, QStringLiteral("utf-8"));
     QCOMPARE(received.parts[0].text, mail.body);
-    QCOMPARE(received.parts[1].filename, QStringLiteral("朱镕基.txt"));
-    QVERIFY(received.parts[1].content == "abc");
+    QCOMPARE(received.parts[1].charset, QStringLiteral("utf-8"));
+    QCOMPARE(received.parts[1].text, QString(mail.htmlBody).replace(QStringLiteral("gb2312"), QStringLiteral("utf-8")));
+    QCOMPARE(received.parts[2].filename, QStringLiteral("朱镕基.txt"));
+    QVERIFY(received.parts[2].content == "abc");
 }
 
 void TestSmtpSend::leadingDotsSurviveTheTransfer()
@@ -405,6 +418,110 @@ void TestSmtpSend::untrustedCertificateIsRefused()
     QVERIFY(!result.sent);
     QVERIFY2(result.log.contains(QStringLiteral("证书")), qPrintable(result.log));
     QVERIFY(!result.log.contains(QStringLiteral("C: AUTH")));
+}
+
+void TestSmtpSend::internationalAddresses_data()
+{
+    QTest::addColumn<bool>("smtpUtf8");    // send through the server that offers SMTPUTF8
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("envelopeFrom"); // empty: nothing may be sent
+    const QString chinese = QStringLiteral("张三@例子.中国");
+    const QString unicodeDomain = QStringLiteral("user06@例子.中国");
+    const QString aLabels = QStringLiteral("user06@xn--fsqu00a.xn--fiqs8s");
+    // Fetched back, every address reads as the user wrote it, in Unicode.
+    QTest::newRow("SMTPUTF8, Chinese local part") << true << chinese << chinese;
+    QTest::newRow("SMTPUTF8, Unicode domain") << true << unicodeDomain << unicodeDomain;
+    QTest::newRow("no SMTPUTF8, Unicode domain as A-label") << false << unicodeDomain << aLabels;
+    QTest::newRow("no SMTPUTF8, A-label given") << false << aLabels << aLabels;
+    QTest::newRow("no SMTPUTF8, Chinese local part") << false << chinese << QString();
+}
+
+// Sent, then fetched back from Dovecot through the engine as the receive
+// window does: what arrives is the address as written.
+void TestSmtpSend::internationalAddresses()
+{
+    QFETCH(bool, smtpUtf8);
+    QFETCH(QString, from);
+    QFETCH(QString, envelopeFrom);
+    const QString user = QStringLiteral("user06");
+    m_servers->clearMailbox(user);
+    Outgoing mail;
+    mail.from = from;
+    mail.fromName = QStringLiteral("张三");
+    mail.recipients = {QStringLiteral("user06@例子.中国")};
+    mail.subject = QStringLiteral("国际化地址");
+    mail.body = QStringLiteral("正文");
+    const int port = smtpUtf8 ? m_servers->smtpUtf8Port() : m_servers->smtpPort();
+    const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(port));
+
+    if (envelopeFrom.isEmpty()) {
+        QVERIFY(!result.sent);
+        QVERIFY2(result.log.contains(QStringLiteral("SMTPUTF8")), qPrintable(result.log));
+        QVERIFY(!result.log.contains(QStringLiteral("MAIL FROM")));
+        QVERIFY(m_servers->messageFiles(user).isEmpty());
+        return;
+    }
+    QVERIFY2(result.sent, qPrintable(result.log));
+    const QJsonObject envelope = envelopeOf(user);
+    QCOMPARE(envelope.value(QStringLiteral("mail_from")).toString(), envelopeFrom);
+    QCOMPARE(envelope.value(QStringLiteral("mail_options")).toArray().contains(QStringLiteral("SMTPUTF8")), smtpUtf8);
+
+    QByteArray raw;
+    const Received received = onlyMessageOf(user, &raw);
+    QVERIFY(received.header("From").endsWith("<" + envelopeFrom.toUtf8() + ">"));
+    QCOMPARE(received.header("To"), smtpUtf8 ? QString("user06@例子.中国").toUtf8()
+                                             : QByteArray("user06@xn--fsqu00a.xn--fiqs8s"));
+
+    n_orvex engine;
+    stru_pop3_login pop3;
+    pop3.host = QStringLiteral("127.0.0.1");
+    pop3.port = quint16(m_servers->pop3Port());
+    pop3.username = user;
+    pop3.password = TestServers::password(user);
+    pop3.attachpath = m_files.path() + QLatin1Char('/');
+    QList<stru_mail> fetched;
+    QCOMPARE(engine.of_recimail(pop3, fetched, QStringLiteral("0-0")), 1);
+    QCOMPARE(fetched.size(), 1);
+    QCOMPARE(fetched[0].senderaddress,
+             QString(from).replace(QStringLiteral("xn--fsqu00a.xn--fiqs8s"), QStringLiteral("例子.中国")));
+    QCOMPARE(fetched[0].recipientaddress1, QStringList{QStringLiteral("user06@例子.中国")});
+    QCOMPARE(fetched[0].sendername, mail.fromName);
+    QCOMPARE(fetched[0].subject, mail.subject);
+}
+
+// The third server offers SIZE and a CRAM-MD5 that refuses every password.
+void TestSmtpSend::sizeLimitAndLoginFallback()
+{
+    const QString user = QStringLiteral("user07");
+    m_servers->clearMailbox(user);
+    const QString big = m_files.filePath(QStringLiteral("big.bin"));
+    {
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(2 * 1024 * 1024, 'x'));
+    }
+    Outgoing mail;
+    mail.from = QStringLiteral("user07@example.cn");
+    mail.recipients = {QStringLiteral("user07@example.cn")};
+    mail.subject = QStringLiteral("x");
+    mail.body = QStringLiteral("x");
+    mail.user = user;
+    mail.password = TestServers::password(user);
+    const QString server = QStringLiteral("127.0.0.1:%1").arg(m_servers->smtpUtf8Port());
+
+    const SendResult small = send(mail, server);
+    QVERIFY2(small.sent, qPrintable(small.log));
+    QVERIFY(small.log.contains(QStringLiteral("C: AUTH CRAM-MD5")));
+    QVERIFY(small.log.contains(QStringLiteral("改用 PLAIN")));
+    QVERIFY(QRegularExpression(QStringLiteral("C: MAIL FROM:<user07@example.cn> SIZE=\\d+\n")).match(small.log).hasMatch());
+    QVERIFY(!small.log.contains(mail.password));
+
+    mail.attachments = {big};
+    const SendResult large = send(mail, server);
+    QVERIFY(!large.sent);
+    QVERIFY2(large.log.contains(QStringLiteral("1048576")), qPrintable(large.log));
+    QVERIFY(!large.log.contains(QStringLiteral("MAIL FROM")));
+    QCOMPARE(m_servers->messageFiles(user).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSmtpSend)
