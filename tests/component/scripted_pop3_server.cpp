@@ -37,6 +37,16 @@ void ScriptedPop3Server::send(const QByteArray &data)
         m_socket->write(data);
 }
 
+bool ScriptedPop3Server::offersSasl(const QByteArray &mechanism) const
+{
+    for (const QByteArray &capability : capabilities) {
+        const QList<QByteArray> words = capability.split(' ');
+        if (words.value(0) == "SASL" && words.mid(1).contains(mechanism))
+            return true;
+    }
+    return false;
+}
+
 void ScriptedPop3Server::readCommands()
 {
     if (!m_socket)
@@ -89,14 +99,19 @@ void ScriptedPop3Server::answer(const QByteArray &line)
         send(replies.value(verb));
         return;
     }
-    if (verb == "AUTH-RESPONSE") {
+    if (verb == "AUTH-RESPONSE" && m_authMechanism == "CRAM-MD5") {
+        m_inAuth = false;
+        send("-ERR [AUTH] only hashed passwords are kept here\r\n");
+    } else if (verb == "AUTH-RESPONSE") {
         m_inAuth = false;
         // PLAIN: authorization id, user and password separated by NUL bytes.
         const QByteArray secret = QByteArray::fromBase64(line).split('\0').value(2);
         send(secret == password ? "+OK logged in\r\n" : "-ERR [AUTH] wrong password\r\n");
-    } else if (verb == "AUTH" && line.toUpper() == "AUTH PLAIN" && capabilities.contains("SASL PLAIN")) {
+    } else if (verb == "AUTH" && offersSasl(line.mid(5).toUpper())) {
         m_inAuth = true;
-        send("+ \r\n");
+        m_authMechanism = line.mid(5).toUpper();
+        send(m_authMechanism == "CRAM-MD5" ? "+ " + QByteArray("<1.1@scripted.example>").toBase64() + "\r\n"
+                                           : QByteArray("+ \r\n"));
     } else if (verb == "STLS" && capabilities.contains("STLS")) {
         send("+OK begin TLS\r\n");
         startServerTls(m_socket, tls);

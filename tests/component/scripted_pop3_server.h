@@ -34,7 +34,8 @@ public:
     QByteArray stallAtCommand;    // from it on, answer nothing
     QMap<QByteArray, QByteArray> replies; // verb -> raw bytes sent instead of the usual answer
     // TLS with this certificate and key: from the first byte, or after STLS
-    // when the capabilities list "STLS". "SASL PLAIN" there offers AUTH PLAIN.
+    // when the capabilities list "STLS". "SASL PLAIN" there offers AUTH PLAIN;
+    // "SASL CRAM-MD5 PLAIN" also a CRAM-MD5 that refuses every password.
     QSslConfiguration tls;
     bool implicitTls = false;
 
@@ -49,10 +50,12 @@ private:
     void answer(const QByteArray &command);
     void sendMessage(int number);
     void send(const QByteArray &data);
+    bool offersSasl(const QByteArray &mechanism) const;
 
     TlsCapableServer m_server;
     QPointer<QTcpSocket> m_socket;
     QByteArray m_input;
     bool m_stalled = false;
     bool m_inAuth = false;
+    QByteArray m_authMechanism;
 };

@@ -163,6 +163,7 @@ private slots:
     void stalledFetchEndsAtTheTimeoutAndDeletesNothing_data();
     void stalledFetchEndsAtTheTimeoutAndDeletesNothing();
     void longLinesInsideAMessageAreNoFault();
+    void refusedCramMd5IsFollowedByPlainInsideTls();
 
 private:
     QTemporaryDir m_folder;
@@ -301,6 +302,10 @@ void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing_data()
                                                               << badCertificate << QByteArray("CAPA");
     QTest::newRow("certificate for another host") << i++ << QStringLiteral("pop3s://") << m_otherHost.certificateFile
                                                   << badCertificate << QByteArray("CAPA");
+    // Without TLS, a refused CRAM-MD5 is not followed by a plain password.
+    QTest::newRow("CRAM-MD5 refused on a plain line") << i++ << QString() << QString()
+                                                      << QStringLiteral("已尝试的登录方式：CRAM-MD5）")
+                                                      << QByteArray("AUTH PLAIN");
 }
 
 void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
@@ -340,6 +345,7 @@ void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
         server.implicitTls = true;
         server.tls = fault == 13 ? m_localhost.server : m_otherHost.server;
         break;
+    case 15: server.capabilities << "SASL CRAM-MD5 PLAIN"; break;
     }
     const quint16 port = server.listen();
 
@@ -477,6 +483,30 @@ void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing()
     QCOMPARE(server.count("QUIT"), 0);
     if (!reachesTheMailbox)
         QCOMPARE(server.count("DELE"), 0);
+}
+
+// A server that keeps only hashed passwords offers CRAM-MD5 and refuses
+// every password through it; inside TLS the password itself may go.
+void TestFaultInjection::refusedCramMd5IsFollowedByPlainInsideTls()
+{
+    TrustedCa trust(m_localhost.certificateFile);
+    ScriptedPop3Server server;
+    server.password = kPassword.toUtf8();
+    server.messages = {message(1)};
+    server.capabilities << "SASL CRAM-MD5 PLAIN";
+    server.implicitTls = true;
+    server.tls = m_localhost.server;
+    const quint16 port = server.listen();
+
+    QList<stru_mail> mail;
+    const Outcome outcome = fetchThroughEngine(QStringLiteral("pop3s://127.0.0.1"), port, mail);
+    QCOMPARE(outcome.result, 1);
+    QCOMPARE(mail.size(), 1);
+    QCOMPARE(server.count("AUTH CRAM-MD5"), 1);
+    QCOMPARE(server.count("AUTH PLAIN"), 1);
+    QVERIFY2(outcome.log.contains(QStringLiteral("服务器拒绝了 CRAM-MD5 方式的登录，改用 PLAIN")),
+             qPrintable(outcome.log));
+    QVERIFY(!outcome.log.contains(kPassword));
 }
 
 void TestFaultInjection::longLinesInsideAMessageAreNoFault()
