@@ -212,22 +212,27 @@ void SendmailSendTest::refusedLoginFailsWithTheReasonInTheLog()
 
 void SendmailSendTest::portTextDecidesWhereTheSendGoes_data()
 {
+    QTest::addColumn<QString>("server");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("target");
-    QTest::newRow("letters") << "abc" << "127.0.0.1:25";
-    QTest::newRow("empty") << "" << "127.0.0.1:25";
-    QTest::newRow("587") << "587" << "127.0.0.1:587";
+    QTest::newRow("letters") << "127.0.0.1" << "abc" << "127.0.0.1:25";
+    QTest::newRow("empty") << "127.0.0.1" << "" << "127.0.0.1:25";
+    QTest::newRow("587") << "127.0.0.1" << "587" << "127.0.0.1:587";
+    // A port typed into the server field counts when the port field is empty.
+    QTest::newRow("port in the server field") << "127.0.0.1:587" << "" << "127.0.0.1:587";
+    QTest::newRow("two different ports") << "127.0.0.1:587" << "25" << "写明了端口 587，与另给的端口 25 不一致";
 }
 
 void SendmailSendTest::portTextDecidesWhereTheSendGoes()
 {
     // Nothing listens on these ports here: the send fails, and the log
     // names where it tried to go.
+    QFETCH(QString, server);
     QFETCH(QString, port);
     QFETCH(QString, target);
     ScriptedDialogs dialogs;
     WatchedSendmail form(WatchedSendmail::Engine::Real);
-    fillServerFields(form, QStringLiteral("127.0.0.1"), port, QStringLiteral("user16"), QStringLiteral("pw"));
+    fillServerFields(form, server, port, QStringLiteral("user16"), QStringLiteral("pw"));
     form.child<QLineEdit>("sle_send_email")->setText(QStringLiteral("user16@localhost"));
 
     form.press("cb_send");
