@@ -282,6 +282,10 @@ bool LineConnection::flush()
 
 bool LineConnection::writeCommand(const QByteArray &command, const QString &shownAs)
 {
+    // A line break inside a command would start a command of its own; what
+    // the callers check before, this makes sure of.
+    if (command.contains('\r') || command.contains('\n') || command.contains('\0'))
+        return fail(QStringLiteral("命令中含有换行或 NUL 字符，没有发出"));
     log(QStringLiteral("C: %1").arg(shownAs.isEmpty() ? QString::fromUtf8(command) : shownAs));
     return write(command + "\r\n");
 }

@@ -194,7 +194,7 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     {
         QFile file(attachment);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("abc");
+        file.write("\xD6\xD0\xCE\xC4"); // "中文" in GB2312, not valid UTF-8
     }
     Outgoing mail;
     mail.from = QStringLiteral("sender@example.cn");
@@ -223,7 +223,8 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     QCOMPARE(received.parts[1].charset, QStringLiteral("utf-8"));
     QCOMPARE(received.parts[1].text, QString(mail.htmlBody).replace(QStringLiteral("gb2312"), QStringLiteral("utf-8")));
     QCOMPARE(received.parts[2].filename, QStringLiteral("朱镕基.txt"));
-    QVERIFY(received.parts[2].content == "abc");
+    QCOMPARE(received.parts[2].charset, QStringLiteral("gb2312"));
+    QVERIFY(received.parts[2].content == "\xD6\xD0\xCE\xC4");
 }
 
 void TestSmtpSend::leadingDotsSurviveTheTransfer()
