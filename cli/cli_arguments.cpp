@@ -32,11 +32,12 @@ void addServerOptions(QCommandLineParser &parser, const QString &protocol, const
     parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("显示本帮助。")));
     addOption(parser, QStringLiteral("server"),
-              QStringLiteral("%1 服务器主机名或地址（必填）。写成 %2<host> 时，任何端口都直接用 TLS 连接。")
+              QStringLiteral("%1 服务器主机名或地址（必填）。写成 %2<host> 时，任何端口都直接用 TLS 连接。"
+                             "端口也可以写在这里：<host>:<port>。")
                   .arg(protocol, scheme),
               QStringLiteral("host"));
     addOption(parser, QStringLiteral("port"),
-              QStringLiteral("服务器端口，1-65535；不写时用 %1。").arg(defaultPort),
+              QStringLiteral("服务器端口，1-65535；不写时用 --server 中写的端口，都没写时用 %1。").arg(defaultPort),
               QStringLiteral("port"));
 }
 
