@@ -1,6 +1,7 @@
 #include "component/inline_images.h"
 
 #include "component/gobject_ref.h"
+#include "component/mime_headers.h"
 
 #include <QMimeDatabase>
 #include <QRegularExpression>
@@ -17,15 +18,6 @@ namespace {
 // and goes whole into the view.
 constexpr qint64 kMaxImageBytes = 1024 * 1024;
 constexpr qint64 kMaxTotalBytes = 4 * 1024 * 1024;
-
-QString mimeTypeOf(GMimePart *part)
-{
-    GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(part));
-    char *text = type ? g_mime_content_type_get_mime_type(type) : nullptr;
-    const QString result = text ? QString::fromUtf8(text).toLower() : QString();
-    g_free(text);
-    return result;
-}
 
 bool isShowableImageType(const QString &mimeType)
 {
@@ -62,7 +54,7 @@ QString dataUrlOf(GMimePart *part)
     const std::optional<QByteArray> content = boundedContent(part);
     if (!content || content->isEmpty())
         return {};
-    QString type = mimeTypeOf(part);
+    QString type = mimeTypeOf(GMIME_OBJECT(part));
     // Many senders label their pictures application/octet-stream.
     if (!isShowableImageType(type))
         type = QMimeDatabase().mimeTypeForData(*content).name();

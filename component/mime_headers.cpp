@@ -34,7 +34,7 @@ QByteArray withEightBitTextAsUtf8(const QByteArray &raw, GMimeParserOptions *opt
     if (!holdsEightBitBytes(raw) || isValidUtf8(raw))
         return raw;
     char *utf8 = g_mime_utils_decode_8bit(options, raw.constData(), size_t(raw.size()));
-    const QByteArray converted(utf8);
+    const QByteArray converted = utf8 ? QByteArray(utf8) : raw;
     g_free(utf8);
     return converted;
 }
@@ -200,6 +200,15 @@ void readMessageHeaders(GMimeMessage *mime, Message &message, GMimeParserOptions
             });
         }
     }
+}
+
+QString mimeTypeOf(GMimeObject *part)
+{
+    GMimeContentType *type = g_mime_object_get_content_type(part);
+    char *text = type ? g_mime_content_type_get_mime_type(type) : nullptr;
+    const QString result = fromUtf8(text).toLower();
+    g_free(text);
+    return result;
 }
 
 QString partFileName(GMimeObject *part, GMimeParserOptions *options)

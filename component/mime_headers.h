@@ -21,6 +21,9 @@ QList<QByteArray> headerValues(GMimeObject *object, const char *name, GMimeParse
 // of `message` from the headers of `mime`.
 void readMessageHeaders(GMimeMessage *mime, Message &message, GMimeParserOptions *options);
 
+// The MIME type of `part` ("image/png"), in lower case; empty when unknown.
+QString mimeTypeOf(GMimeObject *part);
+
 // The decoded file name a part carries: the disposition's filename, else the
 // content type's name, in their RFC 2231 and RFC 2047 forms. Empty when it
 // has none.

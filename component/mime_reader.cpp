@@ -54,17 +54,6 @@ bool isType(GMimeObject *part, const char *type, const char *subtype)
     return contentType && g_mime_content_type_is_type(contentType, type, subtype);
 }
 
-QString mimeTypeOf(GMimeObject *part)
-{
-    GMimeContentType *type = g_mime_object_get_content_type(part);
-    if (!type)
-        return {};
-    char *text = g_mime_content_type_get_mime_type(type);
-    QString result = QString::fromUtf8(text);
-    g_free(text);
-    return result;
-}
-
 // The body texts of a part or of a whole subtree.
 struct BodyText {
     QString plain;
