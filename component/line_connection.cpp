@@ -95,8 +95,14 @@ LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()>
             break;
         }
         // User input stays queued: the window that started the transfer
-        // must not start another one in the middle of this one.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        // must not start another one in the middle of this one. Once the
+        // program is quitting, every local loop returns at once without
+        // taking events: nothing more can arrive, the transfer is over.
+        if (loop.exec(QEventLoop::ExcludeUserInputEvents) != 0) {
+            m_quitting = true;
+            result = WaitResult::Broken;
+            break;
+        }
     }
     m_timer->stop();
     m_loop = nullptr;
@@ -119,6 +125,8 @@ bool LineConnection::failWait(WaitResult result, const QString &what)
         return false;
     if (result == WaitResult::TimedOut)
         return fail(QStringLiteral("%1超时（%2 秒）").arg(what).arg(m_timeoutSeconds));
+    if (m_quitting)
+        return fail(QStringLiteral("%1时程序正在退出，传输中止").arg(what));
     return fail(QStringLiteral("%1时连接中断：%2").arg(what, socketErrorText()));
 }
 
@@ -154,6 +162,8 @@ void LineConnection::prepareTls()
 
 bool LineConnection::failConnect(WaitResult result, const QString &target)
 {
+    if (m_quitting)
+        return fail(QStringLiteral("连接 %1 时程序正在退出，传输中止").arg(target));
     if (result == WaitResult::TimedOut)
         return fail(QStringLiteral("连接 %1 超时（%2 秒）").arg(target).arg(m_timeoutSeconds));
     return fail(QStringLiteral("无法连接 %1：%2").arg(target, socketErrorText()));

@@ -119,6 +119,7 @@ private:
     std::unique_ptr<QTimer> m_timer;
     QEventLoop *m_loop = nullptr;
     bool m_timedOut = false;
+    bool m_quitting = false;
     int m_timeoutSeconds = 300;
     qint64 m_maxLineLength = 1024 * 1024;
     QString m_host;

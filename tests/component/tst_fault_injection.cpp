@@ -20,6 +20,7 @@
 #include <QProcess>
 #include <QSslKey>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 Q_DECLARE_METATYPE(ScriptedSmtpServer::Behaviour)
@@ -162,6 +163,7 @@ private slots:
     void stalledSendEndsAtTheTimeout();
     void stalledFetchEndsAtTheTimeoutAndDeletesNothing_data();
     void stalledFetchEndsAtTheTimeoutAndDeletesNothing();
+    void fetchEndsWhenTheProgramQuits();
     void longLinesInsideAMessageAreNoFault();
     void refusedCramMd5IsFollowedByPlainInsideTls();
 
@@ -507,6 +509,33 @@ void TestFaultInjection::refusedCramMd5IsFollowedByPlainInsideTls()
     QVERIFY2(outcome.log.contains(QStringLiteral("服务器拒绝了 CRAM-MD5 方式的登录，改用 PLAIN")),
              qPrintable(outcome.log));
     QVERIFY(!outcome.log.contains(kPassword));
+}
+
+void TestFaultInjection::fetchEndsWhenTheProgramQuits()
+{
+    // The session manager's logout: the application is told to quit while
+    // the retrieval waits for a server that went quiet.
+    ScriptedPop3Server server;
+    server.password = kPassword.toUtf8();
+    server.messages = {message(1)};
+    server.stallAtCommand = "RETR";
+    const quint16 port = server.listen();
+    QTimer logout;
+    connect(&logout, &QTimer::timeout, this, [&] {
+        if (server.count("RETR") > 0)
+            QCoreApplication::quit();
+    });
+    logout.start(20);
+
+    Outcome outcome;
+    QList<stru_mail> mail;
+    QTimer::singleShot(0, this, [&] { outcome = fetchThroughEngine(QStringLiteral("127.0.0.1"), port, mail); });
+    QCoreApplication::exec();
+
+    QVERIFY2(outcome.result < 0, qPrintable(outcome.log));
+    QVERIFY2(outcome.log.contains(QStringLiteral("程序正在退出")), qPrintable(outcome.log));
+    QVERIFY2(outcome.elapsedMs < kPromptMs, qPrintable(QString::number(outcome.elapsedMs)));
+    QCOMPARE(server.count("DELE"), 0);
 }
 
 void TestFaultInjection::longLinesInsideAMessageAreNoFault()
