@@ -358,40 +358,37 @@ bool Pop3Client::authenticate(const QString &user, const QString &password, bool
         return authenticateUserPass(user, password);
     QStringList tried;
     QByteArray refusal;
-    for (const QByteArray &mechanism : mechanisms) {
-        if (!tried.isEmpty())
-            m_conn.log(QStringLiteral("服务器拒绝了 %1 方式的登录，改用 %2")
-                               .arg(tried.last(), QString::fromLatin1(mechanism)));
-        tried << QString::fromLatin1(mechanism);
-        const SaslOutcome outcome = authenticateSasl(mechanism, user, password, refusal);
-        if (outcome != SaslOutcome::Refused)
-            return outcome == SaslOutcome::Accepted;
-    }
+    const SaslClient::Attempt outcome = SaslClient::tryInTurn(
+            mechanisms,
+            [&](const QByteArray &mechanism) { return authenticateSasl(mechanism, user, password, refusal); },
+            [this](const QString &line) { m_conn.log(line); }, tried);
+    if (outcome != SaslClient::Attempt::Refused)
+        return outcome == SaslClient::Attempt::Accepted;
     return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1；已尝试的登录方式：%2）")
                           .arg(QString::fromUtf8(refusal), tried.join(QStringLiteral("、"))));
 }
 
-Pop3Client::SaslOutcome Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &user,
+SaslClient::Attempt Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &user,
                                                      const QString &password, QByteArray &refusal)
 {
     SaslClient sasl;
     if (!sasl.start(mechanism, user, password, "pop", m_host)) {
         refuse(sasl.errorText());
-        return SaslOutcome::Failed;
+        return SaslClient::Attempt::Failed;
     }
     if (!sendCommand("AUTH " + mechanism))
-        return SaslOutcome::Failed;
+        return SaslClient::Attempt::Failed;
     // Every mechanism we use is done in a few rounds; a server that keeps
     // challenging is not going to let us in.
     constexpr int kMaxRounds = 16;
     for (int round = 0;; ++round) {
         if (round > kMaxRounds) {
             failSession(QStringLiteral("身份验证的往返次数过多"));
-            return SaslOutcome::Failed;
+            return SaslClient::Attempt::Failed;
         }
         QByteArray line;
         if (!readStatusLine(line))
-            return SaslOutcome::Failed;
+            return SaslClient::Attempt::Failed;
         if (line == "+" || line.startsWith("+ ")) {
             m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
             QByteArray response;
@@ -401,23 +398,23 @@ Pop3Client::SaslOutcome Pop3Client::authenticateSasl(const QByteArray &mechanism
                 Reply cancelled;
                 readReply(cancelled);
                 refuse(sasl.errorText());
-                return SaslOutcome::Failed;
+                return SaslClient::Attempt::Failed;
             }
             if (!sendCommand(response, QStringLiteral("（身份验证应答已隐藏）")))
-                return SaslOutcome::Failed;
+                return SaslClient::Attempt::Failed;
             continue;
         }
         m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
         if (line.startsWith("+OK")) {
             m_conn.log(QStringLiteral("已登录（%1）").arg(QString::fromLatin1(mechanism)));
-            return SaslOutcome::Accepted;
+            return SaslClient::Attempt::Accepted;
         }
         if (line.startsWith("-ERR")) {
             refusal = line.mid(4).trimmed();
-            return SaslOutcome::Refused;
+            return SaslClient::Attempt::Refused;
         }
         failSession(QStringLiteral("服务器的应答无法识别"));
-        return SaslOutcome::Failed;
+        return SaslClient::Attempt::Failed;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "component/line_connection.h"
+#include "component/sasl_client.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -88,10 +89,9 @@ private:
     bool readCapabilities();
     bool startTls();
     bool authenticate(const QString &user, const QString &password, bool plainTextRequested);
-    enum class SaslOutcome { Accepted, Refused, Failed };
     // Refused: the server said -ERR to the exchange (its text in `refusal`);
     // the session stays open for another try.
-    SaslOutcome authenticateSasl(const QByteArray &mechanism, const QString &user, const QString &password,
+    SaslClient::Attempt authenticateSasl(const QByteArray &mechanism, const QString &user, const QString &password,
                                  QByteArray &refusal);
     bool authenticateUserPass(const QString &user, const QString &password);
     bool readStatAndList();

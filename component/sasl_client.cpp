@@ -68,6 +68,22 @@ QList<QByteArray> SaslClient::mechanismsToTry(const QList<QByteArray> &offered, 
     return mechanisms;
 }
 
+SaslClient::Attempt SaslClient::tryInTurn(const QList<QByteArray> &mechanisms,
+                                          const std::function<Attempt(const QByteArray &)> &attempt,
+                                          const std::function<void(const QString &)> &log, QStringList &tried)
+{
+    Attempt outcome = Attempt::Failed;
+    for (const QByteArray &mechanism : mechanisms) {
+        if (!tried.isEmpty())
+            log(QStringLiteral("服务器拒绝了 %1 方式的登录，改用 %2").arg(tried.last(), QString::fromLatin1(mechanism)));
+        tried << QString::fromLatin1(mechanism);
+        outcome = attempt(mechanism);
+        if (outcome != Attempt::Refused)
+            break;
+    }
+    return outcome;
+}
+
 bool SaslClient::start(const QByteArray &mechanism, const QString &user, const QString &password,
                        const QByteArray &service, const QString &host)
 {

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 typedef struct Gsasl Gsasl;
 typedef struct Gsasl_session Gsasl_session;
@@ -30,6 +32,16 @@ public:
     // CRAM-MD5 or SCRAM and then refuse every password through them; the
     // password itself is safe inside TLS.
     QList<QByteArray> mechanismsToTry(const QList<QByteArray> &offered, bool encrypted) const;
+
+    // How one logon attempt ended: refused means the server turned the
+    // credentials down and the session is still open for another try.
+    enum class Attempt { Accepted, Refused, Failed };
+    // Runs `attempt` with each of `mechanisms` in turn for as long as the
+    // server refuses, noting each change of mechanism through `log`;
+    // `tried` gets the mechanisms used, for the message that ends it all.
+    static Attempt tryInTurn(const QList<QByteArray> &mechanisms,
+                             const std::function<Attempt(const QByteArray &)> &attempt,
+                             const std::function<void(const QString &)> &log, QStringList &tried);
 
     // Starts an exchange; `service` is "smtp" or "pop", `host` the server.
     bool start(const QByteArray &mechanism, const QString &user, const QString &password, const QByteArray &service,

@@ -171,29 +171,29 @@ qint64 SmtpClient::sizeLimit() const
     return 0;
 }
 
-SmtpClient::AuthOutcome SmtpClient::authenticateWith(SaslClient &sasl, const QByteArray &mechanism,
+SaslClient::Attempt SmtpClient::authenticateWith(SaslClient &sasl, const QByteArray &mechanism,
                                                      const QString &user, const QString &password, SmtpReply &reply)
 {
     if (!sasl.start(mechanism, user, password, "smtp", m_server.host)) {
         refuse(sasl.errorText());
-        return AuthOutcome::Failed;
+        return SaslClient::Attempt::Failed;
     }
     if (!command("AUTH " + mechanism, reply))
-        return AuthOutcome::Failed;
+        return SaslClient::Attempt::Failed;
     for (int round = 0; reply.code == 334 && round < kMaxSaslRounds; ++round) {
         QByteArray response;
         if (sasl.step(reply.lines.value(0).trimmed(), response) == SaslClient::Step::Failed) {
             // "*" cancels the exchange (RFC 4954 4).
             if (command("*", reply))
                 refuse(sasl.errorText());
-            return AuthOutcome::Failed;
+            return SaslClient::Attempt::Failed;
         }
         if (!command(response, reply, kSecretPlaceholder))
-            return AuthOutcome::Failed;
+            return SaslClient::Attempt::Failed;
     }
     if (reply.code == 235)
-        return AuthOutcome::Accepted;
-    return reply.code == 535 ? AuthOutcome::Refused : AuthOutcome::Failed;
+        return SaslClient::Attempt::Accepted;
+    return reply.code == 535 ? SaslClient::Attempt::Refused : SaslClient::Attempt::Failed;
 }
 
 bool SmtpClient::authenticate(const QString &user, const QString &password)
@@ -213,23 +213,13 @@ bool SmtpClient::authenticate(const QString &user, const QString &password)
 
     SmtpReply reply;
     QStringList tried;
-    for (const QByteArray &mechanism : mechanisms) {
-        if (!tried.isEmpty())
-            m_connection.log(QStringLiteral("服务器拒绝了 %1 方式的登录，改用 %2")
-                                     .arg(tried.last(), QString::fromLatin1(mechanism)));
-        tried << QString::fromLatin1(mechanism);
-        switch (authenticateWith(sasl, mechanism, user, password, reply)) {
-        case AuthOutcome::Accepted:
-            return true;
-        case AuthOutcome::Refused:
-            continue;
-        case AuthOutcome::Failed:
-            if (m_connection.hasFailed() || !m_error.isEmpty())
-                return false;
-            break;
-        }
-        break;
-    }
+    const SaslClient::Attempt outcome = SaslClient::tryInTurn(
+            mechanisms, [&](const QByteArray &mechanism) { return authenticateWith(sasl, mechanism, user, password, reply); },
+            [this](const QString &line) { m_connection.log(line); }, tried);
+    if (outcome == SaslClient::Attempt::Accepted)
+        return true;
+    if (m_connection.hasFailed() || !m_error.isEmpty())
+        return false;
     return refuse(QStringLiteral("登录失败（用户名或密码错误？已尝试的登录方式：%1）：%2")
                           .arg(tried.join(QStringLiteral("、")), reply.text()));
 }

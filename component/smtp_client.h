@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/sasl_client.h"
 #include "component/server_address.h"
 
 #include <QByteArray>
@@ -13,7 +14,6 @@ typedef struct _GMimeObject GMimeObject;
 namespace component {
 
 class LineConnection;
-class SaslClient;
 
 // One reply of an SMTP server (RFC 5321 4.2): a code and its text lines.
 struct SmtpReply {
@@ -71,9 +71,10 @@ public:
 private:
     bool readReply(SmtpReply &reply);
     bool command(const QByteArray &line, SmtpReply &reply, const QString &shownAs = QString());
-    enum class AuthOutcome { Accepted, Refused, Failed };
-    AuthOutcome authenticateWith(SaslClient &sasl, const QByteArray &mechanism, const QString &user,
-                                 const QString &password, SmtpReply &reply);
+    // One logon with one mechanism; refused on 535, the usual answer to
+    // credentials the server turns down (RFC 4954).
+    SaslClient::Attempt authenticateWith(SaslClient &sasl, const QByteArray &mechanism, const QString &user,
+                                         const QString &password, SmtpReply &reply);
     bool greet();
     bool startTls();
     QByteArray clientName() const;
