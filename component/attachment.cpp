@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,13 +70,24 @@ bool Attachment::linkContentTo(const QString &path)
     // A large attachment already sits decoded in its temporary file: on the
     // same file system the saved file becomes a second name for it, so it is
     // never copied. Anywhere else (or on any error) the caller copies.
+    const int fd = ::open(QFile::encodeName(m_contentFile).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // The permissions are set through the descriptor, and the name is made
+    // for that very descriptor, before the file has any name in the user's
+    // folder: there, whoever may write to the folder could swap a name for
+    // a link between two steps that go by name.
     const QString folder = QFileInfo(path).absolutePath();
     const QString spare = QStringLiteral("%1/.orvex-save-%2").arg(folder).arg(QRandomGenerator::global()->generate64(), 0, 16);
     const QByteArray spareName = QFile::encodeName(spare);
-    if (::link(QFile::encodeName(m_contentFile).constData(), spareName.constData()) != 0)
+    const QByteArray descriptorPath = "/proc/self/fd/" + QByteArray::number(fd);
+    const bool linked = ::fchmod(fd, newFileMode()) == 0
+                        && ::linkat(AT_FDCWD, descriptorPath.constData(), AT_FDCWD, spareName.constData(),
+                                    AT_SYMLINK_FOLLOW) == 0;
+    ::close(fd);
+    if (!linked)
         return false;
-    if (::chmod(spareName.constData(), newFileMode()) != 0
-        || std::rename(spareName.constData(), QFile::encodeName(path).constData()) != 0) {
+    if (std::rename(spareName.constData(), QFile::encodeName(path).constData()) != 0) {
         ::unlink(spareName.constData());
         return false;
     }

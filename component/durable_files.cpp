@@ -3,20 +3,34 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QStringList>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace component {
 
 namespace {
 
-QSet<QString> &notedFiles()
+// Well below the usual limit of 1024 open files per process.
+constexpr std::size_t kMaxHeldOpen = 256;
+
+struct NotedFile {
+    QString path;
+    QString folder;
+    int fd = -1; // -1 when it could not be opened: flushed by name then
+};
+
+std::vector<NotedFile> &notedFiles()
 {
-    static QSet<QString> files;
+    static std::vector<NotedFile> files;
     return files;
+}
+
+QString flushError(const QString &path, int code)
+{
+    return QStringLiteral("无法把 %1 写入磁盘：%2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
 }
 
 bool syncPath(const QString &path, int flags, QString *error)
@@ -27,37 +41,59 @@ bool syncPath(const QString &path, int flags, QString *error)
         if (fd >= 0)
             ::close(fd);
         if (error)
-            *error = QStringLiteral("无法把 %1 写入磁盘：%2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
+            *error = flushError(path, code);
         return false;
     }
     ::close(fd);
     return true;
 }
 
+bool syncFile(const NotedFile &file, QString *error)
+{
+    if (file.fd < 0) {
+        // A file removed or replaced since it was saved is no longer ours
+        // to keep; only what is still there must reach the disk.
+        return !QFileInfo::exists(file.path) || syncPath(file.path, O_RDONLY, error);
+    }
+    if (::fsync(file.fd) == 0)
+        return true;
+    if (error)
+        *error = flushError(file.path, errno);
+    return false;
+}
+
 } // namespace
 
 void noteUnsyncedFile(const QString &path)
 {
-    notedFiles().insert(path);
+    NotedFile file;
+    file.path = path;
+    file.folder = QFileInfo(path).absolutePath();
+    file.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    notedFiles().push_back(file);
+    if (notedFiles().size() >= kMaxHeldOpen)
+        syncNotedFiles(nullptr);
 }
 
 bool syncNotedFiles(QString *error)
 {
+    std::vector<NotedFile> &files = notedFiles();
     QSet<QString> folders;
-    for (const QString &path : std::as_const(notedFiles())) {
-        // A file removed or replaced since it was saved is no longer ours to
-        // keep; only what is still there must reach the disk.
-        if (!QFileInfo::exists(path))
-            continue;
-        if (!syncPath(path, O_RDONLY, error))
+    for (const NotedFile &file : files) {
+        if (!syncFile(file, error))
             return false;
-        folders.insert(QFileInfo(path).absolutePath());
+        folders.insert(file.folder);
     }
     for (const QString &folder : std::as_const(folders)) {
-        if (!syncPath(folder, O_RDONLY | O_DIRECTORY, error))
+        // A folder removed since holds nothing to keep either.
+        if (QFileInfo::exists(folder) && !syncPath(folder, O_RDONLY | O_DIRECTORY, error))
             return false;
     }
-    notedFiles().clear();
+    for (const NotedFile &file : files) {
+        if (file.fd >= 0)
+            ::close(file.fd);
+    }
+    files.clear();
     return true;
 }
 

@@ -7,8 +7,12 @@ namespace component {
 // Saved attachments are not forced to disk one by one: that would cost a
 // disk flush per file on every fetch. Instead each saved file is noted
 // here, and before anything is deleted on a server every noted file (and
-// the folder entry that names it) is flushed, so that a message only leaves
-// the server once what was saved from it is safely on disk.
+// the folder that names it) is flushed, so that a message only leaves the
+// server once what was saved from it is safely on disk.
+//
+// A noted file is held open, so that it is flushed under whatever name it
+// bears by then in its folder: the caller may still give it its final name.
+// Past a few hundred files held open, the noted ones are flushed at once.
 
 void noteUnsyncedFile(const QString &path);
 

@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QStringList>
 #include <QTemporaryFile>
 #include <algorithm>
 
@@ -19,6 +20,22 @@ namespace {
 constexpr qint64 kLargeMessageBytes = 1024 * 1024;
 // Messages listed at up to this size are retrieved into memory.
 constexpr qint64 kInMemoryMessageBytes = 2 * 1024 * 1024;
+
+// "1–3、7": message numbers in ascending order, runs joined.
+QString numbersText(QList<int> numbers)
+{
+    std::sort(numbers.begin(), numbers.end());
+    QStringList runs;
+    for (qsizetype i = 0; i < numbers.size();) {
+        qsizetype end = i;
+        while (end + 1 < numbers.size() && numbers[end + 1] == numbers[end] + 1)
+            ++end;
+        runs.append(end == i ? QString::number(numbers[i])
+                             : QStringLiteral("%1–%2").arg(numbers[i]).arg(numbers[end]));
+        i = end + 1;
+    }
+    return runs.join(QStringLiteral("、"));
+}
 
 } // namespace
 
@@ -141,22 +158,47 @@ bool Pop3::deletemessages()
         appendLog(QStringLiteral("没有取出的邮件需要删除"));
         return true;
     }
+    // Deletions of this session all take effect at QUIT, or none does.
+    const QString kept = numbersText(numbers + m_deleted.values());
     if (!m_loggedOn || !m_client || !m_client->isOpen()) {
-        appendLog(QStringLiteral("错误：连接已断开，服务器上的邮件没有删除"));
+        appendLog(QStringLiteral("错误：连接已断开，第 %1 封邮件没有删除，仍在服务器上").arg(kept));
         return false;
     }
     // What was saved from these messages must be on disk before they leave
     // the server.
     QString syncError;
     if (!syncNotedFiles(&syncError)) {
-        appendLog(QStringLiteral("错误：%1，服务器上的邮件没有删除").arg(syncError));
+        appendLog(QStringLiteral("错误：%1，第 %2 封邮件没有删除，仍在服务器上").arg(syncError, numbersText(numbers)));
         return false;
     }
     QList<int> accepted;
-    const bool ok = m_client->markDeleted(numbers, &accepted);
-    for (int number : accepted)
-        m_deleted.insert(number);
-    return ok;
+    if (m_client->markDeleted(numbers, &accepted)) {
+        for (int number : std::as_const(accepted))
+            m_deleted.insert(number);
+        return true;
+    }
+    undoDeletions(kept);
+    return false;
+}
+
+// After a deletion that the server refused or that broke off: either all
+// the messages this session marked go, or none, so none does.
+void Pop3::undoDeletions(const QString &kept)
+{
+    m_deleted.clear();
+    if (!m_client->isOpen()) {
+        // Without QUIT the server commits nothing.
+        m_loggedOn = false;
+        appendLog(QStringLiteral("错误：连接中断，第 %1 封邮件没有删除，仍在服务器上").arg(kept));
+    } else if (m_client->resetDeletions()) {
+        appendLog(QStringLiteral("错误：已撤销本次的全部删除（RSET），第 %1 封邮件都仍在服务器上").arg(kept));
+    } else {
+        // The deletions the server did take must not be committed: the line
+        // is closed without QUIT.
+        m_client->abort();
+        m_loggedOn = false;
+        appendLog(QStringLiteral("错误：无法撤销删除，连接已断开而没有退出（QUIT），第 %1 封邮件都仍在服务器上").arg(kept));
+    }
 }
 
 bool Pop3::disconnect()
@@ -166,12 +208,19 @@ bool Pop3::disconnect()
     const bool wasOpen = m_client->isOpen();
     const bool confirmed = m_client->quit();
     m_loggedOn = false;
-    if (!m_deleted.isEmpty() && confirmed)
-        appendLog(QStringLiteral("已在服务器上删除 %1 封邮件").arg(m_deleted.size()));
-    else if (!m_deleted.isEmpty())
-        appendLog(QStringLiteral("错误：服务器没有确认退出，邮件可能没有删除"));
+    const QList<int> pending = m_deleted.values();
     m_deleted.clear();
-    return confirmed || !wasOpen;
+    if (confirmed && !pending.isEmpty())
+        appendLog(QStringLiteral("已在服务器上删除 %1 封邮件").arg(pending.size()));
+    else if (!confirmed && wasOpen && !pending.isEmpty())
+        appendLog(QStringLiteral("错误：服务器没有确认退出（QUIT），第 %1 封邮件可能仍在服务器上").arg(numbersText(pending)));
+    else if (!confirmed && wasOpen)
+        appendLog(QStringLiteral("错误：服务器没有确认退出（QUIT）"));
+    else if (!confirmed && !pending.isEmpty())
+        appendLog(QStringLiteral("错误：连接已断开，第 %1 封邮件没有删除，仍在服务器上").arg(numbersText(pending)));
+    // A session that had broken off before, with nothing to commit, lost
+    // nothing by ending without QUIT.
+    return confirmed || (!wasOpen && pending.isEmpty());
 }
 
 } // namespace component

@@ -36,9 +36,14 @@ public:
     // allowed); port 995 means TLS from the first byte too.
     Q_INVOKABLE bool connect(const QString &user, const QString &password, const QString &host, int port);
     // Deletes on the server the messages handed out through `messages` and
-    // retrieved in full; the deletion takes effect at disconnect.
+    // retrieved in full; the deletion takes effect at disconnect. All or
+    // nothing: when the server refuses one, every deletion of the session
+    // is undone (RSET), and the result is false; the log names the messages
+    // that stay.
     Q_INVOKABLE bool deletemessages();
-    // Logs off (QUIT) and closes the connection.
+    // Logs off (QUIT) and closes the connection. False when the server did
+    // not confirm the QUIT, or when deletions were pending on a line that
+    // had broken off: they were not committed.
     Q_INVOKABLE bool disconnect();
 
     // Seconds; bounds connecting and every single wait.
@@ -59,6 +64,7 @@ Q_SIGNALS:
 
 private:
     void appendLog(const QString &line);
+    void undoDeletions(const QString &kept);
     void reportRetrieval(int number, qint64 bytesSoFar);
 
     int m_timeout = 300;

@@ -621,6 +621,20 @@ bool Pop3Client::markDeleted(const QList<int> &numbers, QList<int> *accepted)
     return true;
 }
 
+bool Pop3Client::resetDeletions()
+{
+    if (!isOpen())
+        return false;
+    Reply reply;
+    if (!sendCommand("RSET") || !readReply(reply))
+        return false;
+    if (!reply.ok) {
+        m_error = QStringLiteral("服务器拒绝撤销删除（RSET）：%1").arg(QString::fromUtf8(reply.text));
+        m_conn.log(QStringLiteral("错误：%1").arg(m_error));
+    }
+    return reply.ok;
+}
+
 bool Pop3Client::quit()
 {
     m_loggedIn = false;

@@ -66,6 +66,10 @@ public:
     // those it did accept.
     bool markDeleted(const QList<int> &numbers, QList<int> *accepted = nullptr);
 
+    // Undoes every deletion of this session (RSET). True when the server
+    // confirmed it.
+    bool resetDeletions();
+
     // Ends the session with QUIT (when the line is still sound) and closes
     // it. True when the server confirmed the QUIT.
     bool quit();

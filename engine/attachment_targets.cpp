@@ -1,7 +1,10 @@
 #include "engine/attachment_targets.h"
 
+#include "platform/files.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace engine {
 
@@ -11,6 +14,10 @@ namespace {
 constexpr qsizetype kMaxNameBytes = 255;
 
 const QString kFallbackName = QStringLiteral("附件");
+
+// A folder full of "a (2).txt" to "a (9999).txt" is not a folder to go on
+// numbering in.
+constexpr int kMaxNumber = 9999;
 
 // Attachment names may come with either kind of path separator.
 bool isNameSeparator(QChar c)
@@ -89,15 +96,41 @@ AttachmentTargets::AttachmentTargets(const QString &folder) : m_folder(folder)
         m_folder += QDir::separator();
 }
 
-std::optional<QString> AttachmentTargets::targetFor(const QString &name) const
+std::optional<QString> AttachmentTargets::newScratchFile(QString *error) const
+{
+    QTemporaryFile scratch(m_folder + QStringLiteral(".orvex-fetch-XXXXXX"));
+    scratch.setAutoRemove(false);
+    if (!scratch.open()) {
+        *error = QStringLiteral("无法在 %1 中建立文件：%2").arg(m_folder, scratch.errorString());
+        return std::nullopt;
+    }
+    return scratch.fileName();
+}
+
+std::optional<QString> AttachmentTargets::place(const QString &scratch, const QString &name, QString *error)
 {
     const QString fileName = plainFileName(name);
-    QString target = m_folder + fileName;
-    for (int number = 2; m_written.contains(target); ++number)
-        target = m_folder + numberedVariant(fileName, number);
-    if (!isInsideFolder(target))
-        return std::nullopt;
-    return target;
+    for (int number = 1; number <= kMaxNumber; ++number) {
+        const QString target = m_folder + (number == 1 ? fileName : numberedVariant(fileName, number));
+        if (m_given.contains(target))
+            continue;
+        if (!isInsideFolder(target)) {
+            *error = QStringLiteral("“%1”不是 %2 中的文件名").arg(target, m_folder);
+            return std::nullopt;
+        }
+        switch (platform::placeFile(scratch, target, error)) {
+        case platform::Placement::Moved:
+        case platform::Placement::SameContent:
+            m_given.insert(target);
+            return target;
+        case platform::Placement::Occupied:
+            continue;
+        case platform::Placement::Failed:
+            return std::nullopt;
+        }
+    }
+    *error = QStringLiteral("%1 中“%2”及其编号的文件名都已占用").arg(m_folder, fileName);
+    return std::nullopt;
 }
 
 bool AttachmentTargets::isInsideFolder(const QString &path) const

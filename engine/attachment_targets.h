@@ -6,11 +6,14 @@
 
 namespace engine {
 
-// Chooses the files the attachments of one fetch are saved to, all inside
-// one folder. An attachment's name is reduced to a plain file name, so that
-// no name leads outside the folder; a name this fetch has already used gets
-// a numbered variant ("a (2).txt"), so that each saved attachment keeps its
-// own file. A file that was there before the fetch is replaced.
+// Gives the attachments of one fetch their files, all inside one folder,
+// without ever destroying a file that is there already. An attachment is
+// first saved under a scratch name in the folder; then it takes its own
+// name, reduced to a plain file name so that no name leads outside the
+// folder. A file of that name is kept when it holds exactly the same bytes
+// (fetching a message again leaves one file); otherwise the attachment
+// takes the first numbered variant ("a (2).txt", "a (3).txt", ...) that
+// neither exists in the folder nor was given out earlier in this fetch.
 class AttachmentTargets {
 public:
     // `folder` as the caller gave it; the separator is added when missing.
@@ -19,18 +22,20 @@ public:
 
     QString folder() const { return m_folder; }
 
-    // The full path for an attachment called `name`, or nothing when no
-    // path inside the folder can be made for it.
-    std::optional<QString> targetFor(const QString &name) const;
+    // A new, empty, hidden file in the folder for an attachment to be saved
+    // to first; nothing (the reason in *error) when none can be made.
+    std::optional<QString> newScratchFile(QString *error) const;
 
-    // Records that this fetch wrote `path`.
-    void markWritten(const QString &path) { m_written.insert(path); }
+    // Gives the attachment saved at `scratch` its own name and returns the
+    // path of the file that now holds it; nothing (the reason in *error,
+    // the scratch file left for the caller) when it cannot.
+    std::optional<QString> place(const QString &scratch, const QString &name, QString *error);
 
 private:
     bool isInsideFolder(const QString &path) const;
 
     QString m_folder;
-    QSet<QString> m_written;
+    QSet<QString> m_given;
 };
 
 // The plain file name an attachment called `name` is saved under: the part

@@ -10,6 +10,12 @@ void ComponentCalls::fail(const QString &reason)
     m_error = reason;
 }
 
+void ComponentCalls::explainFailure(const QString &context)
+{
+    if (m_failed)
+        m_error = m_error.isEmpty() ? context : QStringLiteral("%1：%2").arg(context, m_error);
+}
+
 bool ComponentCalls::check(bool succeeded, const platform::AutomationObject &object)
 {
     if (!succeeded)
@@ -66,7 +72,7 @@ qint64 ComponentCalls::count(platform::AutomationObject &object, const QString &
     bool isNumber = false;
     const qint64 n = value.toLongLong(&isNumber);
     if (!isNumber || n < 0) {
-        fail(QStringLiteral("\"%1\" is not a count: %2").arg(name, value.toString()));
+        fail(QStringLiteral("组件的“%1”不是数目：%2").arg(name, value.toString()));
         return 0;
     }
     return n;

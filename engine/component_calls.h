@@ -21,6 +21,8 @@ public:
 
     // Marks the run failed for a reason of the caller's own.
     void fail(const QString &reason);
+    // Puts what was being done in front of the reason of a failure.
+    void explainFailure(const QString &context);
 
     bool set(platform::AutomationObject &object, const QString &name, const QVariant &value);
     // The property's value; an invalid QVariant after a failure.

@@ -48,28 +48,57 @@ void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
     }
 }
 
+// Removes a scratch file that did not become an attachment's file.
+class ScratchGuard {
+public:
+    explicit ScratchGuard(QString path) : m_path(std::move(path)) {}
+    ~ScratchGuard()
+    {
+        if (!m_kept)
+            platform::fileDelete(m_path);
+    }
+    ScratchGuard(const ScratchGuard &) = delete;
+    ScratchGuard &operator=(const ScratchGuard &) = delete;
+    void keep() { m_kept = true; }
+
+private:
+    QString m_path;
+    bool m_kept = false;
+};
+
 // Saves the attachment that handles.attachment is bound to and returns the
-// path it was saved to; an empty text when that failed.
+// path of the file that holds it; an empty text when that failed. The
+// component writes it under a scratch name first, so that no file of the
+// folder is touched until the attachment is whole on disk.
 QString saveAttachment(ComponentCalls &calls, MessageHandles handles, AttachmentTargets &targets)
 {
     const QString name = calls.get(handles.attachment, QStringLiteral("name")).toString();
     if (calls.failed())
         return {};
-    const std::optional<QString> target = targets.targetFor(name);
+    QString error;
+    const std::optional<QString> scratch = targets.newScratchFile(&error);
+    if (!scratch) {
+        calls.fail(QStringLiteral("附件“%1”没有保存：%2").arg(name, error));
+        return {};
+    }
+    ScratchGuard guard(*scratch);
+    const QVariant saved = calls.call(handles.attachment, QStringLiteral("savetofile"), {*scratch});
+    if (calls.failed()) {
+        calls.explainFailure(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()));
+        return {};
+    }
+    if (saysFalse(saved) || !QFileInfo(*scratch).isFile()) {
+        calls.fail(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()));
+        return {};
+    }
+    const std::optional<QString> target = targets.place(*scratch, name, &error);
     if (!target) {
-        calls.fail(QStringLiteral("no file in %1 can be made for the attachment \"%2\"").arg(targets.folder(), name));
+        calls.fail(QStringLiteral("附件“%1”没有保存：%2").arg(name, error));
         return {};
     }
-    // A file left there before this fetch is replaced.
-    platform::fileDelete(*target);
-    const QVariant saved = calls.call(handles.attachment, QStringLiteral("savetofile"), {*target});
-    if (calls.failed())
-        return {};
-    if (saysFalse(saved) || !QFileInfo(*target).isFile()) {
-        calls.fail(QStringLiteral("the attachment \"%1\" was not saved to %2").arg(name, *target));
-        return {};
-    }
-    targets.markWritten(*target);
+    // The scratch name is gone now: it became the target, or the target
+    // already held the same bytes.
+    guard.keep();
     return *target;
 }
 

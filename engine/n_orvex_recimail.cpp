@@ -6,6 +6,7 @@
 #include "engine/fetch_range.h"
 #include "engine/message_reader.h"
 #include "engine/server_field.h"
+#include "engine/transfer_log.h"
 
 #include "platform/automation_object.h"
 
@@ -25,6 +26,21 @@ engine::FetchRange requestedRange(engine::ComponentCalls &calls, platform::Autom
     if (engine::asksForAll(index))
         return {1, calls.count(orvexpop3)};
     return engine::rangeWithin(index, count);
+}
+
+// "第 2 封邮件", "第 2 至 5 封邮件": the messages a fetch read.
+QString messagesText(const engine::FetchRange &range)
+{
+    if (range.first == range.last)
+        return QStringLiteral("第 %1 封邮件").arg(range.first);
+    return QStringLiteral("第 %1 至 %2 封邮件").arg(range.first).arg(range.last);
+}
+
+QString notDeletedText(const engine::FetchRange &range)
+{
+    if (range.isEmpty())
+        return QStringLiteral("服务器上的邮件没有删除");
+    return QStringLiteral("服务器上的邮件没有删除，%1仍在服务器上").arg(messagesText(range));
 }
 
 } // namespace
@@ -72,7 +88,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
                                 {pop3.username, pop3.password, server->host, int(server->port)})
                    : QVariant();
     if (calls.ok() && engine::saysFalse(connected))
-        calls.fail(QStringLiteral("the logon failed"));
+        calls.fail(QStringLiteral("无法登录到邮箱 %1（端口 %2）").arg(server->host).arg(server->port));
 
     const qint64 count = calls.count(orvexpop3);
     const engine::FetchRange range = calls.ok() ? requestedRange(calls, orvexpop3, index, count) : engine::FetchRange{};
@@ -91,16 +107,28 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
     }
 
     // Deleting is asked for only once everything requested was read and
-    // saved: after a failure the messages stay on the server.
-    if (calls.ok() && pop3.deleteafterread)
-        calls.call(orvexpop3, QStringLiteral("deletemessages"));
+    // saved: after a failure the messages stay on the server. Once asked,
+    // the fetch succeeds only when the server took every deletion, which it
+    // commits only on confirming the QUIT of "disconnect".
+    const bool deleting = calls.ok() && pop3.deleteafterread && !range.isEmpty();
+    if (calls.ok() && pop3.deleteafterread) {
+        const QVariant deleted = calls.call(orvexpop3, QStringLiteral("deletemessages"));
+        if (calls.failed())
+            calls.explainFailure(notDeletedText(range));
+        else if (engine::saysFalse(deleted))
+            calls.fail(notDeletedText(range));
+    }
 
-    const std::optional<QVariant> log = orvexpop3.property(QStringLiteral("log"));
-    is_log = log ? log->toString() : QString();
+    // Logging off comes before the log is read, so that what became of the
+    // QUIT is in it.
+    const std::optional<QVariant> quit = orvexpop3.invoke(QStringLiteral("disconnect"));
+    if (deleting && calls.ok() && (!quit || engine::saysFalse(*quit))) {
+        const QString reason = QStringLiteral("服务器没有确认退出（QUIT），%1可能仍在服务器上").arg(messagesText(range));
+        calls.fail(quit ? reason : QStringLiteral("%1：%2").arg(reason, orvexpop3.lastError()));
+    }
+    is_log = engine::transferLog(orvexpop3.property(QStringLiteral("log")), calls);
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
-    if (!orvexpop3.invoke(QStringLiteral("disconnect")) && calls.ok())
-        calls.fail(orvexpop3.lastError());
     orvexpop3message.invoke(QStringLiteral("close"));
     for (const auto &[object, className] : creations)
         object->release();

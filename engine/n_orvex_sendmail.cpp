@@ -5,6 +5,7 @@
 #include "engine/html_body.h"
 #include "engine/recipient_list.h"
 #include "engine/server_field.h"
+#include "engine/transfer_log.h"
 
 #include "platform/automation_object.h"
 
@@ -79,9 +80,9 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
             li_return = 1;
     }
 
-    // The log is kept after every attempt, whatever went wrong before it.
-    const std::optional<QVariant> log = orvexsmtpmessage.property(QStringLiteral("log"));
-    is_log = log ? log->toString() : QString();
+    // The log is kept after every attempt, with the reason when something
+    // went wrong before the message could go out.
+    is_log = engine::transferLog(orvexsmtpmessage.property(QStringLiteral("log")), calls);
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
     orvexsmtpmessage.invoke(QStringLiteral("close"));

@@ -76,7 +76,7 @@ bool runGuarded(Call &&call, QString *thrown)
     } catch (const std::exception &e) {
         *thrown = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        *thrown = QStringLiteral("unknown exception");
+        *thrown = QStringLiteral("未知的异常");
     }
     return false;
 }
@@ -132,7 +132,7 @@ bool AutomationObject::bindTo(const QVariant &value)
                               : nullptr;
     release();
     if (!target)
-        return fail(QStringLiteral("the value holds no object"));
+        return fail(QStringLiteral("值中没有对象"));
     m_object = target;
     m_owned = false;
     m_lastError.clear();
@@ -146,22 +146,22 @@ bool AutomationObject::setProperty(const QString &name, const QVariant &value)
     const QMetaObject *meta = m_object->metaObject();
     const int index = findProperty(meta, name);
     if (index < 0)
-        return fail(QStringLiteral("unknown property \"%1\"").arg(name));
+        return fail(QStringLiteral("没有属性“%1”").arg(name));
     const QMetaProperty property = meta->property(index);
     if (!property.isWritable())
-        return fail(QStringLiteral("property \"%1\" is read-only").arg(name));
+        return fail(QStringLiteral("属性“%1”是只读的").arg(name));
     QVariant converted = value;
     if (!convertArgument(converted, property.metaType()))
-        return fail(QStringLiteral("property \"%1\" does not take a %2").arg(name, QLatin1String(value.typeName())));
+        return fail(QStringLiteral("属性“%1”不接受 %2 类型的值").arg(name, QLatin1String(value.typeName())));
     m_object->setProperty(kAutomationErrorProperty, QVariant());
     QString thrown;
     QObject *target = m_object.data();
     if (!runGuarded([&] { return property.write(target, converted); }, &thrown)) {
         if (!thrown.isEmpty())
-            return fail(QStringLiteral("\"%1\" failed: %2").arg(name, thrown));
+            return fail(QStringLiteral("“%1”出错：%2").arg(name, thrown));
         if (!takeObjectError(name))
             return false;
-        return fail(QStringLiteral("property \"%1\" refused the value").arg(name));
+        return fail(QStringLiteral("属性“%1”拒绝了这个值").arg(name));
     }
     return takeObjectError(name);
 }
@@ -173,7 +173,7 @@ std::optional<QVariant> AutomationObject::property(const QString &name)
     const QMetaObject *meta = m_object->metaObject();
     const int index = findProperty(meta, name);
     if (index < 0) {
-        fail(QStringLiteral("unknown property \"%1\"").arg(name));
+        fail(QStringLiteral("没有属性“%1”").arg(name));
         return std::nullopt;
     }
     m_object->setProperty(kAutomationErrorProperty, QVariant());
@@ -182,7 +182,7 @@ std::optional<QVariant> AutomationObject::property(const QString &name)
     QObject *target = m_object.data();
     const QMetaProperty metaProperty = meta->property(index);
     if (!runGuarded([&] { value = metaProperty.read(target); return true; }, &thrown)) {
-        fail(QStringLiteral("\"%1\" failed: %2").arg(name, thrown));
+        fail(QStringLiteral("“%1”出错：%2").arg(name, thrown));
         return std::nullopt;
     }
     if (!takeObjectError(name))
@@ -195,13 +195,13 @@ std::optional<QVariant> AutomationObject::invoke(const QString &methodName, cons
     if (!checkBound(methodName))
         return std::nullopt;
     if (args.size() > kMaxArguments) {
-        fail(QStringLiteral("too many arguments for \"%1\"").arg(methodName));
+        fail(QStringLiteral("“%1”的参数过多").arg(methodName));
         return std::nullopt;
     }
     const QMetaObject *meta = m_object->metaObject();
     const int index = findMethod(meta, methodName, args);
     if (index < 0) {
-        fail(QStringLiteral("no method \"%1\" taking %2 argument(s)").arg(methodName).arg(args.size()));
+        fail(QStringLiteral("没有带 %2 个参数的方法“%1”").arg(methodName).arg(args.size()));
         return std::nullopt;
     }
     const QMetaMethod method = meta->method(index);
@@ -211,7 +211,7 @@ std::optional<QVariant> AutomationObject::invoke(const QString &methodName, cons
     for (int i = 0; i < converted.size(); ++i) {
         const QMetaType type = method.parameterMetaType(i);
         if (!convertArgument(converted[i], type)) {
-            fail(QStringLiteral("argument %1 of \"%2\" has the wrong type").arg(i + 1).arg(methodName));
+            fail(QStringLiteral("“%2”的第 %1 个参数类型不对").arg(i + 1).arg(methodName));
             return std::nullopt;
         }
         void *data = type.id() == QMetaType::QVariant ? static_cast<void *>(&converted[i]) : converted[i].data();
@@ -237,9 +237,9 @@ std::optional<QVariant> AutomationObject::invoke(const QString &methodName, cons
             &thrown);
     if (!invoked) {
         if (!thrown.isEmpty())
-            fail(QStringLiteral("\"%1\" failed: %2").arg(methodName, thrown));
+            fail(QStringLiteral("“%1”出错：%2").arg(methodName, thrown));
         else
-            fail(QStringLiteral("calling \"%1\" failed").arg(methodName));
+            fail(QStringLiteral("调用“%1”失败").arg(methodName));
         return std::nullopt;
     }
     if (!takeObjectError(methodName))
@@ -254,7 +254,7 @@ bool AutomationObject::element(qint64 n, AutomationObject &out)
     // Rebinding the collection's own handle would release the collection,
     // and with it the element, before the element is bound.
     if (&out == this)
-        return fail(QStringLiteral("element %1 cannot replace its own collection").arg(n));
+        return fail(QStringLiteral("第 %1 个元素不能取代它所在的集合").arg(n));
     const std::optional<QVariant> item = invoke(QStringLiteral("item"), {n});
     if (!item) {
         out.release();
@@ -262,7 +262,7 @@ bool AutomationObject::element(qint64 n, AutomationObject &out)
         return false;
     }
     if (!out.bindTo(*item))
-        return fail(QStringLiteral("the collection has no element %1").arg(n));
+        return fail(QStringLiteral("集合中没有第 %1 个元素").arg(n));
     return true;
 }
 
@@ -284,20 +284,20 @@ bool AutomationObject::checkBound(const QString &member)
 {
     if (m_object)
         return true;
-    return fail(QStringLiteral("\"%1\" called on an object that does not exist").arg(member));
+    return fail(QStringLiteral("对不存在的对象调用了“%1”").arg(member));
 }
 
 bool AutomationObject::takeObjectError(const QString &member)
 {
     if (!m_object)
-        return fail(QStringLiteral("the object was destroyed during \"%1\"").arg(member));
+        return fail(QStringLiteral("对象在“%1”中被销毁").arg(member));
     const QString error = m_object->property(kAutomationErrorProperty).toString();
     if (error.isEmpty()) {
         m_lastError.clear();
         return true;
     }
     m_object->setProperty(kAutomationErrorProperty, QVariant());
-    return fail(QStringLiteral("\"%1\" failed: %2").arg(member, error));
+    return fail(QStringLiteral("“%1”出错：%2").arg(member, error));
 }
 
 } // namespace platform

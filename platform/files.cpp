@@ -5,6 +5,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform {
 
 QString currentDirectory()
@@ -59,6 +66,129 @@ bool fileCopy(const QString &source, const QString &target)
 bool fileDelete(const QString &path)
 {
     return QFile::remove(path);
+}
+
+namespace {
+
+// A descriptor for reading the regular file at `path`, or -1: a link is not
+// followed, and a FIFO or device is not opened for good.
+int openRegularFile(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+qint64 fileSize(int fd)
+{
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 ? qint64(status.st_size) : -1;
+}
+
+// Reads up to `size` bytes, fewer only at the end of the file.
+qint64 readFully(int fd, char *buffer, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size_t(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? -1 : done;
+        done += n;
+    }
+    return done;
+}
+
+bool sameBytes(int first, int second)
+{
+    if (fileSize(first) < 0 || fileSize(first) != fileSize(second))
+        return false;
+    constexpr qint64 kChunk = 64 * 1024;
+    QByteArray a(kChunk, Qt::Uninitialized);
+    QByteArray b(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = readFully(first, a.data(), kChunk);
+        if (n < 0 || readFully(second, b.data(), kChunk) != n || std::memcmp(a.constData(), b.constData(), size_t(n)) != 0)
+            return false;
+        if (n < kChunk)
+            return true;
+    }
+}
+
+bool holdSameBytes(const QByteArray &source, const QByteArray &target)
+{
+    const int first = openRegularFile(source);
+    const int second = first >= 0 ? openRegularFile(target) : -1;
+    const bool same = second >= 0 && sameBytes(first, second);
+    if (first >= 0)
+        ::close(first);
+    if (second >= 0)
+        ::close(second);
+    return same;
+}
+
+// rename() that never replaces an existing name: 0, or the errno.
+int renameWithoutReplacing(const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errno;
+    // A file system that cannot rename that way: a second name made with
+    // link() cannot replace anything either; then the first name goes.
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    // Neither (some network and FUSE file systems): look, then rename. Only
+    // a file made in the instant between the two could be replaced.
+    struct stat status {};
+    if (::lstat(to.constData(), &status) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+} // namespace
+
+Placement placeFile(const QString &source, const QString &target, QString *error)
+{
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(target);
+    // A name taken by someone else between the look and the move is looked
+    // at once more, as it now stands.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        struct stat status {};
+        if (::lstat(to.constData(), &status) == 0) {
+            if (!S_ISREG(status.st_mode) || !holdSameBytes(from, to))
+                return Placement::Occupied;
+            ::unlink(from.constData());
+            return Placement::SameContent;
+        }
+        if (errno != ENOENT) {
+            *error = QStringLiteral("无法查看 %1：%2").arg(target, systemError(errno));
+            return Placement::Failed;
+        }
+        const int code = renameWithoutReplacing(from, to);
+        if (code == 0)
+            return Placement::Moved;
+        if (code != EEXIST) {
+            *error = QStringLiteral("无法保存为 %1：%2").arg(target, systemError(code));
+            return Placement::Failed;
+        }
+    }
+    return Placement::Occupied;
 }
 
 } // namespace platform

@@ -62,7 +62,6 @@ private slots:
     void registerAnswers_data();
     void registerAnswers();
     void lastErrorIsEmptyOnANewEngine();
-    void enginesKeepSeparateLogs();
 };
 
 void TestStartup::init()
@@ -175,18 +174,6 @@ void TestStartup::lastErrorIsEmptyOnANewEngine()
     QVERIFY(log.isEmpty());
     QVERIFY(!log.isNull());
     QVERIFY(!engine.is_log.isNull()); // the empty string is kept from now on
-}
-
-void TestStartup::enginesKeepSeparateLogs()
-{
-    n_orvex first;
-    n_orvex second;
-    first.is_log = QStringLiteral("220 ready\n250 ok\n");
-    QCOMPARE(first.of_getlasterror(), QStringLiteral("220 ready\n250 ok\n"));
-    QCOMPARE(second.of_getlasterror(), QString(""));
-    second.is_log = QStringLiteral("+OK");
-    QCOMPARE(first.of_getlasterror(), QStringLiteral("220 ready\n250 ok\n"));
-    QCOMPARE(second.of_getlasterror(), QStringLiteral("+OK"));
 }
 
 QTEST_MAIN(TestStartup)

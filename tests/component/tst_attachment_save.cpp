@@ -80,11 +80,27 @@ private slots:
         QCOMPARE(readAll(target), content);
     }
 
+    void savedFileGetsTheUsualPermissions_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("content in memory") << false;
+        QTest::newRow("content linked from its temporary file") << true;
+    }
+
     void savedFileGetsTheUsualPermissions()
     {
+        QFETCH(bool, fromFile);
         QTemporaryDir folder;
         Attachment attachment;
-        attachment.setContent("x");
+        if (fromFile) {
+            // A private temporary file, as the reader makes them.
+            const QString source = folder.filePath(QStringLiteral("content.tmp"));
+            writeFile(source, "x");
+            QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
+            attachment.setContentFile(source);
+        } else {
+            attachment.setContent("x");
+        }
         const QString target = folder.filePath(QStringLiteral("a.txt"));
         const mode_t old = ::umask(022);
         const bool saved = attachment.savetofile(target);

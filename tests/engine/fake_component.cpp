@@ -217,12 +217,12 @@ bool FakePop3::connect(const QString &user, const QString &password, const QStri
 
 bool FakePop3::deletemessages()
 {
-    return recordCall("deletemessages");
+    return recordCall("deletemessages") && script().deleteResult;
 }
 
 bool FakePop3::disconnect()
 {
-    return recordCall("disconnect");
+    return recordCall("disconnect") && script().disconnectResult;
 }
 
 } // namespace fake

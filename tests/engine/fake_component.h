@@ -37,6 +37,8 @@ struct ScriptedMessage {
 struct Script {
     QList<ScriptedMessage> mailbox;  // POP3 "messages", numbered from 1
     bool connectResult = true;
+    bool deleteResult = true;      // what "deletemessages" returns
+    bool disconnectResult = true;  // what "disconnect" returns
     bool sendResult = true;
     QString log = QStringLiteral("component log");
     QStringList refusedClasses;  // class names the factory does not make

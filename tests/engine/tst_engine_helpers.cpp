@@ -5,7 +5,9 @@
 #include "engine/text_functions.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 
@@ -20,7 +22,9 @@ private slots:
     void plainFileName_data();
     void plainFileName();
     void numberedVariants();
-    void targetsStayInsideTheFolder();
+    void folderOfTheTargets();
+    void targetsNeverReplaceOtherFiles_data();
+    void targetsNeverReplaceOtherFiles();
     void mailDate_data();
     void mailDate();
 };
@@ -129,26 +133,90 @@ void TestEngineHelpers::numberedVariants()
     QVERIFY(variant.toUtf8().size() <= 255);
 }
 
-void TestEngineHelpers::targetsStayInsideTheFolder()
+void TestEngineHelpers::folderOfTheTargets()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
+    QCOMPARE(engine::AttachmentTargets(dir.path()).folder(), dir.path() + "/");
+    QCOMPARE(engine::AttachmentTargets(dir.path() + "/").folder(), dir.path() + "/");
+    QCOMPARE(engine::AttachmentTargets(QString{}).folder(), QDir::currentPath() + "/");
+}
+
+void TestEngineHelpers::targetsNeverReplaceOtherFiles_data()
+{
+    // What the folder holds before the fetch: "name=content" a file,
+    // "name/" a folder, "name@content" a link to a file elsewhere.
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("attachments"); // "name=content", in the order saved
+    QTest::addColumn<QStringList>("saved");       // the file names they end up in
+    QTest::newRow("free name") << QStringList{} << QStringList{"a.txt=new"} << QStringList{"a.txt"};
+    QTest::newRow("the user's file of that name")
+            << QStringList{"a.txt=mine"} << QStringList{"a.txt=new"} << QStringList{"a (2).txt"};
+    QTest::newRow("the user's numbered file too") << QStringList{"a.txt=mine", "a (2).txt=mine too"}
+                                                  << QStringList{"a.txt=new"} << QStringList{"a (3).txt"};
+    QTest::newRow("same bytes already there")
+            << QStringList{"a.txt=new", "a (2).txt=new"} << QStringList{"a.txt=new"} << QStringList{"a.txt"};
+    QTest::newRow("same bytes, longer file")
+            << QStringList{"a.txt=new and more"} << QStringList{"a.txt=new"} << QStringList{"a (2).txt"};
+    QTest::newRow("same name twice in one fetch")
+            << QStringList{} << QStringList{"a.txt=one", "a.txt=two"} << QStringList{"a.txt", "a (2).txt"};
+    QTest::newRow("same bytes twice in one fetch")
+            << QStringList{} << QStringList{"a.txt=x", "a.txt=x"} << QStringList{"a.txt", "a (2).txt"};
+    QTest::newRow("a folder and a link of that name")
+            << QStringList{"a.txt/", "a (2).txt@new"} << QStringList{"a.txt=new"} << QStringList{"a (3).txt"};
+    QTest::newRow("path characters") << QStringList{"x.txt=mine"} << QStringList{"../x.txt=x", "/etc/x.txt=y"}
+                                     << QStringList{"x (2).txt", "x (3).txt"};
+}
+
+void TestEngineHelpers::targetsNeverReplaceOtherFiles()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, attachments);
+    QFETCH(QStringList, saved);
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    auto write = [](const QString &path, const QString &content) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content.toUtf8());
+    };
+    auto read = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString("<missing>");
+    };
+    for (const QString &entry : before) {
+        const qsizetype mark = entry.indexOf(QRegularExpression("[=/@]"));
+        const QString path = dir.filePath(entry.left(mark));
+        if (entry.at(mark) == u'/') {
+            QVERIFY(QDir().mkdir(path));
+        } else if (entry.at(mark) == u'@') {
+            write(elsewhere.filePath("linked"), entry.mid(mark + 1));
+            QVERIFY(QFile::link(elsewhere.filePath("linked"), path));
+        } else {
+            write(path, entry.mid(mark + 1));
+        }
+    }
+
     engine::AttachmentTargets targets(dir.path());
-    QCOMPARE(targets.folder(), dir.path() + "/");
-    QCOMPARE(targets.targetFor("../x.txt"), std::optional<QString>(dir.path() + "/x.txt"));
-
-    // Names written by this fetch get numbered variants; others are reused.
-    targets.markWritten(dir.path() + "/x.txt");
-    QCOMPARE(targets.targetFor("x.txt"), std::optional<QString>(dir.path() + "/x (2).txt"));
-    targets.markWritten(dir.path() + "/x (2).txt");
-    QCOMPARE(targets.targetFor("sub/x.txt"), std::optional<QString>(dir.path() + "/x (3).txt"));
-    QCOMPARE(targets.targetFor("y.txt"), std::optional<QString>(dir.path() + "/y.txt"));
-
-    engine::AttachmentTargets withSeparator(dir.path() + "/");
-    QCOMPARE(withSeparator.folder(), dir.path() + "/");
-
-    engine::AttachmentTargets current(QString{});
-    QCOMPARE(current.folder(), QDir::currentPath() + "/");
+    for (qsizetype k = 0; k < attachments.size(); ++k) {
+        const qsizetype mark = attachments[k].lastIndexOf(u'=');
+        QString error;
+        const std::optional<QString> scratch = targets.newScratchFile(&error);
+        QVERIFY2(scratch, qPrintable(error));
+        write(*scratch, attachments[k].mid(mark + 1));
+        const std::optional<QString> placed = targets.place(*scratch, attachments[k].left(mark), &error);
+        QVERIFY2(placed, qPrintable(error));
+        QCOMPARE(*placed, dir.filePath(saved[k]));
+        QCOMPARE(read(*placed), attachments[k].mid(mark + 1));
+    }
+    // What was there before is there still, and no scratch file is left.
+    for (const QString &entry : before) {
+        const qsizetype mark = entry.indexOf(QRegularExpression("[=/@]"));
+        if (entry.at(mark) != u'/')
+            QCOMPARE(read(dir.filePath(entry.left(mark))), entry.mid(mark + 1));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).filter(".orvex"),
+             QStringList{});
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), before.filter("@").isEmpty() ? QStringList{} : QStringList{"linked"});
 }
 
 void TestEngineHelpers::mailDate_data()

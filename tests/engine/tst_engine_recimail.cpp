@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -32,6 +33,22 @@ QList<fake::ScriptedMessage> mailbox(int size)
     for (int n = 1; n <= size; ++n)
         messages.append(message(n));
     return messages;
+}
+
+// The journal with the scratch name each attachment was first saved to
+// shown as "<scratch>".
+QStringList withScratchNames(QStringList journal)
+{
+    static const QRegularExpression scratch("savetofile\\(.*/\\.orvex-fetch-[^/]*\\)$");
+    for (QString &entry : journal)
+        entry.replace(scratch, "savetofile(<scratch>)");
+    return journal;
+}
+
+// The entries of `folder`, hidden ones too.
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QString readFile(const QString &path)
@@ -63,7 +80,7 @@ private slots:
     void htmlBodyThreshold();
     void attachmentFolder_data();
     void attachmentFolder();
-    void attachmentsInOrderReplacingOldFiles();
+    void attachmentsInOrderBesideTheUsersFiles();
     void sameNameTwiceKeepsBothFiles();
     void namesWithPathCharactersStayInTheFolder();
     void port_data();
@@ -167,13 +184,13 @@ void TestEngineRecimail::callsTheComponentInOrder()
             "Message1.Attachments.count",
             "Message1.Attachments.item(0)",
             "Message1.Attachment0.name",
-            "Message1.Attachment0.savetofile(" + saved + ")",
+            "Message1.Attachment0.savetofile(<scratch>)",
             "POP3.deletemessages()",
-            "POP3.log",
             "POP3.disconnect()",
+            "POP3.log",
             "Message1.close()",
     };
-    QStringList calls = fake::journal();
+    QStringList calls = withScratchNames(fake::journal());
     calls.removeIf([](const QString &entry) { return entry.startsWith("release "); });
     QCOMPARE(calls, expected);
     // Every object the engine made is released before it returns.
@@ -182,6 +199,7 @@ void TestEngineRecimail::callsTheComponentInOrder()
     QCOMPARE(mail.size(), 1);
     QCOMPARE(mail[0].attachment, QStringList{saved});
     QCOMPARE(readFile(saved), QString("content"));
+    QCOMPARE(folderEntries(m_folder->path()), QStringList{"a.txt"});
 }
 
 void TestEngineRecimail::ranges_data()
@@ -229,7 +247,7 @@ void TestEngineRecimail::emptyMailboxStillDeletesWhenAsked()
     QVERIFY(mail.isEmpty());
     const QStringList journal = fake::journal();
     QCOMPARE(journal.mid(journal.indexOf("POP3.count")),
-             (QStringList{"POP3.count", "POP3.deletemessages()", "POP3.log", "POP3.disconnect()", "Message.close()",
+             (QStringList{"POP3.count", "POP3.deletemessages()", "POP3.disconnect()", "POP3.log", "Message.close()",
                           "release POP3", "release Message", "release Attachments", "release Attachment",
                           "release Recipients", "release Recipient"}));
 }
@@ -324,21 +342,29 @@ void TestEngineRecimail::attachmentFolder()
     QCOMPARE(readFile(m_folder->path() + "/a.txt"), QString("A"));
 }
 
-void TestEngineRecimail::attachmentsInOrderReplacingOldFiles()
+void TestEngineRecimail::attachmentsInOrderBesideTheUsersFiles()
 {
-    QFile old(m_folder->path() + "/a.txt");
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("an old file, longer than the new one");
-    old.close();
+    // The user's own files of the same names stay as they are; a file that
+    // already holds the attachment's bytes is the attachment's file.
+    const QString folder = m_folder->path() + "/";
+    for (const auto &[name, content] : {std::pair{"a.txt", "the user's own notes"}, {"a (2).txt", "more notes"},
+                                        {"报告.doc", "doc"}}) {
+        QFile file(folder + QString::fromUtf8(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
 
     fake::ScriptedMessage scripted = message(1);
     scripted.attachments = {{"a.txt", "new"}, {"报告.doc", "doc"}};
     fake::script().mailbox = {scripted};
     QList<stru_mail> mail;
     QCOMPARE(fetch("0-0", mail), 1);
-    QCOMPARE(mail[0].attachment, (QStringList{m_folder->path() + "/a.txt", m_folder->path() + "/报告.doc"}));
-    QCOMPARE(readFile(m_folder->path() + "/a.txt"), QString("new"));
-    QCOMPARE(readFile(m_folder->path() + "/报告.doc"), QString("doc"));
+    QCOMPARE(mail[0].attachment, (QStringList{folder + "a (3).txt", folder + "报告.doc"}));
+    QCOMPARE(readFile(folder + "a.txt"), QString("the user's own notes"));
+    QCOMPARE(readFile(folder + "a (2).txt"), QString("more notes"));
+    QCOMPARE(readFile(folder + "a (3).txt"), QString("new"));
+    QCOMPARE(readFile(folder + "报告.doc"), QString("doc"));
+    QCOMPARE(folderEntries(folder), (QStringList{"a (2).txt", "a (3).txt", "a.txt", "报告.doc"}));
 }
 
 void TestEngineRecimail::sameNameTwiceKeepsBothFiles()
@@ -356,15 +382,17 @@ void TestEngineRecimail::sameNameTwiceKeepsBothFiles()
     QCOMPARE(readFile(folder + "a (2).txt"), QString("two"));
     QCOMPARE(readFile(folder + "a (3).txt"), QString("three"));
 
-    // A later fetch replaces the files as usual.
+    // Fetching the same messages again leaves one file each; a different
+    // attachment of that name gets a name of its own.
     fake::reset();
-    fake::ScriptedMessage again = message(1);
-    again.attachments = {{"a.txt", "four"}};
-    fake::script().mailbox = {again};
+    messages[1].attachments.append(fake::ScriptedAttachment{"a.txt", "four"});
+    fake::script().mailbox = messages;
     mail.clear();
     QCOMPARE(fetch("0-0", mail), 1);
-    QCOMPARE(mail[0].attachment, QStringList{folder + "a.txt"});
-    QCOMPARE(readFile(folder + "a.txt"), QString("four"));
+    QCOMPARE(mail[0].attachment, (QStringList{folder + "a.txt", folder + "a (2).txt"}));
+    QCOMPARE(mail[1].attachment, (QStringList{folder + "a (3).txt", folder + "a (4).txt"}));
+    QCOMPARE(readFile(folder + "a (4).txt"), QString("four"));
+    QCOMPARE(folderEntries(folder), (QStringList{"a (2).txt", "a (3).txt", "a (4).txt", "a.txt"}));
 }
 
 void TestEngineRecimail::namesWithPathCharactersStayInTheFolder()
@@ -496,7 +524,9 @@ void TestEngineRecimail::failedLogon()
     QList<stru_mail> mail;
     QCOMPARE(fetch("0-0", mail, true), -1);
     QVERIFY(mail.isEmpty());
-    QCOMPARE(m_engine.is_log, QString("-ERR authentication failed"));
+    // The component's log, then the reason in one line.
+    QCOMPARE(m_engine.is_log, raises ? QString("-ERR authentication failed\n错误：“connect”出错：connection refused\n")
+                                     : QString("-ERR authentication failed\n错误：无法登录到邮箱 pop.example.cn（端口 110）\n"));
     const QStringList journal = fake::journal();
     QCOMPARE(entriesStartingWith(journal, "POP3.deletemessages"), QStringList{});
     QCOMPARE(entriesStartingWith(journal, "Messages."), QStringList{});
@@ -510,15 +540,20 @@ void TestEngineRecimail::failingCallDuringFetch_data()
     QTest::addColumn<QString>("member");  // the failing call, as the script names it
     QTest::addColumn<bool>("raises");     // false: the call returns false instead
     QTest::addColumn<int>("complete");    // records that were complete before it
-    QTest::newRow("count") << "POP3.count" << true << 0;
-    QTest::newRow("messages") << "POP3.messages" << true << 0;
-    QTest::newRow("second message's subject") << "Message2.subject" << true << 1;
-    QTest::newRow("second message's date") << "Message2.date" << true << 1;
-    QTest::newRow("a recipient") << "Message2.Recipient0.email" << true << 1;
-    QTest::newRow("an attachment's name") << "Message2.Attachment0.name" << true << 1;
-    QTest::newRow("saving raises") << "Message2.Attachment0.savetofile" << true << 1;
-    QTest::newRow("saving returns false") << "Message2.Attachment0" << false << 1;
-    QTest::newRow("saving the first") << "Message1.Attachment0.savetofile" << true << 0;
+    QTest::addColumn<QString>("reason");  // the line the log ends with
+    const QString raised = "the server went away";
+    QTest::newRow("count") << "POP3.count" << true << 0 << "“count”出错：" + raised;
+    QTest::newRow("messages") << "POP3.messages" << true << 0 << "“messages”出错：" + raised;
+    QTest::newRow("second message's subject") << "Message2.subject" << true << 1 << "“subject”出错：" + raised;
+    QTest::newRow("second message's date") << "Message2.date" << true << 1 << "“date”出错：" + raised;
+    QTest::newRow("a recipient") << "Message2.Recipient0.email" << true << 1 << "“email”出错：" + raised;
+    QTest::newRow("an attachment's name") << "Message2.Attachment0.name" << true << 1 << "“name”出错：" + raised;
+    QTest::newRow("saving raises") << "Message2.Attachment0.savetofile" << true << 1
+                                   << "附件“a.txt”没有保存到 <folder>/：“savetofile”出错：" + raised;
+    QTest::newRow("saving returns false") << "Message2.Attachment0" << false << 1
+                                          << QString("附件“a.txt”没有保存到 <folder>/");
+    QTest::newRow("saving the first") << "Message1.Attachment0.savetofile" << true << 0
+                                      << "附件“a.txt”没有保存到 <folder>/：“savetofile”出错：" + raised;
 }
 
 void TestEngineRecimail::failingCallDuringFetch()
@@ -526,6 +561,7 @@ void TestEngineRecimail::failingCallDuringFetch()
     QFETCH(QString, member);
     QFETCH(bool, raises);
     QFETCH(int, complete);
+    QFETCH(QString, reason);
     QList<fake::ScriptedMessage> messages = mailbox(3);
     for (fake::ScriptedMessage &scripted : messages) {
         scripted.recipients = {"to@example.cn"};
@@ -544,10 +580,13 @@ void TestEngineRecimail::failingCallDuringFetch()
     QCOMPARE(mail.size(), complete);
     for (const stru_mail &record : mail)
         QCOMPARE(record.attachment.size(), 1);
-    QCOMPARE(m_engine.is_log, QString("the log so far"));
+    reason.replace("<folder>", m_folder->path());
+    QCOMPARE(m_engine.is_log, "the log so far\n错误：" + reason + "\n");
     const QStringList journal = fake::journal();
     QCOMPARE(entriesStartingWith(journal, "POP3.deletemessages"), QStringList{});
     QCOMPARE(entriesStartingWith(journal, "Messages.item(3)"), QStringList{});
+    // Only the attachments of the complete messages are in the folder.
+    QCOMPARE(folderEntries(m_folder->path()), complete ? QStringList{"a.txt"} : QStringList{});
     QVERIFY(journal.contains("POP3.log"));
     QVERIFY(journal.contains("POP3.disconnect()"));
     QVERIFY(journal.contains("release POP3"));
@@ -556,25 +595,45 @@ void TestEngineRecimail::failingCallDuringFetch()
 void TestEngineRecimail::failingEndOfTransfer_data()
 {
     QTest::addColumn<QString>("member");
-    QTest::newRow("deleting") << "POP3.deletemessages";
-    QTest::newRow("logging off") << "POP3.disconnect";
+    QTest::addColumn<bool>("raises");           // false: it returns false
+    QTest::addColumn<bool>("deleteAfterRead");
+    QTest::addColumn<QString>("reason");        // the line the log ends with; empty: success
+    const QString notDeleted = "服务器上的邮件没有删除，第 1 至 2 封邮件仍在服务器上";
+    const QString notConfirmed = "服务器没有确认退出（QUIT），第 1 至 2 封邮件可能仍在服务器上";
+    QTest::newRow("deleting raises") << "deletemessages" << true << true
+                                     << notDeleted + "：“deletemessages”出错：connection reset";
+    QTest::newRow("deleting refused") << "deletemessages" << false << true << notDeleted;
+    QTest::newRow("logging off raises") << "disconnect" << true << true
+                                        << notConfirmed + "：“disconnect”出错：connection reset";
+    QTest::newRow("logging off refused") << "disconnect" << false << true << notConfirmed;
+    // With nothing to delete, the messages read are all the user asked for.
+    QTest::newRow("logging off refused, nothing deleted") << "disconnect" << false << false << QString();
 }
 
 void TestEngineRecimail::failingEndOfTransfer()
 {
     // The messages were read, but whether they left the server is unknown:
-    // the fetch is not reported as a success.
+    // the fetch is not reported as a success, and the log says so.
     QFETCH(QString, member);
+    QFETCH(bool, raises);
+    QFETCH(bool, deleteAfterRead);
+    QFETCH(QString, reason);
     fake::script().mailbox = mailbox(2);
-    fake::script().errors.insert(member, "connection reset");
+    if (raises)
+        fake::script().errors.insert("POP3." + member, "connection reset");
+    else if (member == "deletemessages")
+        fake::script().deleteResult = false;
+    else
+        fake::script().disconnectResult = false;
     QList<stru_mail> mail;
-    QCOMPARE(fetch("0-0", mail, true), -1);
+    QCOMPARE(fetch("0-0", mail, deleteAfterRead), reason.isEmpty() ? 1 : -1);
     QCOMPARE(mail.size(), 2);
-    QCOMPARE(m_engine.is_log, QString("component log"));
+    QCOMPARE(m_engine.is_log, reason.isEmpty() ? QString("component log") : "component log\n错误：" + reason + "\n");
+    // The log is read after logging off, so that it tells how that went.
     const QStringList journal = fake::journal();
-    QCOMPARE(journal.mid(journal.indexOf("POP3.deletemessages()"), 5),
-             (QStringList{"POP3.deletemessages()", "POP3.log", "POP3.disconnect()", "Message2.close()",
-                          "release POP3"}));
+    const QStringList end{"POP3.deletemessages()", "POP3.disconnect()", "POP3.log", "Message2.close()", "release POP3"};
+    QCOMPARE(journal.mid(journal.indexOf(end[deleteAfterRead ? 0 : 1]), deleteAfterRead ? 5 : 4),
+             end.mid(deleteAfterRead ? 0 : 1));
 }
 
 QTEST_GUILESS_MAIN(TestEngineRecimail)

@@ -295,7 +295,8 @@ void TestEngineSendmail::raisedErrorDuringSend()
     fake::script().log = "220 ready\r\nEHLO";
     n_orvex engine;
     QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), -1);
-    QCOMPARE(engine.is_log, QString("220 ready\r\nEHLO"));
+    // The component's log, then why the send failed.
+    QCOMPARE(engine.is_log, QString("220 ready\r\nEHLO\n错误：“send”出错：connection reset by peer\n"));
     const QStringList journal = fake::journal();
     QCOMPARE(journal.mid(journal.indexOf("Message.send(smtp.example.cn:587)") + 1), kEnding);
     QVERIFY(m_dialogs->messageBoxes.isEmpty());
@@ -311,7 +312,7 @@ void TestEngineSendmail::raisedErrorBeforeSendStopsTheSend()
     const QStringList journal = fake::journal();
     QCOMPARE(entriesStartingWith(journal, "Message.send"), QStringList{});
     QCOMPARE(journal.mid(journal.indexOf("Message.addattachment(/tmp/a.txt, true)") + 1), kEnding);
-    QCOMPARE(engine.is_log, QString("component log"));
+    QCOMPARE(engine.is_log, QString("component log\n错误：“addattachment”出错：no such file\n"));
 
     fake::reset();
     fake::script().errors.insert("Message.charset", "unknown charset");
