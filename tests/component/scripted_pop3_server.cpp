@@ -146,7 +146,9 @@ void ScriptedPop3Server::answer(const QByteArray &line)
         else
             sendMessage(number);
     } else if (verb == "DELE") {
-        send("+OK marked\r\n");
+        send(number == refuseDele ? "-ERR message is locked\r\n" : "+OK marked\r\n");
+    } else if (verb == "RSET") {
+        send("+OK deletions undone\r\n");
     } else if (verb == "QUIT") {
         send("+OK bye\r\n");
         m_socket->disconnectFromHost();

@@ -26,6 +26,7 @@ public:
     int dropDuringRetr = 0;       // the line is cut halfway through this message
     int stallDuringRetr = 0;      // the server goes quiet halfway through this message
     int refuseRetr = 0;           // RETR of this message gets -ERR
+    int refuseDele = 0;           // DELE of this message gets -ERR
     bool listWithoutEnd = false;  // LIST sends over a million lines and no end
     QByteArray greeting = "+OK scripted POP3 ready\r\n";
     // Faults at a command, by its verb ("PASS", "STAT", ...); the lines a

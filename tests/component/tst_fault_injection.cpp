@@ -159,6 +159,8 @@ private slots:
     void sendFailsCleanly();
     void fetchFailsCleanlyAndDeletesNothing_data();
     void fetchFailsCleanlyAndDeletesNothing();
+    void failedDeletionKeepsEveryMessage_data();
+    void failedDeletionKeepsEveryMessage();
     void stalledSendEndsAtTheTimeout_data();
     void stalledSendEndsAtTheTimeout();
     void stalledFetchEndsAtTheTimeoutAndDeletesNothing_data();
@@ -369,6 +371,61 @@ void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
     }
 }
 
+void TestFaultInjection::failedDeletionKeepsEveryMessage_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("expectedLog");
+    QTest::addColumn<int>("resets");  // RSET commands the server must see
+    QTest::addColumn<int>("quits");   // QUIT commands the server must see
+
+    const QString undone = QStringLiteral("已撤销本次的全部删除（RSET），第 1–3 封邮件都仍在服务器上");
+    const QString unconfirmed = QStringLiteral("服务器没有确认退出（QUIT），第 1–3 封邮件可能仍在服务器上");
+    int i = 0;
+    // Messages 1 and 3 were marked: QUIT would delete them without RSET.
+    QTest::newRow("DELE of one message refused") << i++ << undone << 1 << 1;
+    // Then the line is closed without QUIT, so the server commits nothing.
+    QTest::newRow("DELE refused, RSET refused too") << i++ << QStringLiteral("无法撤销删除") << 1 << 0;
+    QTest::newRow("line dropped at DELE") << i++ << QStringLiteral("第 1–3 封邮件没有删除") << 0 << 0;
+    QTest::newRow("QUIT refused") << i++ << unconfirmed << 0 << 1;
+    QTest::newRow("line dropped at QUIT") << i++ << unconfirmed << 0 << 1;
+}
+
+void TestFaultInjection::failedDeletionKeepsEveryMessage()
+{
+    // Everything was fetched, but the deletion asked for did not happen as a
+    // whole: the fetch fails, and the log says which messages stay.
+    QFETCH(int, fault);
+    QFETCH(QString, expectedLog);
+    QFETCH(int, resets);
+    QFETCH(int, quits);
+    ScriptedPop3Server server;
+    server.password = kPassword.toUtf8();
+    server.messages = {message(1), message(2), message(3)};
+    switch (fault) {
+    case 0: server.refuseDele = 2; break;
+    case 1:
+        server.refuseDele = 2;
+        server.replies["RSET"] = "-ERR cannot\r\n";
+        break;
+    case 2: server.dropAtCommand = "DELE"; break;
+    case 3: server.replies["QUIT"] = "-ERR not now\r\n"; break;
+    case 4: server.dropAtCommand = "QUIT"; break;
+    }
+    const quint16 port = server.listen();
+
+    QList<stru_mail> mail;
+    const Outcome outcome = fetchThroughEngine(QStringLiteral("127.0.0.1"), port, mail);
+
+    QCOMPARE(outcome.result, -1);
+    QCOMPARE(mail.size(), 3);
+    QVERIFY2(outcome.log.contains(expectedLog), qPrintable(outcome.log));
+    QVERIFY2(!outcome.log.contains(QStringLiteral("已在服务器上删除")), qPrintable(outcome.log));
+    QVERIFY2(outcome.elapsedMs < kPromptMs, qPrintable(QString::number(outcome.elapsedMs)));
+    QCOMPARE(outcome.dialogs, 0);
+    QCOMPARE(server.count("RSET"), resets);
+    QCOMPARE(server.count("QUIT"), quits);
+}
+
 void TestFaultInjection::stalledSendEndsAtTheTimeout_data()
 {
     QTest::addColumn<ScriptedSmtpServer::Behaviour>("behaviour");
@@ -442,6 +499,9 @@ void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing_data()
     // The messages were fetched, but the deletion never gets an answer: it
     // must not be reported done, and without QUIT the server keeps them.
     QTest::newRow("at DELE") << QByteArray("DELE") << QString() << true;
+    // The deletions were taken, but whether the server commits them is
+    // unknown: not reported done either.
+    QTest::newRow("at QUIT") << QByteArray("QUIT") << QString() << true;
 }
 
 void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing()
@@ -467,22 +527,25 @@ void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing()
     const bool connected =
         mailbox.connect(kUser, kPassword, scheme + QStringLiteral("127.0.0.1"), port, kShortTimeout);
     QCOMPARE(connected, reachesTheMailbox);
+    bool deleted = false;
     if (connected) {
         QCOMPARE(mailbox.count(), 2);
         QVERIFY(mailbox.fetch(1).ok);
         QVERIFY(mailbox.fetch(2).ok);
         clock.restart();
-        QVERIFY(!mailbox.deleteMessages());
+        deleted = mailbox.deleteMessages();
+        QCOMPARE(deleted, stallAt == "QUIT");
     }
+    const bool loggedOff = mailbox.disconnect();
     const qint64 elapsed = clock.elapsed();
-    mailbox.disconnect();
+    QVERIFY(!(deleted && loggedOff));
     const QString log = mailbox.log();
 
     QVERIFY2(log.contains(QStringLiteral("超时（%1 秒）").arg(kShortTimeout)), qPrintable(log));
     QVERIFY(!log.contains(kPassword));
     QVERIFY2(elapsed >= kShortTimeout * 1000 - 100 && elapsed < kShortTimeout * 1000 + 10000,
              qPrintable(QString::number(elapsed)));
-    QCOMPARE(server.count("QUIT"), 0);
+    QCOMPARE(server.count("QUIT"), stallAt == "QUIT" ? 1 : 0);
     if (!reachesTheMailbox)
         QCOMPARE(server.count("DELE"), 0);
 }
