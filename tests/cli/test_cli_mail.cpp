@@ -74,6 +74,7 @@ private slots:
     void schemesAndLineBreaks();
     void deleteRemovesOnlyWhatWasFetched();
     void refusedLogonFailsWithTheLog();
+    void usersFilesAndUnsavedMessagesAreKept();
 
 private:
     std::optional<TestServers> m_servers;
@@ -305,6 +306,46 @@ void TestCliMail::refusedLogonFailsWithTheLog()
                                 m_environment, work.path());
     QCOMPARE(quiet.exitCode, 1);
     QVERIFY2(quiet.err.contains("--log"), qPrintable(quiet.err));
+}
+
+// A folder that already holds the user's own files of the attachment's
+// name: they stay, the attachment takes a free name, and fetching the same
+// message again leaves one file. A fetch whose attachment cannot be saved
+// fails, says why, and deletes nothing.
+void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
+{
+    m_servers->clearMailbox("user30");
+    m_servers->deliver("user30", "From: sender@example.com\r\nTo: user30@localhost\r\nSubject: notes\r\n"
+                                 "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+                                 "--b\r\nContent-Type: text/plain\r\n\r\nsee the notes\r\n"
+                                 "--b\r\nContent-Type: text/plain; name=\"notes.txt\"\r\n"
+                                 "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\n"
+                                 "from the mail\r\n--b--\r\n");
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    writeFile(work.filePath("notes.txt"), "my own notes");
+    writeFile(work.filePath("notes (2).txt"), "older notes");
+    const QStringList fetch{"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                            "--user", "user30", "--password", "secret-user30", "--log", "--attach-dir"};
+
+    for (int round = 0; round < 2; ++round) {
+        const CliRun run = runCli(fetch + QStringList{work.path()}, m_environment);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QJsonArray mails = jsonArray(run);
+        QCOMPARE(mails.size(), 1);
+        QCOMPARE(strings(mails.at(0).toObject().value("attachment")), QStringList{work.filePath("notes (3).txt")});
+        QCOMPARE(readFile(work.filePath("notes (3).txt")), QByteArray("from the mail"));
+        QCOMPARE(readFile(work.filePath("notes.txt")), QByteArray("my own notes"));
+        QCOMPARE(readFile(work.filePath("notes (2).txt")), QByteArray("older notes"));
+        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 3);
+    }
+
+    // A folder nobody can make a file in, not even root.
+    const CliRun unsaved = runCli(fetch + QStringList{"/proc", "--delete"}, m_environment);
+    QCOMPARE(unsaved.exitCode, 1);
+    QVERIFY2(unsaved.err.contains("接收失败！"), qPrintable(unsaved.err));
+    QVERIFY2(unsaved.err.contains("附件“notes.txt”没有保存"), qPrintable(unsaved.err));
+    QCOMPARE(m_servers->messageFiles("user30").size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliMail)
