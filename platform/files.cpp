@@ -83,18 +83,12 @@ int openRegularFile(const QByteArray &path)
     return fd;
 }
 
-qint64 fileSize(int fd)
-{
-    struct stat status {};
-    return ::fstat(fd, &status) == 0 ? qint64(status.st_size) : -1;
-}
-
 // Reads up to `size` bytes, fewer only at the end of the file.
 qint64 readFully(int fd, char *buffer, qint64 size)
 {
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size_t(size - done));
+        const ssize_t n = ::read(fd, buffer + done, std::size_t(size - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -104,16 +98,22 @@ qint64 readFully(int fd, char *buffer, qint64 size)
     return done;
 }
 
+// True when two different files hold the same bytes; a file and a second
+// name for it are one file, not two.
 bool sameBytes(int first, int second)
 {
-    if (fileSize(first) < 0 || fileSize(first) != fileSize(second))
+    struct stat one {};
+    struct stat other {};
+    if (::fstat(first, &one) != 0 || ::fstat(second, &other) != 0 || one.st_size != other.st_size
+        || (one.st_dev == other.st_dev && one.st_ino == other.st_ino))
         return false;
     constexpr qint64 kChunk = 64 * 1024;
     QByteArray a(kChunk, Qt::Uninitialized);
     QByteArray b(kChunk, Qt::Uninitialized);
     for (;;) {
         const qint64 n = readFully(first, a.data(), kChunk);
-        if (n < 0 || readFully(second, b.data(), kChunk) != n || std::memcmp(a.constData(), b.constData(), size_t(n)) != 0)
+        if (n < 0 || readFully(second, b.data(), kChunk) != n
+            || std::memcmp(a.constData(), b.constData(), std::size_t(n)) != 0)
             return false;
         if (n < kChunk)
             return true;
