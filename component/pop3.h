@@ -43,7 +43,8 @@ public:
     Q_INVOKABLE bool deletemessages();
     // Logs off (QUIT) and closes the connection. False when the server did
     // not confirm the QUIT, or when deletions were pending on a line that
-    // had broken off: they were not committed.
+    // had broken off before (they were not committed); true when a broken
+    // line had nothing pending.
     Q_INVOKABLE bool disconnect();
 
     // Seconds; bounds connecting and every single wait.
