@@ -120,11 +120,13 @@ bool sameBytes(int first, int second)
     }
 }
 
+// True when `target` holds exactly the bytes of `source`; it is then also
+// flushed to disk, since it stands for what `source` held from now on.
 bool holdSameBytes(const QByteArray &source, const QByteArray &target)
 {
     const int first = openRegularFile(source);
     const int second = first >= 0 ? openRegularFile(target) : -1;
-    const bool same = second >= 0 && sameBytes(first, second);
+    const bool same = second >= 0 && sameBytes(first, second) && ::fsync(second) == 0;
     if (first >= 0)
         ::close(first);
     if (second >= 0)

@@ -20,7 +20,7 @@ bool fileDelete(const QString &path);
 // How placeFile() ended.
 enum class Placement {
     Moved,        // source now bears the name target
-    SameContent,  // target already held exactly source's bytes: it is kept, source removed
+    SameContent,  // target already held exactly source's bytes: it is kept (and flushed to disk), source removed
     Occupied,     // something else bears that name: nothing changed
     Failed,       // nothing changed; the reason is in *error
 };
