@@ -30,6 +30,8 @@ int main(int argc, char *argv[])
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(orvex::appname));
+    // Lets the desktop match the windows to the installed desktop entry.
+    QApplication::setDesktopFileName(QStringLiteral("org.orvex.orvex"));
     platform::installFontSubstitutions();
 
     orvex app;

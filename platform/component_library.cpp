@@ -1,11 +1,29 @@
 #include "platform/component_library.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QLibrary>
 
 namespace platform {
+
+namespace {
+
+// The folders that may hold the component, relative to the program's own:
+// the program's folder itself (the build puts both there), then the private
+// library folder of the installed layout.
+QStringList componentFoldersBesideProgram()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    QStringList folders{programFolder};
+#ifdef ORVEX_INSTALLED_COMPONENT_DIR
+    folders << QDir::cleanPath(programFolder + QLatin1Char('/') + QStringLiteral(ORVEX_INSTALLED_COMPONENT_DIR));
+#endif
+    return folders;
+}
+
+} // namespace
 
 QString componentLibraryLocation()
 {
@@ -13,9 +31,11 @@ QString componentLibraryLocation()
     if (!overridden.isEmpty())
         return overridden;
     if (QCoreApplication::instance()) {
-        const QString own = QCoreApplication::applicationDirPath() + QStringLiteral("/liborvex.so");
-        if (QFileInfo::exists(own))
-            return own;
+        for (const QString &folder : componentFoldersBesideProgram()) {
+            const QString candidate = folder + QStringLiteral("/liborvex.so");
+            if (QFileInfo::exists(candidate))
+                return candidate;
+        }
     }
     return QStringLiteral("orvex");
 }

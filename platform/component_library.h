@@ -9,8 +9,10 @@ namespace platform {
 
 // Where the mail component library is looked for: the file named by the
 // environment variable ORVEX_COMPONENT when it is set; otherwise
-// liborvex.so in the program's own folder when it is there; otherwise the
-// bare name "orvex", which the dynamic loader's normal search resolves.
+// liborvex.so in the program's own folder when it is there (the build tree);
+// otherwise in the installed private library folder, found from the
+// program's folder (bin/../lib/<multiarch>/orvex); otherwise the bare name
+// "orvex", which the dynamic loader's normal search resolves.
 QString componentLibraryLocation();
 
 // Loads the library at `location` (a path or a bare name) once and keeps it
