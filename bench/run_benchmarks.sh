@@ -4,7 +4,10 @@
 # and the ratio orvex/peer for each.
 #
 #   bash bench/run_benchmarks.sh [BUILD_DIR]          (default: build)
-#   RUNS=5 BENCH=fetch,relay,send,big bash bench/run_benchmarks.sh
+#   RUNS=5 BENCH=fetch,relay,many,send,big bash bench/run_benchmarks.sh
+#
+# Each figure is printed with its target: the largest ratio of orvex's time
+# to the peer's and, where there is one, the peak memory orvex may reach.
 #
 # Needs: dev/setup's packages plus mpop, s-nail, postfix (for smtp-sink) and
 # GNU time; bench/setup installs them.
@@ -13,7 +16,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build}" && pwd)
 CLI=$BUILD/bin/orvex-cli
 RUNS=${RUNS:-5}
-BENCH=${BENCH:-fetch,relay,send,big}
+BENCH=${BENCH:-fetch,relay,many,send,big}
 WORK=$(mktemp -d /tmp/orvex-bench.XXXXXX)
 SERVERS=$WORK/servers
 export XDG_CONFIG_HOME=$WORK/config
@@ -44,9 +47,11 @@ measure() {
     cat "$WORK/time.out" >> "$WORK/$name"
 }
 
-# compare TITLE ORVEX_FN PEER_FN: a warm-up of each, then RUNS alternating runs.
+# compare TITLE ORVEX_FN PEER_FN TIME_RATIO [MEMORY_MB]: a warm-up of each,
+# then RUNS alternating runs; the targets are orvex's time at most
+# TIME_RATIO of the peer's and its peak memory below MEMORY_MB.
 compare() {
-    local title=$1 orvex=$2 peer=$3 i
+    local title=$1 orvex=$2 peer=$3 ratio=$4 memory=${5:-0} i
     rm -f "$WORK/orvex" "$WORK/peer"
     $orvex warm; $peer warm
     rm -f "$WORK/orvex" "$WORK/peer"
@@ -54,15 +59,22 @@ compare() {
         $orvex orvex
         $peer peer
     done
-    /usr/bin/python3 - "$title" "$WORK/orvex" "$WORK/peer" "$PEER_NAME" <<'PY'
+    /usr/bin/python3 - "$title" "$WORK/orvex" "$WORK/peer" "$PEER_NAME" "$ratio" "$memory" <<'PY'
 import statistics, sys
-title, a, b, peer = sys.argv[1:5]
+title, a, b, peer, ratio, memory = sys.argv[1:7]
+ratio, memory = float(ratio), float(memory)
 def load(p):
     rows = [tuple(map(float, l.split())) for l in open(p) if l.strip()]
-    return statistics.median(r[0] for r in rows), max(r[1] for r in rows) / 1024
-ot, om = load(a); pt, pm = load(b)
-print(f"{title}\n  orvex: {ot:8.3f} s  {om:7.1f} MB\n  {peer:6s} {pt:8.3f} s  {pm:7.1f} MB\n"
-      f"  ratio orvex/{peer}: time {ot/pt:.2f}, memory {om/pm:.2f}")
+    return statistics.median(r[0] for r in rows), max(r[1] for r in rows) / 1024, [r[0] for r in rows]
+ot, om, oruns = load(a); pt, pm, pruns = load(b)
+verdict = lambda ok: "reached" if ok else "MISSED"
+targets = f"time <= {ratio:.2f}: {verdict(ot / pt <= ratio)}"
+if memory:
+    targets += f"; memory < {memory:.0f} MB: {verdict(om < memory)}"
+runs = lambda rs: " ".join(f"{r:.2f}" for r in rs)
+print(f"{title}\n  orvex: {ot:8.3f} s  {om:7.1f} MB   runs: {runs(oruns)}\n"
+      f"  {peer:6s} {pt:8.3f} s  {pm:7.1f} MB   runs: {runs(pruns)}\n"
+      f"  ratio orvex/{peer}: time {ot/pt:.2f}, memory {om/pm:.2f}   target: {targets}")
 PY
 }
 
@@ -92,7 +104,7 @@ PEER_NAME=mpop
 if [[ $BENCH == *fetch* ]]; then
     fill user30 1000 20000
     fetch_user=user30; fetch_port=$POP3_PORT
-    compare "fetch: 1000 messages of ~20 KB (POP3 with STLS, loopback)" orvex_fetch mpop_fetch
+    compare "fetch: 1000 messages of ~20 KB (POP3 with STLS, loopback)" orvex_fetch mpop_fetch 0.8
 fi
 if [[ $BENCH == *relay* ]]; then
     fill user29 200 10000
@@ -101,12 +113,18 @@ if [[ $BENCH == *relay* ]]; then
         --target 127.0.0.1:"$POP3_PORT" --rtt-ms 25 & RELAY_PID=$!
     sleep 0.5
     fetch_user=user29; fetch_port=$RELAY_PORT
-    compare "relay: 200 messages of ~10 KB over a link with 25 ms round trip" orvex_fetch mpop_fetch
+    compare "relay: 200 messages of ~10 KB over a link with 25 ms round trip" orvex_fetch mpop_fetch 0.9
+    kill "$RELAY_PID" 2>/dev/null; RELAY_PID=""
+fi
+if [[ $BENCH == *many* ]]; then
+    fill user27 10000 20000
+    fetch_user=user27; fetch_port=$POP3_PORT
+    compare "many: 10,000 messages of ~20 KB (memory must not grow with the mailbox)" orvex_fetch mpop_fetch 0.8 64
 fi
 if [[ $BENCH == *big* ]]; then
     fill user28 1 1000 $((100 * 1024 * 1024))
     fetch_user=user28; fetch_port=$POP3_PORT
-    compare "fetch big: one message with a 100 MB attachment" orvex_fetch mpop_fetch
+    compare "fetch big: one message with a 100 MB attachment" orvex_fetch mpop_fetch 1.0 64
 fi
 
 # --- send: orvex-cli send against s-nail, both into smtp-sink --------------
@@ -127,5 +145,5 @@ if [[ $BENCH == *send* ]]; then
             -a "$WORK/big.bin" sink@localhost < "$WORK/body.txt"
     }
     PEER_NAME=s-nail
-    compare "send: one message with a 100 MB attachment into smtp-sink" orvex_send snail_send
+    compare "send: one message with a 100 MB attachment into smtp-sink" orvex_send snail_send 0.5 64
 fi

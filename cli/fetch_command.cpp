@@ -20,14 +20,16 @@ int runFetch(const FetchArguments &arguments)
         pop3.attachpath += QDir::separator();
     pop3.deleteafterread = arguments.deleteAfterRead;
 
-    QList<stru_mail> mail;
+    // Each message is printed as soon as it is read, and whatever was
+    // fetched stays printed after a failure, so that the saved attachments
+    // it names are not left unaccounted for; the exit code tells whether the
+    // whole range came.
+    MailJsonWriter output(stdout);
     n_orvex ln_orvex;
-    const bool fetched = ln_orvex.of_recimail(pop3, mail, arguments.range) == 1;
-
-    // Whatever was fetched is printed, also after a failure, so that the
-    // saved attachments it names are not left unaccounted for; the exit code
-    // tells whether the whole range came.
-    writeMailsJson(mail, stdout);
+    const bool fetched =
+            ln_orvex.of_recimail(pop3, [&output](const stru_mail &record) { output.write(record); }, arguments.range)
+            == 1;
+    output.finish();
     std::fflush(stdout);
 
     if (!fetched)

@@ -20,15 +20,20 @@ QJsonObject mailToJson(const stru_mail &mail)
     return object;
 }
 
-void writeMailsJson(const QList<stru_mail> &mails, std::FILE *out)
+MailJsonWriter::MailJsonWriter(std::FILE *out) : m_out(out)
 {
-    std::fputs("[", out);
-    const char *separator = "\n";
-    for (const stru_mail &mail : mails) {
-        const QByteArray object = QJsonDocument(mailToJson(mail)).toJson(QJsonDocument::Compact);
-        std::fputs(separator, out);
-        std::fwrite(object.constData(), 1, size_t(object.size()), out);
-        separator = ",\n";
-    }
-    std::fputs("\n]\n", out);
+    std::fputs("[", m_out);
+}
+
+void MailJsonWriter::write(const stru_mail &mail)
+{
+    const QByteArray object = QJsonDocument(mailToJson(mail)).toJson(QJsonDocument::Compact);
+    std::fputs(m_separator, m_out);
+    std::fwrite(object.constData(), 1, size_t(object.size()), m_out);
+    m_separator = ",\n";
+}
+
+void MailJsonWriter::finish()
+{
+    std::fputs("\n]\n", m_out);
 }

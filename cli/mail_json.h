@@ -3,7 +3,6 @@
 #include "engine/stru_mail.h"
 
 #include <QJsonObject>
-#include <QList>
 
 #include <cstdio>
 
@@ -13,7 +12,17 @@
 // when the message has no date).
 QJsonObject mailToJson(const stru_mail &mail);
 
-// Writes all messages to `out` as one JSON array in UTF-8, one object per
-// line, ending with a line break. Objects are written one at a time, so a
-// large fetch never needs a second copy of every body in memory.
-void writeMailsJson(const QList<stru_mail> &mails, std::FILE *out);
+// Writes messages to `out` as one JSON array in UTF-8, one object per line,
+// ending with a line break, each object as soon as it is handed over, so
+// that a fetch never holds more than one message for its output.
+class MailJsonWriter {
+public:
+    explicit MailJsonWriter(std::FILE *out);
+    void write(const stru_mail &mail);
+    // Closes the array; nothing may be written after it.
+    void finish();
+
+private:
+    std::FILE *m_out;
+    const char *m_separator = "\n";
+};

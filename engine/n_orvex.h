@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The mail engine. A window makes one for a single action; it drives the
 // mail component late-bound, by class, property and method names, and keeps
 // the component's log of its latest transfer. No function throws: failures
@@ -40,6 +42,11 @@ public:
     // Fetches the messages named by index ("0-0" for all, or "m-n") and
     // appends one record per message to mail. 1 on success.
     int of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index);
+    // The same fetch, handing each record to `each` as soon as its message
+    // is read and its attachments saved, instead of keeping them all: a
+    // front end that writes records out needs no memory for the mailbox.
+    // Deleting on the server still waits until every message was read.
+    int of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index);
 
     // The log of the last transfer; the empty string when there is none.
     QString of_getlasterror();

@@ -47,6 +47,11 @@ QString notDeletedText(const engine::FetchRange &range)
 
 int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index)
 {
+    return of_recimail(std::move(pop3), [&mail](const stru_mail &record) { mail.append(record); }, std::move(index));
+}
+
+int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index)
+{
     platform::AutomationObject orvexpop3;
     platform::AutomationObject orvexpop3message;
     platform::AutomationObject orvexattachments;
@@ -103,7 +108,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
             break;
         stru_mail record;
         if (engine::readMessage(calls, handles, targets, record))
-            mail.append(record);
+            each(record);
     }
 
     // Deleting is asked for only once everything requested was read and
