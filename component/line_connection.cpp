@@ -1,5 +1,6 @@
 #include "component/line_connection.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QSslCipher>
@@ -73,7 +74,7 @@ void LineConnection::setTimeout(int seconds)
     m_timeoutSeconds = seconds > 0 ? seconds : kDefaultTimeoutSeconds;
 }
 
-LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()> &done)
+LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline)
 {
     if (done())
         return WaitResult::Done;
@@ -83,7 +84,8 @@ LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()>
     QEventLoop loop;
     m_loop = &loop;
     m_timedOut = false;
-    m_timer->start(std::min(m_timeoutSeconds, INT_MAX / 1000) * 1000);
+    m_timer->start(int(std::min<qint64>(qint64(std::min(m_timeoutSeconds, INT_MAX / 1000)) * 1000,
+                                        deadline.isForever() ? INT_MAX : deadline.remainingTime())));
     WaitResult result = WaitResult::Done;
     while (!done()) {
         if (m_timedOut) {
@@ -247,16 +249,28 @@ bool LineConnection::readLine(QByteArray &line)
     return true;
 }
 
-bool LineConnection::readSome(QByteArray &chunk, qint64 maxBytes)
+bool LineConnection::readSome(QByteArray &chunk, qint64 maxBytes, const ReadDeadline &deadline)
 {
     chunk.clear();
     if (hasFailed())
         return false;
-    const WaitResult result = waitUntil([this] { return m_socket->bytesAvailable() > 0; });
+    const WaitResult result = waitUntil([this] { return m_socket->bytesAvailable() > 0; }, deadline.at);
+    if (result == WaitResult::TimedOut && deadline.at.hasExpired() && !deadline.reason.isEmpty())
+        return fail(deadline.reason);
     if (result != WaitResult::Done)
         return failWait(result, QStringLiteral("接收数据"));
     chunk = m_socket->read(std::max<qint64>(1, maxBytes));
     return true;
+}
+
+bool LineConnection::hasUnreadData()
+{
+    if (m_socket->bytesAvailable() > 0)
+        return true;
+    // One round of the event loop moves what the system has received into
+    // the socket's buffer; user input stays queued, as in every wait.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return m_socket->bytesAvailable() > 0;
 }
 
 qint64 LineConnection::pendingBytes() const

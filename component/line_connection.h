@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,13 @@ class QSslSocket;
 class QTimer;
 
 namespace component {
+
+// A limit on a read besides the timeout: the wait ends when `at` has
+// passed, and the failure then says `reason`.
+struct ReadDeadline {
+    QDeadlineTimer at{QDeadlineTimer::Forever};
+    QString reason;
+};
 
 // The transport under our line protocols (SMTP, POP3): one TCP connection,
 // plain or TLS, read a CRLF line at a time or in raw chunks, written through
@@ -56,7 +64,10 @@ public:
     // bare LF).
     bool readLine(QByteArray &line);
     // Reads up to maxBytes, waiting until at least one byte is there.
-    bool readSome(QByteArray &chunk, qint64 maxBytes);
+    bool readSome(QByteArray &chunk, qint64 maxBytes, const ReadDeadline &deadline = {});
+    // True when data has arrived that no one has read yet; takes in what
+    // has reached this machine, without waiting for more.
+    bool hasUnreadData();
     // True when a whole line is already buffered (no wait).
     bool canReadLine() const;
     qint64 bytesAvailable() const;
@@ -107,7 +118,8 @@ public:
 
 private:
     enum class WaitResult { Done, TimedOut, Broken };
-    WaitResult waitUntil(const std::function<bool()> &done);
+    WaitResult waitUntil(const std::function<bool()> &done,
+                         const QDeadlineTimer &deadline = QDeadlineTimer(QDeadlineTimer::Forever));
     qint64 pendingBytes() const;
     bool failWait(WaitResult result, const QString &what);
     QString socketErrorText() const;

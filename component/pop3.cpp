@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QStorageInfo>
 #include <QStringList>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -20,6 +21,8 @@ namespace {
 constexpr qint64 kLargeMessageBytes = 1024 * 1024;
 // Messages listed at up to this size are retrieved into memory.
 constexpr qint64 kInMemoryMessageBytes = 2 * 1024 * 1024;
+// Left free in the temporary folder, whatever a message brings.
+constexpr qint64 kTemporaryFolderMargin = 64 * 1024 * 1024;
 
 // "1–3、7": message numbers in ascending order, runs joined.
 QString numbersText(QList<int> numbers)
@@ -56,6 +59,33 @@ void Pop3::setTimeout(int seconds)
         m_client->setTimeout(seconds);
 }
 
+void Pop3::setMaxMessageSize(qint64 bytes)
+{
+    m_maxMessageSize = bytes > 0 ? bytes : kDefaultMaxMessageSize;
+}
+
+void Pop3::setLastMessage(int number)
+{
+    m_lastMessage = std::max(0, number);
+    if (m_client)
+        m_client->setLastWanted(m_lastMessage);
+}
+
+qint64 Pop3::retrievalLimit(bool inMemory, QString *error) const
+{
+    if (inMemory)
+        return m_maxMessageSize;
+    const QStorageInfo storage(QDir::tempPath());
+    if (!storage.isValid() || storage.bytesAvailable() < 0)
+        return m_maxMessageSize;
+    const qint64 room = (storage.bytesAvailable() - kTemporaryFolderMargin) / 2;
+    if (room <= 0) {
+        *error = QStringLiteral("临时文件夹 %1 的空间不足").arg(QDir::toNativeSeparators(QDir::tempPath()));
+        return 0;
+    }
+    return std::min(m_maxMessageSize, room);
+}
+
 void Pop3::appendLog(const QString &line)
 {
     // Errors are kept even with logging off, so that a failure is never
@@ -74,6 +104,8 @@ bool Pop3::connect(const QString &user, const QString &password, const QString &
     m_messages->reset();
     m_retrieved.clear();
     m_deleted.clear();
+    // A range belongs to the mailbox it was counted in.
+    m_lastMessage = 0;
     m_client = std::make_unique<Pop3Client>(m_timeout);
     m_client->setLogger([this](const QString &line) { appendLog(line); });
     m_client->setProgressHandler([this](const QString &text) { Q_EMIT progress(text); });
@@ -111,6 +143,14 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
         *error = QStringLiteral("无法建立临时文件：%1").arg(storage.errorString());
         return nullptr;
     }
+    QString limitError;
+    const qint64 limit = retrievalLimit(inMemory, &limitError);
+    if (limit <= 0) {
+        *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(limitError);
+        appendLog(QStringLiteral("错误：%1").arg(*error));
+        return nullptr;
+    }
+    m_client->setMessageSizeLimit(limit);
     reportRetrieval(number, 0);
     ProgressDevice counted(storage, [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
     if (!m_client->retrieve(number, counted) || (!inMemory && !file.flush())) {

@@ -24,10 +24,14 @@ class Pop3 : public QObject {
     Q_OBJECT
     Q_PROPERTY(int timeout READ timeout WRITE setTimeout)
     Q_PROPERTY(bool logging MEMBER m_logging)
+    Q_PROPERTY(qlonglong maxmessagesize READ maxMessageSize WRITE setMaxMessageSize)
+    Q_PROPERTY(int lastmessage READ lastMessage WRITE setLastMessage)
     Q_PROPERTY(int count READ count)
     Q_PROPERTY(QObject *messages READ messages)
     Q_PROPERTY(QString log READ log)
 public:
+    static constexpr qint64 kDefaultMaxMessageSize = 256 * 1024 * 1024;
+
     explicit Pop3(QObject *parent = nullptr);
     ~Pop3() override;
 
@@ -47,9 +51,20 @@ public:
     // line had nothing pending.
     Q_INVOKABLE bool disconnect();
 
-    // Seconds; bounds connecting and every single wait.
+    // Seconds; bounds connecting, every single wait and every reply line.
     int timeout() const { return m_timeout; }
     void setTimeout(int seconds);
+    // Bytes a single message may bring at most (zero or less: the default
+    // of 256 MB). A retrieval never takes more than half of what is free in
+    // the temporary folder, less a margin, since the message and its
+    // decoded attachments both pass through there.
+    qint64 maxMessageSize() const { return m_maxMessageSize; }
+    void setMaxMessageSize(qint64 bytes);
+    // The last message the caller will ask for in this session: messages
+    // are read ahead up to it and never beyond. 0 (as after connect) reads
+    // nothing ahead.
+    int lastMessage() const { return m_lastMessage; }
+    void setLastMessage(int number);
     int count() const;
     QObject *messages() const;
     QString log() const { return m_log; }
@@ -68,7 +83,11 @@ private:
     void undoDeletions(const QString &kept);
     void reportRetrieval(int number, qint64 bytesSoFar);
 
+    qint64 retrievalLimit(bool inMemory, QString *error) const;
+
     int m_timeout = 300;
+    qint64 m_maxMessageSize = kDefaultMaxMessageSize;
+    int m_lastMessage = 0;
     bool m_logging = false;
     bool m_loggedOn = false;
     QString m_log;

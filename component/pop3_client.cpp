@@ -3,6 +3,7 @@
 #include "component/sasl_client.h"
 #include "component/server_address.h"
 
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
@@ -21,6 +22,32 @@ constexpr qsizetype kMaxCapabilityLines = 1000;
 constexpr qsizetype kMaxListLines = 1000 * 1000;
 // How much a message may exceed twice the size LIST gave for it.
 constexpr qint64 kSizeSlack = 16 * 1024 * 1024;
+
+// Message data that starts like this is a status line read out of turn.
+bool startsLikeStatusLine(const QByteArray &head)
+{
+    return head.startsWith("+OK") || head.startsWith("-ERR");
+}
+
+QString outOfStepText()
+{
+    return QStringLiteral("服务器发来了不属于所发命令的数据（应答与命令错位），会话中止");
+}
+
+// When the bytes of a multi-line reply are due at the latest: after a head
+// start of one timeout, at Pop3Client::kMinimumDataRate.
+class DataPace {
+public:
+    explicit DataPace(int timeoutSeconds) : m_headStartMs(qint64(timeoutSeconds) * 1000) { m_clock.start(); }
+    QDeadlineTimer dueBy(qint64 bytes) const
+    {
+        return QDeadlineTimer(m_headStartMs + bytes * 1000 / Pop3Client::kMinimumDataRate - m_clock.elapsed());
+    }
+
+private:
+    qint64 m_headStartMs;
+    QElapsedTimer m_clock;
+};
 
 const ServerSchemes kPop3Schemes{QStringLiteral("pop3s"), QStringLiteral("pop3"), 110, 995};
 
@@ -68,6 +95,7 @@ bool Pop3Client::failSession(const QString &text)
 {
     m_loggedIn = false;
     m_outstanding.clear();
+    m_repliesDue = 0;
     return m_conn.fail(text);
 }
 
@@ -83,30 +111,54 @@ bool Pop3Client::refuse(const QString &text)
 
 // ---- Lines and replies ------------------------------------------------------
 
-bool Pop3Client::fillBuffer()
+bool Pop3Client::fillBuffer(const ReadDeadline &deadline)
 {
     QByteArray chunk;
-    if (!m_conn.readSome(chunk, kReadChunk)) {
+    if (!m_conn.readSome(chunk, kReadChunk, deadline)) {
         m_loggedIn = false;
         m_outstanding.clear();
+        m_repliesDue = 0;
         return false;
     }
     m_buffer += chunk;
     return true;
 }
 
+ReadDeadline Pop3Client::paceDeadline(const QDeadlineTimer &pace) const
+{
+    return {pace, QStringLiteral("服务器发送数据过慢（平均每秒不到 %1 KB），已中止接收").arg(kMinimumDataRate / 1024)};
+}
+
 bool Pop3Client::sendCommand(const QByteArray &command, const QString &shownAs)
 {
+    // With every reply read, nothing may be waiting: what a server sends
+    // unasked would be taken for the reply to the next command, and every
+    // reply after it for the wrong one.
+    if (m_repliesDue == 0 && (!m_buffer.isEmpty() || m_conn.hasUnreadData()))
+        return failSession(outOfStepText());
     if (!m_conn.writeCommand(command, shownAs)) {
         m_loggedIn = false;
         m_outstanding.clear();
+        m_repliesDue = 0;
         return false;
     }
+    ++m_repliesDue;
     return true;
 }
 
-bool Pop3Client::readStatusLine(QByteArray &line)
+void Pop3Client::replyArrived()
 {
+    // The greeting answers no command.
+    m_repliesDue = std::max(0, m_repliesDue - 1);
+}
+
+bool Pop3Client::readStatusLine(QByteArray &line, const QDeadlineTimer &pace)
+{
+    const int timeout = m_conn.timeoutSeconds();
+    const QDeadlineTimer lineDue(qint64(timeout) * 1000);
+    const ReadDeadline deadline =
+        pace < lineDue ? paceDeadline(pace)
+                       : ReadDeadline{lineDue, QStringLiteral("等待服务器应答超时（%1 秒）").arg(timeout)};
     while (true) {
         const qsizetype end = m_buffer.indexOf('\n');
         if (end >= 0) {
@@ -118,7 +170,7 @@ bool Pop3Client::readStatusLine(QByteArray &line)
         }
         if (m_buffer.size() > kMaxStatusLine)
             return failSession(QStringLiteral("服务器的应答行超过 %1 字节").arg(kMaxStatusLine));
-        if (!fillBuffer())
+        if (!fillBuffer(deadline))
             return false;
     }
 }
@@ -128,6 +180,7 @@ bool Pop3Client::readReply(Reply &reply)
     QByteArray line;
     if (!readStatusLine(line))
         return false;
+    replyArrived();
     m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
     if (line.startsWith("+OK")) {
         reply.ok = true;
@@ -146,7 +199,10 @@ bool Pop3Client::readMultiLineText(const std::function<void(const QByteArray &)>
 {
     QByteArray line;
     qsizetype lines = 0;
-    while (readStatusLine(line)) {
+    qint64 received = 0;
+    const DataPace pace(m_conn.timeoutSeconds());
+    while (readStatusLine(line, pace.dueBy(received))) {
+        received += line.size() + 2;
         if (line == ".")
             return true;
         // A reply that never ends would otherwise grow without limit.
@@ -159,18 +215,22 @@ bool Pop3Client::readMultiLineText(const std::function<void(const QByteArray &)>
     return false;
 }
 
-bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit)
+bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit)
 {
     bytes = 0;
     bool writeFailed = false;
     bool atLineStart = true;
+    QByteArray head; // the first bytes, to tell a message from a status line
+    const DataPace pace(m_conn.timeoutSeconds());
     qsizetype pos = 0; // read position in m_buffer; consumed bytes are dropped when it refills
     auto refill = [&]() {
         m_buffer.remove(0, pos);
         pos = 0;
-        return fillBuffer();
+        return fillBuffer(paceDeadline(pace.dueBy(bytes)));
     };
     auto put = [&](const char *data, qsizetype size) {
+        if (head.size() < 4)
+            head += QByteArray(data, std::min<qsizetype>(size, 4 - head.size()));
         bytes += size;
         if (out && !writeFailed && out->write(data, size) != size)
             writeFailed = true;
@@ -223,9 +283,13 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit)
         // message that does not end where its size said it would.
         if (writeFailed)
             return failSession(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()));
-        if (limit > 0 && bytes > limit)
-            return failSession(QStringLiteral("邮件远大于服务器报告的大小（已超过 %1 字节）").arg(limit));
+        if (bytes > limit)
+            return failSession(pastLimit);
+        if (head.size() == 4 && startsLikeStatusLine(head))
+            return failSession(outOfStepText());
     }
+    if (startsLikeStatusLine(head))
+        return failSession(outOfStepText());
     if (writeFailed) {
         m_error = QStringLiteral("无法写入临时文件：%1").arg(out->errorString());
         return false;
@@ -246,7 +310,9 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
     m_loggedIn = false;
     m_count = 0;
     m_sizes.clear();
+    m_repliesDue = 0;
     m_lastRequested = 0;
+    m_lastWanted = 0;
 
     QString addressError;
     std::optional<ServerAddress> address = parseServerAddress(bracketedHost(host), kPop3Schemes, &addressError);
@@ -389,6 +455,7 @@ SaslClient::Attempt Pop3Client::authenticateSasl(const QByteArray &mechanism, co
         QByteArray line;
         if (!readStatusLine(line))
             return SaslClient::Attempt::Failed;
+        replyArrived();
         if (line == "+" || line.startsWith("+ ")) {
             m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
             QByteArray response;
@@ -493,11 +560,17 @@ bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
         return false;
     }
     // LIST sizes are exact as a rule; twice the size and more is no message
-    // but a reply that does not end.
+    // but a reply that does not end. Without a size, only the caller's
+    // limit holds.
     const qint64 listed = messageSize(number);
-    const qint64 limit = listed > 0 ? listed * 2 + kSizeSlack : -1;
+    qint64 limit = m_messageSizeLimit;
+    QString pastLimit = QStringLiteral("邮件超过了接收上限（%1 字节），没有收取").arg(limit);
+    if (listed > 0 && listed * 2 + kSizeSlack < limit) {
+        limit = listed * 2 + kSizeSlack;
+        pastLimit = QStringLiteral("邮件远大于服务器报告的大小（已超过 %1 字节）").arg(limit);
+    }
     qint64 bytes = 0;
-    const bool ok = readMultiLineData(out, bytes, limit);
+    const bool ok = readMultiLineData(out, bytes, limit, pastLimit);
     if (!m_conn.hasFailed()) {
         if (out)
             m_conn.log(QStringLiteral("S: （邮件 %1，%2 字节）").arg(number).arg(bytes));
@@ -531,7 +604,8 @@ void Pop3Client::topUpReadAhead(int current)
             next = std::max(next, number + 1);
         }
     }
-    while (next <= m_count && ahead < kMaxReadAhead && aheadBytes + messageSize(next) <= kMaxReadAheadBytes) {
+    const int last = std::min(m_count, m_lastWanted);
+    while (next <= last && ahead < kMaxReadAhead && aheadBytes + messageSize(next) <= kMaxReadAheadBytes) {
         if (!sendCommand("RETR " + QByteArray::number(next)))
             return;
         m_outstanding.push_back(next);
@@ -657,6 +731,7 @@ void Pop3Client::abort()
 {
     m_loggedIn = false;
     m_outstanding.clear();
+    m_repliesDue = 0;
     m_conn.close();
 }
 

@@ -4,6 +4,7 @@
 #include "component/sasl_client.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -26,10 +27,17 @@ namespace component {
 //
 // retrieve() fetches one message. When the server pipelines and the
 // requests come in ascending order, retrieval commands for the following
-// messages are sent ahead, in a window bounded by count and by the sizes
-// LIST gave; their replies are read only when asked for (or discarded before
-// the next command that is not a retrieval), so read-ahead alone never
-// counts as a retrieval.
+// messages are sent ahead, up to the last message the caller said it will
+// ask for (none without that), in a window bounded by the sizes LIST gave;
+// their replies are read only when asked for (or discarded before the next
+// command that is not a retrieval), so read-ahead alone never counts as a
+// retrieval.
+//
+// A hostile server is held to bounds: a reply line must be complete within
+// the timeout, multi-line replies and message data must keep coming at
+// kMinimumDataRate on average (after a head start of one timeout), a
+// message may not exceed the size limit, and data that no command asked for
+// breaks the session.
 //
 // Any broken read or write closes the line at once without QUIT, so the
 // server deletes nothing of the session.
@@ -56,6 +64,11 @@ public:
     int messageCount() const { return m_count; }
     qint64 messageSize(int number) const;
     bool pipelining() const { return m_pipelining; }
+    // The last message the caller will ask for: read-ahead never goes past
+    // it. 0 (the default) reads no further ahead than the message asked for.
+    void setLastWanted(int number) { m_lastWanted = number; }
+    // The most a single message may bring; more breaks the session.
+    void setMessageSizeLimit(qint64 bytes) { m_messageSizeLimit = bytes; }
 
     // Retrieves message `number` (from 1) into `out`. On failure the reason
     // is in errorText(); a broken line also leaves the session closed.
@@ -82,6 +95,10 @@ public:
     // for, and the LIST sizes those messages may add up to.
     static constexpr int kMaxReadAhead = 32;
     static constexpr qint64 kMaxReadAheadBytes = 512 * 1024;
+    // Bytes per second that multi-line replies and message data must keep
+    // up on average: a slow mobile link manages ten times as much, a server
+    // that trickles to keep a transfer alive for hours does not.
+    static constexpr qint64 kMinimumDataRate = 1024;
 
 private:
     struct Reply {
@@ -101,17 +118,22 @@ private:
     bool readStatAndList();
 
     bool sendCommand(const QByteArray &command, const QString &shownAs = QString());
-    bool readStatusLine(QByteArray &line);
+    // Reads one line, which must be complete within the timeout and, when
+    // given, before `pace` has passed.
+    bool readStatusLine(QByteArray &line, const QDeadlineTimer &pace = QDeadlineTimer(QDeadlineTimer::Forever));
+    // Reads the status line of the reply to the oldest command unanswered.
     bool readReply(Reply &reply);
+    void replyArrived();
     // Hands each line of a multi-line reply (dot stuffing undone) to `each`;
     // more than `maxLines` lines break the session.
     bool readMultiLineText(const std::function<void(const QByteArray &)> &each, qsizetype maxLines);
     bool skipMultiLineText();
-    // Streams the body of a multi-line reply into `out` (or nowhere), dot
+    // Streams the message of a retrieval reply into `out` (or nowhere), dot
     // stuffing undone; `bytes` counts what was written. More than `limit`
-    // bytes (when positive) break the session.
-    bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit);
-    bool fillBuffer();
+    // bytes break the session with `pastLimit` as the reason.
+    bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit);
+    bool fillBuffer(const ReadDeadline &deadline = {});
+    ReadDeadline paceDeadline(const QDeadlineTimer &pace) const;
 
     bool sendRetrievals(int upTo);
     void topUpReadAhead(int current);
@@ -133,7 +155,10 @@ private:
     // whatever count STAT claims.
     QHash<int, qint64> m_sizes;
     std::deque<int> m_outstanding; // RETR sent, reply not read yet
+    int m_repliesDue = 0;          // commands sent whose status line is not read yet
     int m_lastRequested = 0;
+    int m_lastWanted = 0;
+    qint64 m_messageSizeLimit = 256 * 1024 * 1024;
     std::function<void(const QString &)> m_progress;
 };
 

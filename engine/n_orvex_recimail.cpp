@@ -97,6 +97,10 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
 
     const qint64 count = calls.count(orvexpop3);
     const engine::FetchRange range = calls.ok() ? requestedRange(calls, orvexpop3, index, count) : engine::FetchRange{};
+    // Read-ahead stops at the last message asked for: the server never sees
+    // a retrieval of a message outside the range.
+    if (calls.ok())
+        calls.set(orvexpop3, QStringLiteral("lastmessage"), int(range.last));
 
     engine::AttachmentTargets targets(pop3.attachpath);
     const engine::MessageHandles handles{orvexpop3message, orvexattachments, orvexattachment, orvexrecipients,

@@ -25,16 +25,50 @@ void ScriptedPop3Server::accept()
     }
     m_socket = socket;
     connect(socket, &QTcpSocket::readyRead, this, &ScriptedPop3Server::readCommands);
+    connect(socket, &QTcpSocket::bytesWritten, this, &ScriptedPop3Server::flood);
     if (implicitTls)
         startServerTls(socket, tls);
+    m_trickling = trickleAt == "GREETING";
     if (!silentAtGreeting)
         send(greeting);
+    m_trickling = false;
 }
 
 void ScriptedPop3Server::send(const QByteArray &data)
 {
-    if (m_socket)
-        m_socket->write(data);
+    if (!m_socket)
+        return;
+    if (m_trickling || !m_trickled.isEmpty()) {
+        m_trickled += data;
+        if (!m_trickleTimer.isActive()) {
+            connect(&m_trickleTimer, &QTimer::timeout, this, &ScriptedPop3Server::trickle, Qt::UniqueConnection);
+            m_trickleTimer.start(100);
+        }
+        return;
+    }
+    m_socket->write(data);
+}
+
+void ScriptedPop3Server::trickle()
+{
+    if (!m_socket || m_trickled.isEmpty()) {
+        m_trickleTimer.stop();
+        return;
+    }
+    m_socket->write(m_trickled.left(trickleBytes));
+    m_trickled.remove(0, trickleBytes);
+}
+
+void ScriptedPop3Server::flood()
+{
+    const QByteArray lines = QByteArray(998, 'f').append("\r\n").repeated(64);
+    while (m_socket && m_socket->state() == QAbstractSocket::ConnectedState && m_floodLeft > 0
+           && m_socket->bytesToWrite() < 1024 * 1024) {
+        m_socket->write(lines);
+        m_floodLeft -= lines.size();
+        if (m_floodLeft <= 0)
+            m_socket->write(".\r\n");
+    }
 }
 
 bool ScriptedPop3Server::offersSasl(const QByteArray &mechanism) const
@@ -70,6 +104,12 @@ void ScriptedPop3Server::sendMessage(int number)
         data.prepend('.');
     if (!data.endsWith("\r\n"))
         data += "\r\n";
+    if (number == floodRetr) {
+        send("+OK here it comes\r\n");
+        m_floodLeft = 64 * 1024 * 1024;
+        flood();
+        return;
+    }
     if (number == dropDuringRetr || number == stallDuringRetr) {
         send("+OK message follows\r\n" + data.left(data.size() / 2));
         m_stalled = true;
@@ -79,7 +119,7 @@ void ScriptedPop3Server::sendMessage(int number)
         }
         return;
     }
-    send("+OK " + QByteArray::number(data.size()) + " octets\r\n" + data + ".\r\n");
+    send("+OK " + QByteArray::number(data.size()) + " octets\r\n" + data + ".\r\n" + afterMessage);
 }
 
 void ScriptedPop3Server::answer(const QByteArray &line)
@@ -95,10 +135,16 @@ void ScriptedPop3Server::answer(const QByteArray &line)
         m_stalled = true;
         return;
     }
-    if (replies.contains(verb)) {
+    m_trickling = verb == trickleAt;
+    if (replies.contains(verb))
         send(replies.value(verb));
-        return;
-    }
+    else
+        answerAsUsual(verb, line, number);
+    m_trickling = false;
+}
+
+void ScriptedPop3Server::answerAsUsual(const QByteArray &verb, const QByteArray &line, int number)
+{
     if (verb == "AUTH-RESPONSE" && m_authMechanism == "CRAM-MD5") {
         m_inAuth = false;
         send("-ERR [AUTH] only hashed passwords are kept here\r\n");
@@ -136,9 +182,11 @@ void ScriptedPop3Server::answer(const QByteArray &line)
         send(reply);
     } else if (verb == "LIST") {
         QByteArray reply = "+OK\r\n";
-        for (int i = 0; i < messages.size(); ++i)
-            reply += QByteArray::number(i + 1) + " "
-                + QByteArray::number(listedSizes.value(i, messages[i].size())) + "\r\n";
+        for (int i = 0; i < messages.size(); ++i) {
+            const qint64 size = listedSizes.value(i, messages[i].size());
+            if (size >= 0)
+                reply += QByteArray::number(i + 1) + " " + QByteArray::number(size) + "\r\n";
+        }
         send(reply + ".\r\n");
     } else if (verb == "RETR") {
         if (number == refuseRetr || number < 1 || number > messages.size())

@@ -8,25 +8,33 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "tls_capable_server.h"
 
 // A POP3 server played from a script, for what a real server cannot be
 // made to do on cue: drop the line or stall in the middle of a reply, or
-// offer no TLS at all, answer nonsense, present a certificate. It runs in the test's thread; the component's waits
-// keep its events going. Every command it receives is recorded.
+// offer no TLS at all, answer nonsense, trickle, flood, present a
+// certificate. It runs in the test's thread; the component's waits keep its
+// events going. Every command it receives is recorded.
 class ScriptedPop3Server : public QObject {
     Q_OBJECT
 public:
     QList<QByteArray> capabilities = {"USER", "PIPELINING", "UIDL"};
     QList<QByteArray> messages;   // message n is messages[n - 1]
-    QList<qint64> listedSizes;    // sizes LIST reports instead of the real ones
+    QList<qint64> listedSizes;    // sizes LIST reports instead of the real ones; -1 leaves a message out
     QByteArray password = "secret";
     bool silentAtGreeting = false;
     int dropDuringRetr = 0;       // the line is cut halfway through this message
     int stallDuringRetr = 0;      // the server goes quiet halfway through this message
     int refuseRetr = 0;           // RETR of this message gets -ERR
     int refuseDele = 0;           // DELE of this message gets -ERR
+    int floodRetr = 0;            // RETR of this message sends 64 MB of lines as fast as it can
+    QByteArray afterMessage;      // sent right after every message's final "."
+    // The answer to this verb ("GREETING" for the greeting) goes out a few
+    // bytes every 100 ms.
+    QByteArray trickleAt;
+    int trickleBytes = 1;
     bool listWithoutEnd = false;  // LIST sends over a million lines and no end
     QByteArray greeting = "+OK scripted POP3 ready\r\n";
     // Faults at a command, by its verb ("PASS", "STAT", ...); the lines a
@@ -49,9 +57,12 @@ private:
     void accept();
     void readCommands();
     void answer(const QByteArray &command);
+    void answerAsUsual(const QByteArray &verb, const QByteArray &line, int number);
     void sendMessage(int number);
     void send(const QByteArray &data);
     bool offersSasl(const QByteArray &mechanism) const;
+    void trickle();
+    void flood();
 
     TlsCapableServer m_server;
     QPointer<QTcpSocket> m_socket;
@@ -59,4 +70,8 @@ private:
     bool m_stalled = false;
     bool m_inAuth = false;
     QByteArray m_authMechanism;
+    bool m_trickling = false;
+    QByteArray m_trickled;        // still to go out slowly
+    QTimer m_trickleTimer;
+    qint64 m_floodLeft = 0;
 };

@@ -1,9 +1,10 @@
 // Faults a mail server can throw at the client, against scripted servers on
 // loopback: a line that breaks at each stage of a dialogue, a server that
-// stalls, replies that make no sense or never end, and certificates that do
-// not verify. Sending and fetching go through the engine, as the windows
-// drive them, with the real component; stalls go through the component's
-// objects directly, since only there can a test shorten the timeout.
+// stalls, trickles or floods, replies that make no sense, never end or come
+// out of turn, and certificates that do not verify. Sending and fetching go
+// through the engine, as the windows drive them, with the real component;
+// stalls and floods go through the component's objects directly, since only
+// there can a test shorten the timeout and the size limit.
 //
 // Every case must end in a failure with a log that says why, well before
 // any timeout that was not the point of the case, with no password in the
@@ -163,8 +164,9 @@ private slots:
     void failedDeletionKeepsEveryMessage();
     void stalledSendEndsAtTheTimeout_data();
     void stalledSendEndsAtTheTimeout();
-    void stalledFetchEndsAtTheTimeoutAndDeletesNothing_data();
-    void stalledFetchEndsAtTheTimeoutAndDeletesNothing();
+    void slowFetchEndsInTimeAndDeletesNothing_data();
+    void slowFetchEndsInTimeAndDeletesNothing();
+    void slowButSteadyMessageIsNoFault();
     void fetchEndsWhenTheProgramQuits();
     void longLinesInsideAMessageAreNoFault();
     void refusedCramMd5IsFollowedByPlainInsideTls();
@@ -310,6 +312,11 @@ void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing_data()
     QTest::newRow("CRAM-MD5 refused on a plain line") << i++ << QString() << QString()
                                                       << QStringLiteral("已尝试的登录方式：CRAM-MD5）")
                                                       << QByteArray("AUTH PLAIN");
+    const QString outOfStep = QStringLiteral("应答与命令错位");
+    QTest::newRow("extra +OK after a message, no pipelining") << i++ << QString() << QString() << outOfStep
+                                                               << QByteArray("DELE");
+    QTest::newRow("extra +OK after a message, pipelined") << i++ << QString() << QString() << outOfStep
+                                                           << QByteArray("DELE");
 }
 
 void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
@@ -350,6 +357,12 @@ void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
         server.tls = fault == 13 ? m_localhost.server : m_otherHost.server;
         break;
     case 15: server.capabilities << "SASL CRAM-MD5 PLAIN"; break;
+    case 16:
+    case 17:
+        if (fault == 16)
+            server.capabilities = {"USER"};
+        server.afterMessage = "+OK\r\n";
+        break;
     }
     const quint16 port = server.listen();
 
@@ -485,68 +498,100 @@ void TestFaultInjection::stalledSendEndsAtTheTimeout()
     QVERIFY(!server.dataEnded);
 }
 
-void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing_data()
+void TestFaultInjection::slowFetchEndsInTimeAndDeletesNothing_data()
 {
-    QTest::addColumn<QByteArray>("stallAt");
+    QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("scheme");
-    QTest::addColumn<bool>("reachesTheMailbox");
+    QTest::addColumn<int>("fetchedWhole"); // messages fetched before the fault; -1: the logon fails
+    QTest::addColumn<QString>("expectedLog");
+    QTest::addColumn<bool>("atTheTimeout");
 
-    QTest::newRow("at CAPA") << QByteArray("CAPA") << QString() << false;
-    QTest::newRow("at PASS") << QByteArray("PASS") << QString() << false;
-    QTest::newRow("at STAT") << QByteArray("STAT") << QString() << false;
-    QTest::newRow("at STLS") << QByteArray("STLS") << QString() << false;
-    QTest::newRow("during the TLS handshake") << QByteArray() << QStringLiteral("pop3s://") << false;
+    const QString timedOut = QStringLiteral("超时（%1 秒）").arg(kShortTimeout);
+    int i = 0;
+    QTest::newRow("stalled at CAPA") << i++ << QString() << -1 << timedOut << true;
+    QTest::newRow("stalled at PASS") << i++ << QString() << -1 << timedOut << true;
+    QTest::newRow("stalled at STAT") << i++ << QString() << -1 << timedOut << true;
+    QTest::newRow("stalled at STLS") << i++ << QString() << -1 << timedOut << true;
+    QTest::newRow("stalled during the TLS handshake") << i++ << QStringLiteral("pop3s://") << -1 << timedOut << true;
     // The messages were fetched, but the deletion never gets an answer: it
     // must not be reported done, and without QUIT the server keeps them.
-    QTest::newRow("at DELE") << QByteArray("DELE") << QString() << true;
+    QTest::newRow("stalled at DELE") << i++ << QString() << 2 << timedOut << true;
     // The deletions were taken, but whether the server commits them is
     // unknown: not reported done either.
-    QTest::newRow("at QUIT") << QByteArray("QUIT") << QString() << true;
+    QTest::newRow("stalled at QUIT") << i++ << QString() << 2 << timedOut << true;
+    // A byte now and then keeps every single wait short, but not the line.
+    QTest::newRow("greeting trickled") << i++ << QString() << -1 << timedOut << true;
+    QTest::newRow("message trickled") << i++ << QString() << 0 << QStringLiteral("发送数据过慢") << true;
+    QTest::newRow("message without a size, flooding") << i++ << QString() << 0 << QStringLiteral("超过了接收上限")
+                                                      << false;
 }
 
-void TestFaultInjection::stalledFetchEndsAtTheTimeoutAndDeletesNothing()
+void TestFaultInjection::slowFetchEndsInTimeAndDeletesNothing()
 {
-    QFETCH(QByteArray, stallAt);
+    QFETCH(int, fault);
     QFETCH(QString, scheme);
-    QFETCH(bool, reachesTheMailbox);
+    QFETCH(int, fetchedWhole);
+    QFETCH(QString, expectedLog);
+    QFETCH(bool, atTheTimeout);
     TrustedCa trust({});
     ScriptedPop3Server server;
     server.password = kPassword.toUtf8();
-    server.messages = {message(1), message(2)};
+    server.messages = {message(1, QByteArray(3000, 't')), message(2)};
+    const QList<QByteArray> stalls = {"CAPA", "PASS", "STAT", "STLS", QByteArray(), "DELE", "QUIT"};
+    const QByteArray stallAt = stalls.value(fault);
     server.stallAtCommand = stallAt;
-    if (stallAt == "STLS") {
+    switch (fault) {
+    case 3:
         server.capabilities << "STLS";
         server.tls = m_localhost.server;
+        break;
+    case 4: server.silentAtGreeting = true; break;
+    case 7:
+        server.greeting = "+OK " + QByteArray(56, 'g') + "\r\n";
+        server.trickleAt = "GREETING";
+        break;
+    case 8:
+        // 200 bytes a second.
+        server.trickleAt = "RETR";
+        server.trickleBytes = 20;
+        break;
+    case 9:
+        server.listedSizes = {-1};
+        server.floodRetr = 1;
+        break;
     }
-    server.silentAtGreeting = stallAt.isEmpty();
     const quint16 port = server.listen();
 
     QElapsedTimer clock;
     clock.start();
     pop3test::Mailbox mailbox;
+    mailbox.object().setProperty(QStringLiteral("maxmessagesize"), 1024 * 1024);
     const bool connected =
         mailbox.connect(kUser, kPassword, scheme + QStringLiteral("127.0.0.1"), port, kShortTimeout);
-    QCOMPARE(connected, reachesTheMailbox);
+    QCOMPARE(connected, fetchedWhole >= 0);
     bool deleted = false;
     if (connected) {
         QCOMPARE(mailbox.count(), 2);
-        QVERIFY(mailbox.fetch(1).ok);
-        QVERIFY(mailbox.fetch(2).ok);
+        for (int n = 1; n <= fetchedWhole; ++n)
+            QVERIFY(mailbox.fetch(n).ok);
         clock.restart();
+        if (fetchedWhole < 2)
+            QVERIFY(!mailbox.fetch(fetchedWhole + 1).ok);
         deleted = mailbox.deleteMessages();
-        QCOMPARE(deleted, stallAt == "QUIT");
+        if (fetchedWhole == 2)
+            QCOMPARE(deleted, stallAt == "QUIT");
     }
     const bool loggedOff = mailbox.disconnect();
     const qint64 elapsed = clock.elapsed();
     QVERIFY(!(deleted && loggedOff));
     const QString log = mailbox.log();
 
-    QVERIFY2(log.contains(QStringLiteral("超时（%1 秒）").arg(kShortTimeout)), qPrintable(log));
+    QVERIFY2(log.contains(expectedLog), qPrintable(log.right(2000)));
     QVERIFY(!log.contains(kPassword));
-    QVERIFY2(elapsed >= kShortTimeout * 1000 - 100 && elapsed < kShortTimeout * 1000 + 10000,
+    QVERIFY2((!atTheTimeout || elapsed >= kShortTimeout * 1000 - 100) && elapsed < kShortTimeout * 1000 + 10000,
              qPrintable(QString::number(elapsed)));
     QCOMPARE(server.count("QUIT"), stallAt == "QUIT" ? 1 : 0);
-    if (!reachesTheMailbox)
+    if (fetchedWhole < 2)
         QCOMPARE(server.count("DELE"), 0);
 }
 
@@ -599,6 +644,28 @@ void TestFaultInjection::fetchEndsWhenTheProgramQuits()
     QVERIFY2(outcome.log.contains(QStringLiteral("程序正在退出")), qPrintable(outcome.log));
     QVERIFY2(outcome.elapsedMs < kPromptMs, qPrintable(QString::number(outcome.elapsedMs)));
     QCOMPARE(server.count("DELE"), 0);
+}
+
+void TestFaultInjection::slowButSteadyMessageIsNoFault()
+{
+    // 30 KB a second: the message takes longer than the timeout, but a
+    // slow link is no fault.
+    ScriptedPop3Server server;
+    server.password = kPassword.toUtf8();
+    server.messages = {message(1, QByteArray(100 * 1000, 's'))};
+    server.trickleAt = "RETR";
+    server.trickleBytes = 3000;
+    const quint16 port = server.listen();
+
+    pop3test::Mailbox mailbox;
+    QVERIFY(mailbox.connect(kUser, kPassword, QStringLiteral("127.0.0.1"), port, kShortTimeout));
+    QElapsedTimer clock;
+    clock.start();
+    const pop3test::FetchedMessage fetched = mailbox.fetch(1);
+    QVERIFY2(fetched.ok, qPrintable(mailbox.log().right(2000)));
+    QVERIFY(clock.elapsed() > kShortTimeout * 1000);
+    QCOMPARE(fetched.body.trimmed().size(), 100 * 1000);
+    QVERIFY(mailbox.disconnect());
 }
 
 void TestFaultInjection::longLinesInsideAMessageAreNoFault()

@@ -353,6 +353,7 @@ private slots:
         Mailbox mailbox;
         QVERIFY2(logOn(mailbox, user), qPrintable(mailbox.log()));
         QCOMPARE(mailbox.count(), kMessages);
+        mailbox.object().setProperty(QStringLiteral("lastmessage"), kMessages);
         for (int i = 1; i <= kMessages; ++i) {
             const FetchedMessage message = mailbox.fetch(i);
             QVERIFY2(message.ok, qPrintable(message.error));

@@ -146,26 +146,44 @@ private slots:
         }
     }
 
-    void readAheadIsBoundedAndNeverDeletes()
+    void readAheadStopsAtTheLastMessageWanted_data()
     {
+        QTest::addColumn<int>("lastWanted"); // 0: the caller named none
+        QTest::addColumn<int>("fetched");    // messages 1 to this are asked for
+        QTest::addColumn<int>("mostRetrieved");
+        QTest::newRow("no last message named") << 0 << 3 << 3;
+        QTest::newRow("range of five") << 5 << 5 << 5;
+        QTest::newRow("range far beyond the window") << 100 << 3 << 3 + 32; // the window
+    }
+
+    void readAheadStopsAtTheLastMessageWanted()
+    {
+        QFETCH(int, lastWanted);
+        QFETCH(int, fetched);
+        QFETCH(int, mostRetrieved);
         ScriptedPop3Server server;
         server.messages = numberedMessages(100);
         const quint16 port = server.listen();
         Mailbox mailbox;
         QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
                  qPrintable(mailbox.log()));
-        for (int i = 1; i <= 3; ++i)
+        mailbox.object().setProperty(QStringLiteral("lastmessage"), lastWanted);
+        for (int i = 1; i <= fetched; ++i)
             QCOMPARE(mailbox.fetch(i).subject, QStringLiteral("number %1").arg(i));
-        // Commands went ahead, but not past the window.
-        QVERIFY(server.count("RETR") > 3);
-        QVERIFY(server.count("RETR") <= 3 + 32);
         QVERIFY(mailbox.deleteMessages());
         QVERIFY(mailbox.disconnect());
-        QCOMPARE(server.count("DELE"), 3);
+
+        QVERIFY(server.count("RETR") <= mostRetrieved);
         for (const QByteArray &command : server.commands) {
-            if (command.startsWith("DELE"))
-                QVERIFY2(command.mid(5).toInt() <= 3, command.constData());
+            if (command.startsWith("RETR"))
+                QVERIFY2(command.mid(5).toInt() <= std::max(lastWanted, fetched), command.constData());
         }
+        // Within the range, commands go out ahead of the replies.
+        const QString log = mailbox.log();
+        const bool pipelined = log.indexOf(QStringLiteral("C: RETR 2\n")) < log.indexOf(QStringLiteral("（邮件 1，"));
+        QCOMPARE(pipelined, lastWanted > 1);
+        // Read-ahead never counts as a retrieval.
+        QCOMPARE(server.count("DELE"), fetched);
         QCOMPARE(server.commands.last(), QByteArray("QUIT"));
     }
 

@@ -199,6 +199,7 @@ class FakePop3 : public FakeObject {
     Q_OBJECT
     Q_PROPERTY(int timeout READ timeout WRITE setTimeout)
     Q_PROPERTY(bool logging READ logging WRITE setLogging)
+    Q_PROPERTY(int lastmessage READ lastmessage WRITE setLastmessage)
     Q_PROPERTY(int count READ count)
     Q_PROPERTY(QObject *messages READ messages)
     Q_PROPERTY(QString log READ log)
@@ -208,6 +209,8 @@ public:
     void setTimeout(int v) { write("timeout", v); }
     bool logging() const { return read("logging").toBool(); }
     void setLogging(bool v) { write("logging", v); }
+    int lastmessage() const { return read("lastmessage").toInt(); }
+    void setLastmessage(int v) { write("lastmessage", v); }
     int count() const;
     QObject *messages() const;
     QString log() const;

@@ -168,6 +168,7 @@ void TestEngineRecimail::callsTheComponentInOrder()
             "POP3.connect(user, secret, pop.example.cn, 110)",
             "POP3.count",
             "POP3.count",
+            "POP3.lastmessage=1",
             "POP3.messages",
             "Messages.item(1)",
             "Message1.from",
@@ -206,22 +207,24 @@ void TestEngineRecimail::ranges_data()
 {
     QTest::addColumn<QString>("index");
     QTest::addColumn<QStringList>("fetched");  // the messages read, by number
-    QTest::newRow("all") << "0-0" << QStringList{"1", "2", "3"};
-    QTest::newRow("two to three") << "2-3" << QStringList{"2", "3"};
-    QTest::newRow("one message") << "2-2" << QStringList{"2"};
-    QTest::newRow("reversed") << "3-2" << QStringList{};
-    QTest::newRow("end beyond count") << "2-9" << QStringList{"2", "3"};
-    QTest::newRow("start beyond count") << "4-9" << QStringList{};
-    QTest::newRow("start below 1") << "0-2" << QStringList{"1", "2"};
-    QTest::newRow("not numbers") << "a-b" << QStringList{};
-    QTest::newRow("no dash") << "3" << QStringList{};
-    QTest::newRow("empty") << "" << QStringList{};
+    QTest::addColumn<int>("lastWanted");       // the read-ahead bound the component is told
+    QTest::newRow("all") << "0-0" << QStringList{"1", "2", "3"} << 3;
+    QTest::newRow("two to three") << "2-3" << QStringList{"2", "3"} << 3;
+    QTest::newRow("one message") << "2-2" << QStringList{"2"} << 2;
+    QTest::newRow("reversed") << "3-2" << QStringList{} << 2;
+    QTest::newRow("end beyond count") << "2-9" << QStringList{"2", "3"} << 3;
+    QTest::newRow("start beyond count") << "4-9" << QStringList{} << 3;
+    QTest::newRow("start below 1") << "0-2" << QStringList{"1", "2"} << 2;
+    QTest::newRow("not numbers") << "a-b" << QStringList{} << 0;
+    QTest::newRow("no dash") << "3" << QStringList{} << 0;
+    QTest::newRow("empty") << "" << QStringList{} << 0;
 }
 
 void TestEngineRecimail::ranges()
 {
     QFETCH(QString, index);
     QFETCH(QStringList, fetched);
+    QFETCH(int, lastWanted);
     fake::script().mailbox = mailbox(3);
     QList<stru_mail> mail;
     QCOMPARE(fetch(index, mail), 1);
@@ -233,6 +236,8 @@ void TestEngineRecimail::ranges()
         subjects.append("主题" + n);
     }
     QCOMPARE(entriesStartingWith(fake::journal(), "Messages.item"), items);
+    QCOMPARE(entriesStartingWith(fake::journal(), "POP3.lastmessage"),
+             QStringList{"POP3.lastmessage=" + QString::number(lastWanted)});
     QStringList got;
     for (const stru_mail &record : mail)
         got.append(record.subject);
@@ -247,7 +252,8 @@ void TestEngineRecimail::emptyMailboxStillDeletesWhenAsked()
     QVERIFY(mail.isEmpty());
     const QStringList journal = fake::journal();
     QCOMPARE(journal.mid(journal.indexOf("POP3.count")),
-             (QStringList{"POP3.count", "POP3.deletemessages()", "POP3.disconnect()", "POP3.log", "Message.close()",
+             (QStringList{"POP3.count", "POP3.lastmessage=0", "POP3.deletemessages()", "POP3.disconnect()", "POP3.log",
+                          "Message.close()",
                           "release POP3", "release Message", "release Attachments", "release Attachment",
                           "release Recipients", "release Recipient"}));
 }
