@@ -43,7 +43,10 @@ public:
     Mailbox();
     ~Mailbox();
 
-    bool connect(const QString &user, const QString &password, const QString &host, int port, int timeoutSeconds = 30);
+    // The timeout is the component's own unless a test is about it: a
+    // loaded machine must not fail a transfer that is merely slow.
+    bool connect(const QString &user, const QString &password, const QString &host, int port,
+                 int timeoutSeconds = 300);
     int count();
     // Element `number` of "messages", read out in full; attachments are
     // saved with savetofile into `saveDir` (a temporary folder when empty).
