@@ -3,6 +3,7 @@
 #include "engine/n_orvex.h"
 #include "platform/dialog_service.h"
 #include "platform/files.h"
+#include "platform/transfer_progress.h"
 #include "platform/wait_cursor.h"
 
 #include <QCheckBox>
@@ -60,6 +61,9 @@ void w_sendmail::cb_del_clicked()
     if (selected.isEmpty())
         return;
     delete lb_attachments->takeItem(lb_attachments->row(selected.first()));
+    // Qt would select the next row; a second press must not delete it.
+    lb_attachments->setCurrentItem(nullptr);
+    lb_attachments->clearSelection();
 }
 
 void w_sendmail::cb_send_clicked()
@@ -78,6 +82,8 @@ void w_sendmail::cb_send_clicked()
     const stru_smtp_login smtp = smtpLoginFromForm();
     const int result = sendThroughEngine(ln_orvex, smtp, mail);
 
+    // The transfer is over: its progress must not stand behind the result.
+    platform::reportTransferProgress(QString());
     platform::dialogs().messageBox(QStringLiteral(""),
                                    result == 1 ? QStringLiteral("发送成功！") : QStringLiteral("发送失败！"));
     showLog(ln_orvex.of_getlasterror());

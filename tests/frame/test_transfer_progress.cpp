@@ -91,6 +91,7 @@ struct AtResult {
     int clicks = 0;
     bool frameOpen = false;
     int probePaints = 0;
+    QString status;  // the status line behind the result
 };
 
 template <typename T>
@@ -209,6 +210,7 @@ void TestTransferProgress::snapshotAtResult()
     m_atResult.clicks = m_clicks;
     m_atResult.frameOpen = m_frame && m_frame->isVisible();
     m_atResult.probePaints = m_probePaints.paints;
+    m_atResult.status = m_frame ? m_frame->statusBar()->currentMessage() : QString();
 }
 
 void TestTransferProgress::sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds()
@@ -249,6 +251,7 @@ void TestTransferProgress::sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds
     QCOMPARE(m_atResult.clicks, 0);
     QVERIFY(m_atResult.frameOpen);
     QVERIFY(m_atResult.probePaints > 0);
+    QCOMPARE(m_atResult.status, QString());
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
 
     // Held back, not lost: once the handler is over, both take effect.
@@ -292,6 +295,7 @@ void TestTransferProgress::fetchShowsConnectingLogonAndEachMessage()
     QVERIFY(m_atResult.reached);
     QCOMPARE(m_atResult.clicks, 0);
     QVERIFY(m_atResult.frameOpen);
+    QCOMPARE(m_atResult.status, QString());
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
     QTRY_COMPARE(m_clicks, 1);
 }
