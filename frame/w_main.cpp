@@ -60,17 +60,27 @@ QMdiSubWindow *w_main::findSheet(const char *className) const
 {
     const QList<QMdiSubWindow *> sheets = m_mdi->subWindowList();
     for (QMdiSubWindow *sheet : sheets) {
-        // A sheet being closed (hidden, its deletion still pending) no
-        // longer counts as open.
-        if (sheet->isHidden() || !sheet->widget() || sheet->widget()->isHidden())
+        if (!isOpen(sheet))
             continue;
         if (sheet->widget()->inherits(className)) {
+            // Minimized or shaded, it is brought back as it was.
+            if (sheet->isMinimized() || sheet->isShaded())
+                sheet->showNormal();
             m_mdi->setActiveSubWindow(sheet);
             sheet->raise();
             return sheet;
         }
     }
     return nullptr;
+}
+
+bool w_main::isOpen(const QMdiSubWindow *sheet)
+{
+    // A sheet being closed (hidden, its deletion still pending) no longer
+    // counts as open; a minimized or shaded one hides only its contents.
+    if (sheet->isHidden() || !sheet->widget())
+        return false;
+    return !sheet->widget()->isHidden() || sheet->isMinimized() || sheet->isShaded();
 }
 
 bool w_main::eventFilter(QObject *watched, QEvent *event)

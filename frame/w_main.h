@@ -28,6 +28,7 @@ protected:
 private:
     void showTransferProgressInStatusBar();
     QMdiSubWindow *findSheet(const char *className) const;
+    static bool isOpen(const QMdiSubWindow *sheet);
     QMdiSubWindow *addSheet(QWidget *sheet);
 
     QMdiArea *m_mdi;

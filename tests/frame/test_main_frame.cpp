@@ -212,6 +212,26 @@ void TestMainFrame::eachSheetClassOpensOnce()
     menuItem(frame, "m_pop3收邮件")->trigger();
     QCOMPARE(sheetOf<w_recimail>(frame), receive);
     QVERIFY(frame.mdiArea()->activeSubWindow()->widget() == receive);
+
+    // Minimized or shaded, the sheet is brought back, not opened again.
+    QMdiSubWindow *window = frame.mdiArea()->activeSubWindow();
+    for (const char *item : {"m_pop3收邮件", "m_smtp发邮件"}) {
+        window->showMinimized();
+        menuItem(frame, item)->trigger();
+        menuItem(frame, "m_pop3收邮件")->trigger();
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
+        QVERIFY(!window->isMinimized());
+        QVERIFY(receive->isVisible());
+        QCOMPARE(frame.mdiArea()->activeSubWindow(), window);
+    }
+    window->showNormal();
+    window->showShaded();
+    QVERIFY(window->isShaded());
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
+    QVERIFY(!window->isShaded());
+    QVERIFY(receive->isVisible());
+    QCOMPARE(frame.mdiArea()->activeSubWindow(), window);
 }
 
 void TestMainFrame::closedSheetReopensFresh()
