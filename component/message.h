@@ -95,6 +95,9 @@ Q_SIGNALS:
     // What a running send is doing, for a status line: connecting, logging
     // on, "正在发送 12.3 / 137.0 MB". A few reports a second at most.
     void progress(const QString &text);
+    // How far a running send is, for a progress bar: bytes of the message
+    // sent of those expected, in the same steps as progress().
+    void progressamount(qint64 done, qint64 total);
 
 private:
     QString m_charset = QStringLiteral("utf-8");

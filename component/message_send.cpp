@@ -139,9 +139,11 @@ bool Message::send(const QString &server)
             estimatedWireSize(m_attachmentFiles, m_body.toUtf8().size() + m_htmlbody.toUtf8().size());
     ProgressThrottle throttle;
     const auto reportData = [&](qint64 bytesSent) {
-        if (throttle.due())
+        if (throttle.due()) {
+            Q_EMIT progressamount(bytesSent, std::max(bytesSent, expectedBytes));
             Q_EMIT progress(QStringLiteral("正在发送 %1 / %2 MB")
                                     .arg(megabytesText(bytesSent), megabytesText(std::max(bytesSent, expectedBytes))));
+        }
         return !m_progress || m_progress(bytesSent);
     };
     const auto opened = [&] {

@@ -181,6 +181,9 @@ void Pop3::reportRetrieval(int number, qint64 bytesSoFar)
     QString text = QStringLiteral("正在接收第 %1 / %2 封邮件").arg(number).arg(count());
     // A large message gets its own count, so that a long wait shows movement.
     const qint64 size = m_client->messageSize(number);
+    constexpr qint64 kSteps = 1000;
+    const qint64 partDone = size > 0 ? std::clamp(bytesSoFar * kSteps / size, qint64(0), kSteps) : 0;
+    Q_EMIT progressamount((number - 1) * kSteps + partDone, qint64(count()) * kSteps);
     if (size >= kLargeMessageBytes)
         text += QStringLiteral("（%1 / %2 MB）").arg(megabytesText(bytesSoFar), megabytesText(std::max(size, bytesSoFar)));
     Q_EMIT progress(text);

@@ -77,6 +77,9 @@ Q_SIGNALS:
     // What the mailbox is doing, for a status line: connecting, logging on,
     // "正在接收第 35 / 1000 封邮件". A few reports a second at most.
     void progress(const QString &text);
+    // How far the fetch is, for a progress bar: `done` of `total`, counted
+    // in thousandths of a message, in the same steps as progress().
+    void progressamount(qint64 done, qint64 total);
 
 private:
     void appendLog(const QString &line);

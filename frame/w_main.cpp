@@ -9,9 +9,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+
+#include <algorithm>
 
 w_main::w_main(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiArea(this))
 {
@@ -45,14 +48,29 @@ void w_main::showTransferProgressInStatusBar()
     // A transfer runs inside its handler: the text is painted at once, not
     // when the handler is over.
     QPointer<QStatusBar> bar = statusBar();
-    platform::setTransferProgressSink([bar](const QString &text) {
+    QPointer<QProgressBar> amount = new QProgressBar(bar);
+    amount->setObjectName(QStringLiteral("progressbar"));
+    amount->setMaximumWidth(platform::unitsToPixelsX(800));
+    amount->hide();
+    bar->addPermanentWidget(amount);
+    platform::setTransferProgressSink([bar, amount](const QString &text) {
         if (!bar)
             return;
-        if (text.isEmpty())
+        if (text.isEmpty()) {
             bar->clearMessage();
-        else
+            amount->hide();
+        } else {
             bar->showMessage(text);
+        }
         bar->repaint();
+    });
+    // A transfer of any size fills the bar in thousandths.
+    platform::setTransferAmountSink([amount](qint64 done, qint64 total) {
+        if (!amount || total <= 0)
+            return;
+        amount->setRange(0, 1000);
+        amount->setValue(int(std::clamp(done, qint64(0), total) * 1000 / total));
+        amount->show();
     });
 }
 

@@ -13,6 +13,12 @@ TransferProgressSink &currentSink()
     return sink;
 }
 
+TransferAmountSink &currentAmountSink()
+{
+    static TransferAmountSink sink;
+    return sink;
+}
+
 // The receiving end of every component object's progress signal. It lives
 // as long as the process: the objects it listens to may outlive any window.
 class ProgressRelay : public QObject {
@@ -26,18 +32,32 @@ public:
 
 public Q_SLOTS:
     void report(const QString &text) { reportTransferProgress(text); }
+    void reportAmount(qint64 done, qint64 total) { reportTransferAmount(done, total); }
 };
 
-QMetaMethod progressSignal(const QMetaObject *meta)
+// The object's signal of that name (any letter case) and those arguments.
+QMetaMethod signalNamed(const QMetaObject *meta, QLatin1String name, const QList<QMetaType> &arguments)
 {
     for (int i = 0; i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
-        if (method.methodType() == QMetaMethod::Signal && method.parameterCount() == 1
-            && method.parameterMetaType(0) == QMetaType::fromType<QString>()
-            && QLatin1String(method.name()).compare(QLatin1String("progress"), Qt::CaseInsensitive) == 0)
+        if (method.methodType() != QMetaMethod::Signal || method.parameterCount() != arguments.size()
+            || QLatin1String(method.name()).compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        bool same = true;
+        for (int a = 0; a < arguments.size(); ++a)
+            same = same && method.parameterMetaType(a) == arguments.at(a);
+        if (same)
             return method;
     }
     return QMetaMethod();
+}
+
+// Direct: a report must reach the screen while the transfer still runs.
+bool connectToRelay(QObject *object, const QMetaMethod &signal, const char *slotSignature)
+{
+    ProgressRelay *relay = ProgressRelay::instance();
+    const QMetaMethod slot = relay->metaObject()->method(relay->metaObject()->indexOfSlot(slotSignature));
+    return QObject::connect(object, signal, relay, slot, Qt::DirectConnection);
 }
 
 } // namespace
@@ -45,6 +65,18 @@ QMetaMethod progressSignal(const QMetaObject *meta)
 void setTransferProgressSink(TransferProgressSink sink)
 {
     currentSink() = std::move(sink);
+}
+
+void setTransferAmountSink(TransferAmountSink sink)
+{
+    currentAmountSink() = std::move(sink);
+}
+
+void reportTransferAmount(qint64 done, qint64 total)
+{
+    const TransferAmountSink sink = currentAmountSink();
+    if (sink)
+        sink(done, total);
 }
 
 void reportTransferProgress(const QString &text)
@@ -59,13 +91,15 @@ bool connectTransferProgress(QObject *object)
 {
     if (!object)
         return false;
-    const QMetaMethod signal = progressSignal(object->metaObject());
-    if (!signal.isValid())
+    const QMetaObject *meta = object->metaObject();
+    const QMetaMethod text = signalNamed(meta, QLatin1String("progress"), {QMetaType::fromType<QString>()});
+    if (!text.isValid())
         return false;
-    ProgressRelay *relay = ProgressRelay::instance();
-    const QMetaMethod slot = relay->metaObject()->method(relay->metaObject()->indexOfSlot("report(QString)"));
-    // Direct: the report must reach the screen while the transfer still runs.
-    return QObject::connect(object, signal, relay, slot, Qt::DirectConnection);
+    const QMetaMethod amount = signalNamed(meta, QLatin1String("progressamount"),
+                                           {QMetaType::fromType<qint64>(), QMetaType::fromType<qint64>()});
+    if (amount.isValid())
+        connectToRelay(object, amount, "reportAmount(qint64,qint64)");
+    return connectToRelay(object, text, "report(QString)");
 }
 
 } // namespace platform

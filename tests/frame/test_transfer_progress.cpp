@@ -22,6 +22,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -145,6 +146,7 @@ private:
     PaintCounter m_probePaints;
     int m_clicks = 0;
     QStringList m_shown;
+    QStringList m_bars; // the progress bar beside each text: "value/maximum", "" when hidden
     AtResult m_atResult;
 };
 
@@ -163,6 +165,7 @@ void TestTransferProgress::initTestCase()
 void TestTransferProgress::init()
 {
     m_shown.clear();
+    m_bars.clear();
     m_clicks = 0;
     m_atResult = AtResult();
     m_dialogs.reset();
@@ -199,6 +202,8 @@ void TestTransferProgress::watchStatusLine()
             m_probe->update();
         }
         m_shown << text;
+        const auto *bar = child<QProgressBar>(m_frame, "progressbar");
+        m_bars << (bar->isVisible() ? QStringLiteral("%1/%2").arg(bar->value()).arg(bar->maximum()) : QString());
     });
 }
 
@@ -243,6 +248,8 @@ void TestTransferProgress::sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds
     QVERIFY2(m_shown.size() >= 3, qPrintable(m_shown.join(QLatin1Char('|'))));
     QCOMPARE(m_shown.at(0), QStringLiteral("正在连接 localhost…"));
     QCOMPARE(m_shown.at(1), QStringLiteral("正在登录 localhost…"));
+    QVERIFY2(!m_bars.at(2).isEmpty() && m_bars.at(0).isEmpty(), qPrintable(m_bars.join(QLatin1Char('|'))));
+    QVERIFY(child<QProgressBar>(m_frame, "progressbar")->isHidden());
     QVERIFY2(m_shown.at(2).startsWith(QStringLiteral("正在发送 ")) && m_shown.at(2).endsWith(QStringLiteral(" MB")),
              qPrintable(m_shown.at(2)));
     // The whole transfer ran with the click and the close request queued:
@@ -292,6 +299,10 @@ void TestTransferProgress::fetchShowsConnectingLogonAndEachMessage()
     QCOMPARE(m_shown.at(1), QStringLiteral("正在登录 localhost…"));
     QVERIFY2(m_shown.at(2).startsWith(QStringLiteral("正在接收第 1 / 3 封邮件（0.0 / 2.1 MB）")),
              qPrintable(m_shown.at(2)));
+    // Messages n of m, beside the text: the first of three just begun.
+    QCOMPARE(m_bars.at(1), QString());
+    QCOMPARE(m_bars.at(2), QStringLiteral("0/1000"));
+    QVERIFY(child<QProgressBar>(m_frame, "progressbar")->isHidden());
     QVERIFY(m_atResult.reached);
     QCOMPARE(m_atResult.clicks, 0);
     QVERIFY(m_atResult.frameOpen);
