@@ -124,6 +124,11 @@ void d_email_list::setHtml(long row, bool html)
         setData(index(int(row - 1), 0), html, HtmlRole);
 }
 
+QStringList d_email_list::attachmentPaths(long row) const
+{
+    return validRow(row) ? m_rows.at(row - 1).attachmentPaths : QStringList();
+}
+
 bool d_email_list::isHtml(long row) const
 {
     return validRow(row) && m_rows.at(row - 1).html;

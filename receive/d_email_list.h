@@ -51,10 +51,13 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // One row's values in column order, and whether its body is HTML.
+    // One row's values in column order, whether its body is HTML, and the
+    // saved attachments' paths as the fetch gave them: the `attach` column
+    // joins them with ";", which a path may itself contain.
     struct Row {
         std::array<QVariant, columnCountValue> values;
         bool html = false;
+        QStringList attachmentPaths;
     };
 
     // Removes every row.
@@ -70,6 +73,7 @@ public:
     QVariant item(long row, const QString &column) const;
     void setHtml(long row, bool html);
     bool isHtml(long row) const;
+    QStringList attachmentPaths(long row) const;
 
 private:
     bool validRow(long row) const { return row >= 1 && row <= m_rows.size(); }

@@ -340,6 +340,7 @@ void w_recimail::appendToList(const QList<stru_mail> &mail)
         row.values[d_email_list::reciever] = joinedWithSeparators(message.recipientaddress1);
         row.values[d_email_list::attach] = joinedWithSeparators(message.attachment);
         row.html = message.html;
+        row.attachmentPaths = message.attachment;
         rows.append(row);
     }
     m_rows->appendRows(rows);
@@ -404,9 +405,13 @@ void w_recimail::dw_1_clicked(long row)
     const QDateTime sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
     sle_sendtime->setText(sent.isValid() ? sent.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QString());
 
-    n_orvex ln_orvex;
-    QStringList ls_attach;
-    ln_orvex.of_parse(m_rows->item(row, QStringLiteral("attach")).toString(), QStringLiteral(";"), ls_attach);
+    // The paths themselves where the fetch left them: split at ";", a
+    // folder whose name holds one would fall apart.
+    QStringList ls_attach = m_rows->attachmentPaths(row);
+    if (ls_attach.isEmpty()) {
+        n_orvex ln_orvex;
+        ln_orvex.of_parse(m_rows->item(row, QStringLiteral("attach")).toString(), QStringLiteral(";"), ls_attach);
+    }
     lb_attachments->clear();
     for (const QString &piece : std::as_const(ls_attach))
         if (!piece.isEmpty())
@@ -431,8 +436,10 @@ void w_recimail::cb_addfile_clicked()
     platform::setCurrentDirectory(ls_c);
     if (li_rc != 1)
         return;
-    if (!platform::fileExists(ls_pathname1))
+    if (!platform::fileExists(ls_pathname1)) {
+        platform::dialogs().messageBox(QString(), QStringLiteral("找不到附件文件：%1").arg(ls_pathname1));
         return;
+    }
 
     // The user already agreed to replace a file of that name in the dialog;
     // naming the saved attachment itself leaves it as it is.

@@ -113,6 +113,7 @@ private slots:
     void emptyMailboxIsASuccess();
     void deleteAfterReadRemovesOnlyWhatWasFetched();
     void changedPasswordFetches();
+    void attachmentFolderWithASemicolonStaysUsable();
 
 private:
     template <typename T>
@@ -308,6 +309,31 @@ void TestWRecimailFetch::changedPasswordFetches()
     QTest::keyClick(password, Qt::Key_Return);
     QTRY_COMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
     QCOMPARE(subjects(), QStringList{QStringLiteral("by enter")});
+}
+
+void TestWRecimailFetch::attachmentFolderWithASemicolonStaysUsable()
+{
+    const QString folder = m_workDir.filePath(QStringLiteral("季度;报告"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir::setCurrent(folder));
+    const QString user = QStringLiteral("user30");
+    deliver(user, {htmlMessageWithAttachments()});
+    logOnAs(user);
+    child<QCheckBox>("cbx_all")->setChecked(true);
+    fetch();
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
+
+    clickRow(1);
+    auto *attachments = child<QListWidget>("lb_attachments");
+    QCOMPARE(attachments->count(), 2);
+    QCOMPARE(attachments->item(1)->text(), folder + QStringLiteral("/b.bin"));
+    attachments->setCurrentRow(1);
+    QTemporaryDir target;
+    const QString kept = target.filePath(QStringLiteral("kept.bin"));
+    m_dialogs.fileAnswers = {{1, kept}};
+    QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载成功！"));
+    QCOMPARE(readAll(kept), QByteArray("\x00\x01\x02second", 9));
 }
 
 QTEST_MAIN(TestWRecimailFetch)

@@ -638,12 +638,12 @@ void TestWRecimailForm::downloadLeavesTheSourceIntactAndReportsFailures()
     QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载失败！"));
     QCOMPARE(readAll(saved), QByteArray("keep me"));
 
-    // A saved file that has gone since the fetch: nothing happens.
+    // A saved file that has gone since the fetch: the user is told.
     attachments->setCurrentRow(1);
     const QString copy = dir.filePath(QStringLiteral("copy.txt"));
     m_dialogs.fileAnswers = {{1, copy}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.texts().size(), 2);
+    QCOMPARE(m_dialogs.texts().last(), QStringLiteral("找不到附件文件：") + gone);
     QVERIFY(!QFile::exists(copy));
 }
 
