@@ -96,8 +96,8 @@ public:
     static constexpr int kMaxReadAhead = 32;
     static constexpr qint64 kMaxReadAheadBytes = 512 * 1024;
     // Bytes per second that multi-line replies and message data must keep
-    // up on average: a slow mobile link manages ten times as much, a server
-    // that trickles to keep a transfer alive for hours does not.
+    // up on average: even a GPRS link manages several times as much, a
+    // server that trickles to keep a transfer alive for hours does not.
     static constexpr qint64 kMinimumDataRate = 1024;
 
 private:
