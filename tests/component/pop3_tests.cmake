@@ -9,6 +9,7 @@ orvex_add_test(tst_pop3_fetch
 orvex_add_test(tst_pop3_scripted
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pop3_scripted.cpp ${CMAKE_CURRENT_LIST_DIR}/scripted_pop3_server.cpp
           ${CMAKE_CURRENT_LIST_DIR}/scripted_pop3_server.h ${_pop3_support}
+          ${CMAKE_CURRENT_LIST_DIR}/network_namespace.cpp ${CMAKE_CURRENT_LIST_DIR}/network_namespace.h
   LIBS orvex_engine orvex_platform Qt6::Network)
 
 # The text helpers are compiled in: the component library exports nothing

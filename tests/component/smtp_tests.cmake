@@ -12,5 +12,6 @@ orvex_add_test(tst_smtp_dialogue
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_smtp_dialogue.cpp ${CMAKE_CURRENT_LIST_DIR}/smtp_test_support.cpp
           ${CMAKE_CURRENT_LIST_DIR}/smtp_test_support.h
           ${CMAKE_CURRENT_LIST_DIR}/scripted_smtp_server.cpp ${CMAKE_CURRENT_LIST_DIR}/scripted_smtp_server.h
+          ${CMAKE_CURRENT_LIST_DIR}/network_namespace.cpp ${CMAKE_CURRENT_LIST_DIR}/network_namespace.h
           ${CMAKE_SOURCE_DIR}/component/server_address.cpp ${CMAKE_SOURCE_DIR}/component/text_charset.cpp
   LIBS orvex_engine orvex_platform Qt6::Network PkgConfig::GMIME)

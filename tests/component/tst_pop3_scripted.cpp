@@ -1,9 +1,9 @@
 // The POP3 dialogue against a scripted server: broken lines, stalls,
 // servers without TLS, and the bounds of pipelined read-ahead.
+#include "network_namespace.h"
 #include "pop3_test_support.h"
 #include "scripted_pop3_server.h"
 
-#include <QProcess>
 #include <QTest>
 
 using pop3test::crlf;
@@ -29,65 +29,6 @@ QList<QByteArray> numberedMessages(int n, qsizetype bodySize = 40)
 QString address(const ScriptedPop3Server &)
 {
     return QStringLiteral("127.0.0.1");
-}
-
-// "A server elsewhere" lives inside a network namespace made for the test:
-// there it has an address of its own, and no test traffic leaves this
-// machine's loopback. The variable tells the test that it runs inside.
-const char *const kElsewhereVariable = "ORVEX_TEST_ELSEWHERE_ADDRESS";
-const QString kElsewhereAddress = QStringLiteral("10.203.0.1");
-
-// Brings up lo and an interface with the address (a dummy one, or a veth
-// pair where the kernel has no dummy driver), then runs the command given.
-// Exits 77 when the network cannot be set up.
-const QString kNamespaceSetup = QStringLiteral(
-    "ip link set lo up || exit 77\n"
-    "ip link add orvex0 type dummy 2>/dev/null"
-    " || { ip link add orvex0 type veth peer name orvex1 && ip link set orvex1 up; } || exit 77\n"
-    "ip addr add %1/24 dev orvex0 && ip link set orvex0 up || exit 77\n"
-    "exec \"$@\"\n");
-
-struct NamespaceRun {
-    bool ran = false;
-    QString skipReason;
-    int exitCode = -1;
-    QByteArray output;
-};
-
-// Runs this program's test function `function` again, inside a new network
-// namespace set up as above.
-NamespaceRun runInOwnNetworkNamespace(const QString &function)
-{
-    NamespaceRun run;
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("true")});
-    if (!probe.waitForFinished(60000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0) {
-        run.skipReason = QStringLiteral("no network namespace can be made here (unshare --net: %1); "
-                                        "the case of a server elsewhere needs one (run as root)")
-                             .arg(QString::fromLocal8Bit(probe.readAllStandardError()).trimmed());
-        return run;
-    }
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kElsewhereVariable), kElsewhereAddress);
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                           kNamespaceSetup.arg(kElsewhereAddress), QStringLiteral("sh"),
-                                           QCoreApplication::applicationFilePath(), function});
-    if (!child.waitForFinished(240 * 1000)) {
-        child.kill();
-        child.waitForFinished();
-    }
-    run.output = child.readAll();
-    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77) {
-        run.skipReason = QStringLiteral("the network inside the namespace cannot be set up: %1")
-                             .arg(QString::fromLocal8Bit(run.output).trimmed());
-        return run;
-    }
-    run.ran = true;
-    run.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
-    return run;
 }
 
 } // namespace
@@ -177,9 +118,10 @@ private slots:
 
     void passwordNeverInClearToAServerElsewhere()
     {
-        const QString elsewhere = qEnvironmentVariable(kElsewhereVariable);
+        const QString elsewhere = nettest::elsewhereAddress();
         if (elsewhere.isEmpty()) {
-            const NamespaceRun run = runInOwnNetworkNamespace(QString::fromLatin1(QTest::currentTestFunction()));
+            const nettest::NamespaceRun run =
+                nettest::runInOwnNetworkNamespace(QString::fromLatin1(QTest::currentTestFunction()));
             if (!run.ran)
                 QSKIP(qPrintable(run.skipReason));
             QVERIFY2(run.exitCode == 0, run.output.constData());

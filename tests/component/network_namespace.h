@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// "A server elsewhere" for tests: an address that is not loopback, inside a
+// network namespace the test makes for itself, so that no test traffic ever
+// leaves this machine's loopback.
+//
+//     const QString elsewhere = nettest::elsewhereAddress();
+//     if (elsewhere.isEmpty()) {   // not inside yet: run this case in one
+//         const nettest::NamespaceRun run = nettest::runInOwnNetworkNamespace(...);
+//         ...
+//     }
+namespace nettest {
+
+// The address of the server elsewhere when this process runs inside the
+// namespace; empty outside it.
+QString elsewhereAddress();
+
+struct NamespaceRun {
+    bool ran = false;
+    QString skipReason; // why no namespace could be made, when !ran
+    int exitCode = -1;
+    QByteArray output;
+};
+
+// Runs `testCase` ("function" or "function:data tag") of this test program
+// again, inside a new network namespace with lo up and the address on an
+// interface of its own. Making a namespace takes root.
+NamespaceRun runInOwnNetworkNamespace(const QString &testCase);
+
+} // namespace nettest
