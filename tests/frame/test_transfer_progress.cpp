@@ -33,17 +33,6 @@ namespace {
 
 // Input as the window system delivers it: queued, to be handled when the
 // application next takes events from the window system.
-void queueClick(QWidget *widget)
-{
-    QWindow *window = widget->window()->windowHandle();
-    const QPoint local = widget->mapTo(widget->window(), widget->rect().center());
-    const QPoint global = widget->mapToGlobal(widget->rect().center());
-    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::LeftButton, Qt::LeftButton,
-                                             QEvent::MouseButtonPress);
-    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::NoButton, Qt::LeftButton,
-                                             QEvent::MouseButtonRelease);
-}
-
 void queueClickAt(QWidget *widget, const QPoint &pos)
 {
     QWindow *window = widget->window()->windowHandle();
@@ -53,6 +42,11 @@ void queueClickAt(QWidget *widget, const QPoint &pos)
                                              QEvent::MouseButtonPress);
     QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::NoButton, Qt::LeftButton,
                                              QEvent::MouseButtonRelease);
+}
+
+void queueClick(QWidget *widget)
+{
+    queueClickAt(widget, widget->rect().center());
 }
 
 void queueKey(QWidget *window, int key, const QString &text = QString())
