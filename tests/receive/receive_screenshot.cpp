@@ -4,8 +4,8 @@
 // ORVEX_TEST_SERVERS=DIR/servers.env), clicks it and grabs the frame.
 //
 //     tests/fixtures/mail_servers.sh start /tmp/servers
-//     TZ=Asia/Shanghai ORVEX_TEST_SERVERS=/tmp/servers/servers.env \
-//         xvfb-run -a build/bin/receive_screenshot docs/screenshots/receive.png
+//     export TZ=Asia/Shanghai ORVEX_TEST_SERVERS=/tmp/servers/servers.env
+//     xvfb-run -a build/bin/receive_screenshot docs/screenshots/receive.png
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
 #include "frame/w_main.h"
