@@ -60,7 +60,9 @@ qsizetype previewLength(const QString &html, qsizetype wanted)
         const qsizetype open = html.indexOf(QLatin1Char('<'), i);
         if (open < 0 || open >= limit)
             break;
-        if (startsWithAt(html, open, QLatin1String("<!--"))) {
+        if (rawTextElement.isEmpty() && startsWithAt(html, open, QLatin1String("<!--"))) {
+            if (tableDepth == 0)
+                cut = open;
             const qsizetype close = html.indexOf(QLatin1String("-->"), open + 4);
             if (close < 0 || close + 3 > limit)
                 break;

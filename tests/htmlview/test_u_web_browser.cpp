@@ -1,4 +1,5 @@
 #include "htmlview/u_web_browser.h"
+#include "htmlview/page_preview.h"
 #include "support/scripted_dialogs.h"
 
 #include <QBuffer>
@@ -112,6 +113,28 @@ private slots:
         QVERIFY(!view.pagePending());
         QTest::qWait(50);
         QVERIFY(view.toPlainText().isEmpty());
+    }
+
+    // The first screenful of a long page is cut right before a tag, never
+    // inside a table, a comment, a style or a script.
+    void previewOfALongPageEndsBeforeASafeTag_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("preview");
+        QTest::newRow("paragraphs") << "<p>one</p><p>two</p><p>three</p>" << "<p>one</p><p>two</p><p>three";
+        QTest::newRow("inside a table") << "<p>a</p><table><tr><td>b</td></tr><tr><td>c</td></tr></table>"
+                                        << "<p>a</p>";
+        QTest::newRow("after a table") << "<table><tr><td>b</td></tr></table><p>c</p><p>d</p>"
+                                       << "<table><tr><td>b</td></tr></table><p>c</p><p>d";
+        QTest::newRow("inside a style") << "<style>p{}</style><p>a</p><style>b<i>c</i>" << "<style>p{}</style><p>a</p>";
+        QTest::newRow("inside a comment") << "<p>a</p><!-- <p>b</p> <p>c</p> <p>d</p> -->" << "<p>a</p>";
+        QTest::newRow("no tag at all") << "plain text with a < sign and more text" << "";
+    }
+    void previewOfALongPageEndsBeforeASafeTag()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, preview);
+        QCOMPARE(html.left(htmlview::previewLength(html, html.size() - 3)), preview);
     }
 
     void emptyingThePageLeavesNothingOfThePreviousText()
