@@ -18,6 +18,13 @@ constexpr int kDefaultTimeoutSeconds = 300;
 // A polite close waits this long at most for the peer to take the rest.
 constexpr int kCloseWaitMs = 3000;
 
+// Every connection alive in this process, for abandonAll().
+QList<LineConnection *> &liveConnections()
+{
+    static QList<LineConnection *> connections;
+    return connections;
+}
+
 QString protocolName(QSsl::SslProtocol protocol)
 {
     switch (protocol) {
@@ -37,6 +44,7 @@ LineConnection::LineConnection(int timeoutSeconds)
 {
     setTimeout(timeoutSeconds);
     m_timer->setSingleShot(true);
+    liveConnections().append(this);
 
     // Anything that can change what a wait is waiting for ends the current
     // round of the local loop; waitUntil() then looks again.
@@ -63,10 +71,22 @@ LineConnection::LineConnection(int timeoutSeconds)
 
 LineConnection::~LineConnection()
 {
+    liveConnections().removeOne(this);
     // The handlers point back at this object: none may run while it goes.
     QObject::disconnect(m_socket.get(), nullptr, nullptr, nullptr);
     QObject::disconnect(m_timer.get(), nullptr, nullptr, nullptr);
     m_socket->abort();
+}
+
+void LineConnection::abandonAll()
+{
+    for (LineConnection *connection : liveConnections()) {
+        connection->m_abandoned = true;
+        // Aborted, not closed: nothing still unsent goes out.
+        connection->fail(QStringLiteral("窗口已关闭，传输中止"));
+        if (connection->m_loop)
+            connection->m_loop->quit();
+    }
 }
 
 void LineConnection::setTimeout(int seconds)
@@ -88,6 +108,10 @@ LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()>
                                         deadline.isForever() ? INT_MAX : deadline.remainingTime())));
     WaitResult result = WaitResult::Done;
     while (!done()) {
+        if (m_abandoned) {
+            result = WaitResult::Broken;
+            break;
+        }
         if (m_timedOut) {
             result = WaitResult::TimedOut;
             break;
@@ -96,11 +120,12 @@ LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()>
             result = WaitResult::Broken;
             break;
         }
-        // User input stays queued: the window that started the transfer
-        // must not start another one in the middle of this one. Once the
-        // program is quitting, every local loop returns at once without
-        // taking events: nothing more can arrive, the transfer is over.
-        if (loop.exec(QEventLoop::ExcludeUserInputEvents) != 0) {
+        // User input stays queued (unless the application holds it back
+        // itself): the window that started the transfer must not start
+        // another one in the middle of this one. Once the program is
+        // quitting, every local loop returns at once without taking events:
+        // nothing more can arrive, the transfer is over.
+        if (loop.exec(waitFlags()) != 0) {
             m_quitting = true;
             result = WaitResult::Broken;
             break;
@@ -109,6 +134,11 @@ LineConnection::WaitResult LineConnection::waitUntil(const std::function<bool()>
     m_timer->stop();
     m_loop = nullptr;
     return result;
+}
+
+QEventLoop::ProcessEventsFlags LineConnection::waitFlags() const
+{
+    return m_passUserInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
 }
 
 QString LineConnection::socketErrorText() const
@@ -182,6 +212,8 @@ bool LineConnection::waitForEncrypted(const QString &target)
 
 bool LineConnection::connectToHost(const QString &host, quint16 port, bool implicitTls)
 {
+    if (m_abandoned)
+        return false;
     m_host = host;
     m_port = port;
     m_error.clear();
@@ -268,8 +300,8 @@ bool LineConnection::hasUnreadData()
     if (m_socket->bytesAvailable() > 0)
         return true;
     // One round of the event loop moves what the system has received into
-    // the socket's buffer; user input stays queued, as in every wait.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // the socket's buffer; user input is treated as in every wait.
+    QCoreApplication::processEvents(waitFlags());
     return m_socket->bytesAvailable() > 0;
 }
 

@@ -2,13 +2,13 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
-class QEventLoop;
 class QSslSocket;
 class QTimer;
 
@@ -51,6 +51,11 @@ public:
     // Longest line readLine() accepts (without its CRLF). A longer one is an
     // error, never an unbounded buffer.
     void setMaxLineLength(qint64 bytes) { m_maxLineLength = bytes; }
+    // Whether the waits also take user input from the window system. Off
+    // (the default), input stays queued until the call returns; on, for an
+    // application that holds input back itself and still wants to see a
+    // request to close a window while the transfer runs.
+    void setPassUserInput(bool pass) { m_passUserInput = pass; }
     // Where writeCommand(), readReply() and failures report, one line each.
     void setLogger(Logger logger) { m_logger = std::move(logger); }
 
@@ -110,6 +115,11 @@ public:
     // that makes no sense): logs it, closes the connection and keeps the
     // text. Returns false, for `return conn.fail(...)`.
     bool fail(const QString &text);
+    // Ends the transfer of every connection of this process at once, as a
+    // failure: a wait under way returns, and nothing more is sent (no QUIT,
+    // so a POP3 server commits no deletion). For the user who closes the
+    // window that started the transfer.
+    static void abandonAll();
     bool hasFailed() const { return !m_error.isEmpty(); }
     QString errorText() const { return m_error; }
 
@@ -126,12 +136,15 @@ private:
     void prepareTls();
     bool failConnect(WaitResult result, const QString &target);
     bool waitForEncrypted(const QString &target);
+    QEventLoop::ProcessEventsFlags waitFlags() const;
 
     std::unique_ptr<QSslSocket> m_socket;
     std::unique_ptr<QTimer> m_timer;
     QEventLoop *m_loop = nullptr;
     bool m_timedOut = false;
     bool m_quitting = false;
+    bool m_abandoned = false;
+    bool m_passUserInput = false;
     int m_timeoutSeconds = 300;
     qint64 m_maxLineLength = 1024 * 1024;
     QString m_host;

@@ -28,6 +28,9 @@ class Message : public QObject {
     Q_PROPERTY(QString mailserverusername MEMBER m_mailserverusername)
     Q_PROPERTY(QString mailserverpassword READ maskedPassword WRITE setMailserverpassword)
     Q_PROPERTY(int timeout MEMBER m_timeout)
+    // True: the send's waits take user input too, for an application that
+    // holds it back itself (false: it stays queued until send returns).
+    Q_PROPERTY(bool passuserinput MEMBER m_passUserInput)
     Q_PROPERTY(QDateTime date MEMBER m_date)
     Q_PROPERTY(QString log READ log)
     Q_PROPERTY(QObject *recipients READ recipients)
@@ -45,6 +48,10 @@ public:
     // smtp://). True when the server accepted it; with `silent` off a
     // failure is also raised as an automation error.
     Q_INVOKABLE bool send(const QString &server);
+    // Ends every transfer under way in this process at once as a failure; a
+    // server that never saw the end of the data delivers nothing. Safe to
+    // call from inside a wait of the send (its window is being closed).
+    Q_INVOKABLE void abandon();
     // Ends the object's use: forgets recipients, attachments and contents.
     Q_INVOKABLE void close();
 
@@ -113,6 +120,7 @@ private:
     QString m_mailserverusername;
     QString m_mailserverpassword;
     int m_timeout = 300;
+    bool m_passUserInput = false;
     QDateTime m_date;
     QString m_log;
     QStringList m_attachmentFiles;

@@ -133,6 +133,7 @@ bool Message::send(const QString &server)
     }
 
     LineConnection connection(m_timeout);
+    connection.setPassUserInput(m_passUserInput);
     connection.setLogger([this](const QString &line) { appendLog(line); });
     SmtpClient smtp(connection);
     const qint64 expectedBytes =
@@ -195,6 +196,11 @@ bool Message::send(const QString &server)
         return failure(reason.isEmpty() ? QStringLiteral("发送失败") : reason, true);
     appendLog(QStringLiteral("邮件已发送"));
     return true;
+}
+
+void Message::abandon()
+{
+    LineConnection::abandonAll();
 }
 
 } // namespace component

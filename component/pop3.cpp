@@ -107,6 +107,7 @@ bool Pop3::connect(const QString &user, const QString &password, const QString &
     // A range belongs to the mailbox it was counted in.
     m_lastMessage = 0;
     m_client = std::make_unique<Pop3Client>(m_timeout);
+    m_client->setPassUserInput(m_passUserInput);
     m_client->setLogger([this](const QString &line) { appendLog(line); });
     m_client->setProgressHandler([this](const QString &text) { Q_EMIT progress(text); });
     m_loggedOn = m_client->open(user, password, host, port);
@@ -264,6 +265,11 @@ bool Pop3::disconnect()
     // A session that had broken off before, with nothing to commit, lost
     // nothing by ending without QUIT.
     return confirmed || (!wasOpen && pending.isEmpty());
+}
+
+void Pop3::abandon()
+{
+    LineConnection::abandonAll();
 }
 
 } // namespace component

@@ -24,6 +24,9 @@ class Pop3 : public QObject {
     Q_OBJECT
     Q_PROPERTY(int timeout READ timeout WRITE setTimeout)
     Q_PROPERTY(bool logging MEMBER m_logging)
+    // True: the waits take user input too, for an application that holds
+    // it back itself (false: it stays queued until the call returns).
+    Q_PROPERTY(bool passuserinput MEMBER m_passUserInput)
     Q_PROPERTY(qlonglong maxmessagesize READ maxMessageSize WRITE setMaxMessageSize)
     Q_PROPERTY(int lastmessage READ lastMessage WRITE setLastMessage)
     Q_PROPERTY(int count READ count)
@@ -50,6 +53,10 @@ public:
     // had broken off before (they were not committed); true when a broken
     // line had nothing pending.
     Q_INVOKABLE bool disconnect();
+    // Ends every transfer under way in this process at once as a failure,
+    // without QUIT: the server deletes nothing. Safe to call from inside a
+    // wait of the transfer (the window that started it is being closed).
+    Q_INVOKABLE void abandon();
 
     // Seconds; bounds connecting, every single wait and every reply line.
     int timeout() const { return m_timeout; }
@@ -92,6 +99,7 @@ private:
     qint64 m_maxMessageSize = kDefaultMaxMessageSize;
     int m_lastMessage = 0;
     bool m_logging = false;
+    bool m_passUserInput = false;
     bool m_loggedOn = false;
     QString m_log;
     std::unique_ptr<Pop3Client> m_client;

@@ -51,6 +51,7 @@ public:
     Pop3Client &operator=(const Pop3Client &) = delete;
 
     void setTimeout(int seconds) { m_conn.setTimeout(seconds); }
+    void setPassUserInput(bool pass) { m_conn.setPassUserInput(pass); }
     void setLogger(Logger logger);
     // Told, with a text for a status line, when open() starts connecting
     // and when it starts logging on.

@@ -3,6 +3,7 @@
 #include "engine/n_orvex.h"
 #include "platform/dialog_service.h"
 #include "platform/files.h"
+#include "platform/input_hold_back.h"
 #include "platform/transfer_progress.h"
 #include "platform/wait_cursor.h"
 
@@ -81,6 +82,9 @@ void w_sendmail::cb_send_clicked()
     const stru_mail mail = mailFromForm();
     const stru_smtp_login smtp = smtpLoginFromForm();
     const int result = sendThroughEngine(ln_orvex, smtp, mail);
+    // Closing the window ended the send: it is going, with no word.
+    if (result != 1 && platform::transferAbandoned())
+        return;
 
     // The transfer is over: its progress must not stand behind the result.
     platform::reportTransferProgress(QString());

@@ -83,4 +83,9 @@ bool saysFalse(const QVariant &result)
     return result.isValid() && !result.isNull() && !result.toBool();
 }
 
+void passUserInput(platform::AutomationObject &object)
+{
+    object.setProperty(QStringLiteral("passuserinput"), true);
+}
+
 } // namespace engine

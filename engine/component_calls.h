@@ -47,4 +47,9 @@ private:
 // that returns nothing has not failed.
 bool saysFalse(const QVariant &result);
 
+// Lets the transfer's waits take user input, for the hold-back that watches
+// it for a close request. A component without the setting keeps input
+// queued itself; then a close request waits for the end of the transfer.
+void passUserInput(platform::AutomationObject &object);
+
 } // namespace engine

@@ -9,6 +9,7 @@
 #include "engine/transfer_log.h"
 
 #include "platform/automation_object.h"
+#include "platform/input_hold_back.h"
 
 #include <array>
 
@@ -77,6 +78,11 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
 
     // Calls stop at the first one that fails; then nothing is deleted on the
     // server and no half-read message is kept.
+    // Closing the window ends the fetch at once, before anything is deleted.
+    const platform::InputHoldBack holdBack([&orvexpop3] { orvexpop3.invoke(QStringLiteral("abandon")); });
+    if (holdBack.holdsInput())
+        engine::passUserInput(orvexpop3);
+
     engine::ComponentCalls calls;
     calls.set(orvexpop3, QStringLiteral("timeout"), kPop3Timeout);
     calls.set(orvexpop3, QStringLiteral("logging"), true);

@@ -8,6 +8,7 @@
 #include "engine/transfer_log.h"
 
 #include "platform/automation_object.h"
+#include "platform/input_hold_back.h"
 
 namespace {
 
@@ -25,6 +26,12 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
 
     // Calls stop at the first component error: a message that could not be
     // built as asked is not sent at all.
+    // Closing the window ends the send at once; the message is not delivered.
+    const platform::InputHoldBack holdBack(
+            [&orvexsmtpmessage] { orvexsmtpmessage.invoke(QStringLiteral("abandon")); });
+    if (holdBack.holdsInput())
+        engine::passUserInput(orvexsmtpmessage);
+
     engine::ComponentCalls calls;
     calls.set(orvexsmtpmessage, QStringLiteral("charset"), QStringLiteral("gb2312"));
     calls.set(orvexsmtpmessage, QStringLiteral("silent"), true);

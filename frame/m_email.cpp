@@ -3,6 +3,7 @@
 #include "compose/w_sendmail.h"
 #include "frame/w_main.h"
 #include "platform/dialog_service.h"
+#include "platform/input_hold_back.h"
 #include "receive/w_recimail.h"
 
 #include <QMenuBar>
@@ -31,6 +32,7 @@ m_email::m_email(w_main *parentwindow) : QObject(parentwindow), m_parentwindow(p
     m_pop3->setIcon(style->standardIcon(QStyle::SP_BrowserReload));
     m_pop3->setIconText(QStringLiteral("POP3"));
     m_exit = namedAction(this, "m_退出演示", QStringLiteral("退出演示"));
+    platform::markAsCloseRequest(m_exit);
     m_exit->setIcon(style->standardIcon(QStyle::SP_DialogCloseButton));
     m_exit->setIconText(QStringLiteral("Exit"));
     m_about = namedAction(this, "m_关于", QStringLiteral("关于"));

@@ -4,6 +4,7 @@
 #include "htmlview/u_web_browser.h"
 #include "platform/dialog_service.h"
 #include "platform/files.h"
+#include "platform/input_hold_back.h"
 #include "platform/layout_units.h"
 #include "platform/wait_cursor.h"
 #include "receive/d_email_list.h"
@@ -319,6 +320,9 @@ void w_recimail::cb_rev_clicked()
     const QString ls_index = rangeText();
     QList<stru_mail> mail;
     if (ln_orvex.of_recimail(pop3, mail, ls_index) != 1) {
+        // Closing the window ended the fetch: it is going, with no word.
+        if (platform::transferAbandoned())
+            return;
         tell(QStringLiteral("接收失败！"));
         return;
     }

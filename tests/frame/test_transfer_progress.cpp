@@ -1,8 +1,9 @@
 // A transfer started from a sheet of the frame, against the real test
 // servers: the frame's status line tells what is happening while it runs
 // and is empty again afterwards; the windows repaint meanwhile, but user
-// input that arrives during the transfer (a click) waits until the handler
-// is over. A changed password starts a fetch only when the user leaves it
+// input that arrives during the transfer (a click, a key) waits until the
+// handler is over. A request to close a window ends the transfer at once,
+// deleting nothing on the server, and the window closes without a result. A changed password starts a fetch only when the user leaves it
 // for the same sheet, and only once his click has landed.
 #include "compose/w_sendmail.h"
 #include "engine/n_orvex.h"
@@ -25,6 +26,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComplex>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qpa/qwindowsysteminterface.h>
@@ -49,10 +52,11 @@ void queueClick(QWidget *widget)
     queueClickAt(widget, widget->rect().center());
 }
 
-void queueKey(QWidget *window, int key, const QString &text = QString())
+void queueKey(QWidget *window, int key, const QString &text = QString(),
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
-        QWindowSystemInterface::handleKeyEvent(window->windowHandle(), type, key, Qt::NoModifier, text);
+        QWindowSystemInterface::handleKeyEvent(window->windowHandle(), type, key, modifiers, text);
 }
 
 // Handles everything queued so far, and what that queued in turn.
@@ -66,6 +70,20 @@ void handleQueuedInput()
 void queueCloseRequest(QWidget *window)
 {
     QWindowSystemInterface::handleCloseEvent(window->windowHandle());
+}
+
+// A click on the close box a maximised sheet puts into the frame's menu bar.
+void queueClickOnSheetCloseBox(QMenuBar *bar)
+{
+    QWidget *buttons = bar->cornerWidget(Qt::TopRightCorner);
+    if (!buttons)
+        qFatal("the maximised sheet shows no buttons in the menu bar");
+    QStyleOptionComplex option;
+    option.initFrom(buttons);
+    option.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton | QStyle::SC_MdiCloseButton;
+    const QRect box = buttons->style()->subControlRect(QStyle::CC_MdiControls, &option, QStyle::SC_MdiCloseButton,
+                                                       buttons);
+    queueClickAt(buttons, box.center());
 }
 
 class PaintCounter : public QObject {
@@ -123,11 +141,17 @@ private slots:
     void failedFetchClearsTheStatusLine();
     void changedPasswordFetchesOnlyWhenLeftForTheSheet_data();
     void changedPasswordFetchesOnlyWhenLeftForTheSheet();
+    void closingDuringAFetchEndsItAndDeletesNothing_data();
+    void closingDuringAFetchEndsItAndDeletesNothing();
+    void closingDuringASendEndsIt();
 
 private:
+    // Queues, on the first text of the status line, what the user does to
+    // close: "frame", "exit", "close box" or "ctrl+f4". True once queued.
+    void closeOnFirstProgress(const QString &close, bool *queued);
     // Records every text the status line shows; on the first one, queues a
-    // click on the probe button and a close request for the frame, and asks
-    // the probe to repaint.
+    // click on the probe button and a key press for it (Space, a second
+    // click), and asks the probe to repaint.
     void watchStatusLine();
     void snapshotAtResult();
 
@@ -191,7 +215,7 @@ void TestTransferProgress::watchStatusLine()
             return;
         if (m_shown.isEmpty()) {
             queueClick(m_probe);
-            queueCloseRequest(m_frame);
+            queueKey(m_probe, Qt::Key_Space, QStringLiteral(" "));
             m_probePaints.paints = 0;
             m_probe->update();
         }
@@ -246,7 +270,7 @@ void TestTransferProgress::sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds
     QVERIFY(child<QProgressBar>(m_frame, "progressbar")->isHidden());
     QVERIFY2(m_shown.at(2).startsWith(QStringLiteral("正在发送 ")) && m_shown.at(2).endsWith(QStringLiteral(" MB")),
              qPrintable(m_shown.at(2)));
-    // The whole transfer ran with the click and the close request queued:
+    // The whole transfer ran with the click and the key press queued:
     // neither was handled, but the probe was repainted.
     QVERIFY(m_atResult.reached);
     QCOMPARE(m_atResult.clicks, 0);
@@ -256,8 +280,8 @@ void TestTransferProgress::sendShowsProgressAndHoldsInputBackUntilTheHandlerEnds
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
 
     // Held back, not lost: once the handler is over, both take effect.
-    QTRY_COMPARE(m_clicks, 1);
-    QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+    QTRY_COMPARE(m_clicks, 2);
+    QVERIFY(m_frame->isVisible());
     QVERIFY(m_servers->waitForMessageCount(user, 1));
 }
 
@@ -302,7 +326,7 @@ void TestTransferProgress::fetchShowsConnectingLogonAndEachMessage()
     QVERIFY(m_atResult.frameOpen);
     QCOMPARE(m_atResult.status, QString());
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
-    QTRY_COMPARE(m_clicks, 1);
+    QTRY_COMPARE(m_clicks, 2);
 }
 
 void TestTransferProgress::failedFetchClearsTheStatusLine()
@@ -320,7 +344,7 @@ void TestTransferProgress::failedFetchClearsTheStatusLine()
     QCOMPARE(m_dialogs.texts().value(0), QStringLiteral("接收失败！"));
     QVERIFY2(m_shown.contains(QStringLiteral("正在登录 localhost…")), qPrintable(m_shown.join(QLatin1Char('|'))));
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
-    QTRY_COMPARE(m_clicks, 1);
+    QTRY_COMPARE(m_clicks, 2);
 }
 
 void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet_data()
@@ -407,6 +431,91 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
         QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
         QVERIFY(m_servers->waitForMessageCount(user, 3));
     }
+}
+
+void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing_data()
+{
+    QTest::addColumn<QString>("close");
+    QTest::addColumn<bool>("frameGoes");
+    QTest::newRow("frame closed by the window manager") << "frame" << true;
+    QTest::newRow("Exit") << "exit" << true;
+    QTest::newRow("sheet's close box") << "close box" << false;
+    QTest::newRow("Ctrl+F4") << "ctrl+f4" << false;
+}
+
+void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
+{
+    QFETCH(QString, close);
+    QFETCH(bool, frameGoes);
+    disconnect(m_frame->statusBar(), nullptr, this, nullptr);
+    const QString user = QStringLiteral("user29");
+    m_servers->clearMailbox(user);
+    for (int i = 1; i <= 3; ++i)
+        m_servers->deliver(user, "From: a@example.cn\r\nSubject: m" + QByteArray::number(i) + "\r\n\r\nHi.\r\n");
+    QVERIFY(m_servers->waitForMessageCount(user, 3));
+
+    m_frame->opensheet<w_recimail>();
+    w_recimail *form = sheetOf<w_recimail>(*m_frame);
+    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->pop3Port()));
+    child<QLineEdit>(form, "sle_userid")->setText(user);
+    child<QLineEdit>(form, "sle_password")->setText(TestServers::password(user));
+    child<QCheckBox>(form, "cbx_all")->setChecked(true);
+    child<QCheckBox>(form, "cbx_deleteafterread")->setChecked(true);
+    m_frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_frame));
+    child<QLineEdit>(form, "sle_password")->setFocus();
+
+    // The user closes as soon as the fetch shows it has begun.
+    bool queued = false;
+    closeOnFirstProgress(close, &queued);
+    child<QPushButton>(form, "cb_rev")->click();
+
+    QVERIFY(queued);
+    QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
+    if (frameGoes)
+        QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+    else
+        QTRY_VERIFY(!sheetOf<w_recimail>(*m_frame));
+    QVERIFY(m_servers->waitForMessageCount(user, 3));
+}
+
+void TestTransferProgress::closingDuringASendEndsIt()
+{
+    disconnect(m_frame->statusBar(), nullptr, this, nullptr);
+    const QString user = QStringLiteral("user27");
+    w_sendmail *form = sheetOf<w_sendmail>(*m_frame);
+    child<QLineEdit>(form, "sle_server")->setText(QStringLiteral("localhost"));
+    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->smtpPort()));
+    child<QLineEdit>(form, "sle_userid")->setText(user);
+    child<QLineEdit>(form, "sle_password")->setText(TestServers::password(user));
+    child<QCheckBox>(form, "cbx_smtpauth")->setChecked(true);
+    child<QLineEdit>(form, "sle_send_email")->setText(user + QStringLiteral("@localhost"));
+    child<QLineEdit>(form, "sle_from_email")->setText(user + QStringLiteral("@localhost"));
+
+    bool queued = false;
+    closeOnFirstProgress(QStringLiteral("frame"), &queued);
+    child<QPushButton>(form, "cb_send")->click();
+
+    QVERIFY(queued);
+    QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
+    QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+}
+
+void TestTransferProgress::closeOnFirstProgress(const QString &close, bool *queued)
+{
+    connect(m_frame->statusBar(), &QStatusBar::messageChanged, this, [this, close, queued](const QString &text) {
+        if (text.isEmpty() || *queued)
+            return;
+        *queued = true;
+        if (close == QLatin1String("frame"))
+            queueCloseRequest(m_frame);
+        else if (close == QLatin1String("exit"))
+            queueClick(child<QToolBar>(m_frame, "toolbar")->widgetForAction(child<QAction>(m_frame, "m_退出演示")));
+        else if (close == QLatin1String("close box"))
+            queueClickOnSheetCloseBox(m_frame->menuBar());
+        else
+            queueKey(m_frame, Qt::Key_F4, QString(), Qt::ControlModifier);
+    });
 }
 
 QTEST_MAIN(TestTransferProgress)

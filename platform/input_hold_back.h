@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+
+class QAction;
+
+namespace platform {
+
+// Holds the user's input back while a transfer runs inside a handler, as a
+// busy program would: what he types or clicks meanwhile takes effect once
+// the transfer is over, in the order he did it. The one request seen at
+// once is one to close a window: the window manager's close, the close box
+// of a sheet or its shortcut, a button of an action marked with
+// markAsCloseRequest. It calls `abandon`, which must end the transfer as a
+// failure, and waits with the rest, so the window closes after the handler.
+//
+// For this the transfer's waits must take user input from the window
+// system (the component's "passuserinput"); it is this object that keeps it
+// from the windows. Nested hold-backs are part of the outermost one.
+class InputHoldBack {
+public:
+    explicit InputHoldBack(std::function<void()> abandon);
+    ~InputHoldBack();
+    InputHoldBack(const InputHoldBack &) = delete;
+    InputHoldBack &operator=(const InputHoldBack &) = delete;
+
+    // False where there is nothing to hold (no widgets), or the window
+    // system's events cannot be intercepted: the transfer's waits must then
+    // keep user input queued themselves.
+    bool holdsInput() const;
+
+private:
+    bool m_outermost = false;
+};
+
+// True from a close request during a transfer until the next transfer
+// starts: the handler shows no result, since its window is going.
+bool transferAbandoned();
+
+// A click on a button of `action` during a transfer counts as a request to
+// close a window (the frame's Exit).
+void markAsCloseRequest(QAction *action);
+
+} // namespace platform
