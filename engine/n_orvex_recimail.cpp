@@ -59,6 +59,8 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     platform::AutomationObject orvexattachment;
     platform::AutomationObject orvexrecipients;
     platform::AutomationObject orvexrecipient;
+    // Closing the window ends the fetch at once, before anything is deleted.
+    const platform::InputHoldBack holdBack([&orvexpop3] { orvexpop3.invoke(QStringLiteral("abandon")); });
 
     const std::array<std::pair<platform::AutomationObject *, const char *>, 6> creations{{
             {&orvexpop3, "orvex.POP3"},
@@ -76,13 +78,11 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
         }
     }
 
-    // Calls stop at the first one that fails; then nothing is deleted on the
-    // server and no half-read message is kept.
-    // Closing the window ends the fetch at once, before anything is deleted.
-    const platform::InputHoldBack holdBack([&orvexpop3] { orvexpop3.invoke(QStringLiteral("abandon")); });
     if (holdBack.holdsInput())
         engine::passUserInput(orvexpop3);
 
+    // Calls stop at the first one that fails; then nothing is deleted on the
+    // server and no half-read message is kept.
     engine::ComponentCalls calls;
     calls.set(orvexpop3, QStringLiteral("timeout"), kPop3Timeout);
     calls.set(orvexpop3, QStringLiteral("logging"), true);

@@ -19,19 +19,19 @@ constexpr quint16 kDefaultSmtpPort = 25;
 int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
 {
     platform::AutomationObject orvexsmtpmessage;
+    // Closing the window ends the send at once; the message is not delivered.
+    const platform::InputHoldBack holdBack(
+            [&orvexsmtpmessage] { orvexsmtpmessage.invoke(QStringLiteral("abandon")); });
     if (orvexsmtpmessage.connectToNewObject(QStringLiteral("orvex.Message")) != platform::kCreateOk) {
         engine::reportMissingComponent();
         return -1;
     }
 
-    // Calls stop at the first component error: a message that could not be
-    // built as asked is not sent at all.
-    // Closing the window ends the send at once; the message is not delivered.
-    const platform::InputHoldBack holdBack(
-            [&orvexsmtpmessage] { orvexsmtpmessage.invoke(QStringLiteral("abandon")); });
     if (holdBack.holdsInput())
         engine::passUserInput(orvexsmtpmessage);
 
+    // Calls stop at the first component error: a message that could not be
+    // built as asked is not sent at all.
     engine::ComponentCalls calls;
     calls.set(orvexsmtpmessage, QStringLiteral("charset"), QStringLiteral("gb2312"));
     calls.set(orvexsmtpmessage, QStringLiteral("silent"), true);
