@@ -146,6 +146,10 @@ private slots:
     void closingDuringASendEndsIt();
 
 private:
+    // Puts three messages into the mailbox of `user` and opens the receive
+    // sheet, filled in to fetch them all and delete them after reading.
+    // Null when the messages did not arrive.
+    w_recimail *openDeletingFetchOfThree(const QString &user);
     // Queues, on the first text of the status line, what the user does to
     // close: "frame", "exit", "close box" or "ctrl+f4". True once queued.
     void closeOnFirstProgress(const QString &close, bool *queued);
@@ -369,20 +373,11 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
     QFETCH(bool, fetches);
     disconnect(m_frame->statusBar(), nullptr, this, nullptr);
     const QString user = QStringLiteral("user29");
-    m_servers->clearMailbox(user);
-    for (int i = 1; i <= 3; ++i)
-        m_servers->deliver(user, "From: a@example.cn\r\nSubject: m" + QByteArray::number(i) + "\r\n\r\nHi.\r\n");
-    QVERIFY(m_servers->waitForMessageCount(user, 3));
-
-    QMdiSubWindow *sheet = m_frame->opensheet<w_recimail>();
-    w_recimail *form = sheetOf<w_recimail>(*m_frame);
-    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->pop3Port()));
-    child<QLineEdit>(form, "sle_userid")->setText(user);
-    child<QCheckBox>(form, "cbx_all")->setChecked(true);
-    child<QCheckBox>(form, "cbx_deleteafterread")->setChecked(true);
+    w_recimail *form = openDeletingFetchOfThree(user);
+    QVERIFY(form);
+    QMdiSubWindow *sheet = m_frame->mdiArea()->activeSubWindow();
     child<QLineEdit>(form, "sle_subject")->setText(QStringLiteral("shown before"));
     auto *password = child<QLineEdit>(form, "sle_password");
-    password->setText(TestServers::password(user));
     m_frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_frame));
     password->setFocus();
@@ -449,18 +444,8 @@ void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
     QFETCH(bool, frameGoes);
     disconnect(m_frame->statusBar(), nullptr, this, nullptr);
     const QString user = QStringLiteral("user29");
-    m_servers->clearMailbox(user);
-    for (int i = 1; i <= 3; ++i)
-        m_servers->deliver(user, "From: a@example.cn\r\nSubject: m" + QByteArray::number(i) + "\r\n\r\nHi.\r\n");
-    QVERIFY(m_servers->waitForMessageCount(user, 3));
-
-    m_frame->opensheet<w_recimail>();
-    w_recimail *form = sheetOf<w_recimail>(*m_frame);
-    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->pop3Port()));
-    child<QLineEdit>(form, "sle_userid")->setText(user);
-    child<QLineEdit>(form, "sle_password")->setText(TestServers::password(user));
-    child<QCheckBox>(form, "cbx_all")->setChecked(true);
-    child<QCheckBox>(form, "cbx_deleteafterread")->setChecked(true);
+    w_recimail *form = openDeletingFetchOfThree(user);
+    QVERIFY(form);
     m_frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_frame));
     child<QLineEdit>(form, "sle_password")->setFocus();
@@ -499,6 +484,23 @@ void TestTransferProgress::closingDuringASendEndsIt()
     QVERIFY(queued);
     QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
     QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+}
+
+w_recimail *TestTransferProgress::openDeletingFetchOfThree(const QString &user)
+{
+    m_servers->clearMailbox(user);
+    for (int i = 1; i <= 3; ++i)
+        m_servers->deliver(user, "From: a@example.cn\r\nSubject: m" + QByteArray::number(i) + "\r\n\r\nHi.\r\n");
+    if (!m_servers->waitForMessageCount(user, 3))
+        return nullptr;
+    m_frame->opensheet<w_recimail>();
+    w_recimail *form = sheetOf<w_recimail>(*m_frame);
+    child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->pop3Port()));
+    child<QLineEdit>(form, "sle_userid")->setText(user);
+    child<QLineEdit>(form, "sle_password")->setText(TestServers::password(user));
+    child<QCheckBox>(form, "cbx_all")->setChecked(true);
+    child<QCheckBox>(form, "cbx_deleteafterread")->setChecked(true);
+    return form;
 }
 
 void TestTransferProgress::closeOnFirstProgress(const QString &close, bool *queued)
