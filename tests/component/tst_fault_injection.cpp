@@ -10,6 +10,7 @@
 // any timeout that was not the point of the case, with no password in the
 // log and, when fetching, nothing deleted on the server.
 #include "engine/n_orvex.h"
+#include "platform/automation_object.h"
 #include "pop3_test_support.h"
 #include "scripted_pop3_server.h"
 #include "scripted_smtp_server.h"
@@ -167,7 +168,8 @@ private slots:
     void slowFetchEndsInTimeAndDeletesNothing_data();
     void slowFetchEndsInTimeAndDeletesNothing();
     void slowButSteadyMessageIsNoFault();
-    void fetchEndsWhenTheProgramQuits();
+    void fetchEndsWhenTheProgramQuitsOrItsWindowCloses_data();
+    void fetchEndsWhenTheProgramQuitsOrItsWindowCloses();
     void longLinesInsideAMessageAreNoFault();
     void refusedCramMd5IsFollowedByPlainInsideTls();
 
@@ -620,31 +622,60 @@ void TestFaultInjection::refusedCramMd5IsFollowedByPlainInsideTls()
     QVERIFY(!outcome.log.contains(kPassword));
 }
 
-void TestFaultInjection::fetchEndsWhenTheProgramQuits()
+void TestFaultInjection::fetchEndsWhenTheProgramQuitsOrItsWindowCloses_data()
 {
-    // The session manager's logout: the application is told to quit while
-    // the retrieval waits for a server that went quiet.
+    QTest::addColumn<QByteArray>("stallAt");
+    QTest::addColumn<bool>("quits");  // else the window closes
+    QTest::addColumn<QString>("expectedLog");
+    // The session manager's logout: the application is told to quit.
+    QTest::newRow("program quits during retrieval") << QByteArray("RETR") << true << QStringLiteral("程序正在退出");
+    // The user closes the window that started the fetch (the component is
+    // told to abandon it).
+    QTest::newRow("window closed during retrieval") << QByteArray("RETR") << false << QStringLiteral("窗口已关闭");
+    // The deletions were asked for but not committed: without QUIT they
+    // never are.
+    QTest::newRow("window closed during deletion") << QByteArray("DELE") << false << QStringLiteral("窗口已关闭");
+}
+
+void TestFaultInjection::fetchEndsWhenTheProgramQuitsOrItsWindowCloses()
+{
+    QFETCH(QByteArray, stallAt);
+    QFETCH(bool, quits);
+    QFETCH(QString, expectedLog);
+    // Meanwhile the server went quiet.
     ScriptedPop3Server server;
     server.password = kPassword.toUtf8();
     server.messages = {message(1)};
-    server.stallAtCommand = "RETR";
+    server.stallAtCommand = stallAt;
     const quint16 port = server.listen();
-    QTimer logout;
-    connect(&logout, &QTimer::timeout, this, [&] {
-        if (server.count("RETR") > 0)
+    QTimer user;
+    connect(&user, &QTimer::timeout, this, [&] {
+        if (server.count(stallAt) == 0)
+            return;
+        user.stop();
+        if (quits) {
             QCoreApplication::quit();
+            return;
+        }
+        platform::AutomationObject other;
+        QCOMPARE(other.connectToNewObject(QStringLiteral("orvex.POP3")), int(platform::kCreateOk));
+        QVERIFY(other.invoke(QStringLiteral("abandon")));
     });
-    logout.start(20);
+    user.start(20);
 
     Outcome outcome;
     QList<stru_mail> mail;
-    QTimer::singleShot(0, this, [&] { outcome = fetchThroughEngine(QStringLiteral("127.0.0.1"), port, mail); });
+    QTimer::singleShot(0, this, [&] {
+        outcome = fetchThroughEngine(QStringLiteral("127.0.0.1"), port, mail);
+        QCoreApplication::quit();
+    });
     QCoreApplication::exec();
 
     QVERIFY2(outcome.result < 0, qPrintable(outcome.log));
-    QVERIFY2(outcome.log.contains(QStringLiteral("程序正在退出")), qPrintable(outcome.log));
+    QVERIFY2(outcome.log.contains(expectedLog), qPrintable(outcome.log));
     QVERIFY2(outcome.elapsedMs < kPromptMs, qPrintable(QString::number(outcome.elapsedMs)));
-    QCOMPARE(server.count("DELE"), 0);
+    QCOMPARE(server.count("QUIT"), 0);
+    QCOMPARE(server.count("DELE"), stallAt == "DELE" ? 1 : 0);
 }
 
 void TestFaultInjection::slowButSteadyMessageIsNoFault()
