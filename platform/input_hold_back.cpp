@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QStyle>
 #include <QStyleOptionComplex>
+#include <QStyleOptionTitleBar>
 #include <QToolButton>
 #include <QWidget>
 #include <QWindow>
@@ -45,6 +46,26 @@ bool onSheetCloseBox(QWidget *widget, const QPoint &pos)
            == QStyle::SC_MdiCloseButton;
 }
 
+// The close box in the title bar of a sheet that is not maximised, laid out
+// as the sheet lays out its title bar: inside a border of 4 pixels unless
+// the style draws none.
+bool onTitleBarCloseBox(QWidget *widget, const QPoint &pos)
+{
+    auto *sheet = qobject_cast<QMdiSubWindow *>(widget);
+    if (!sheet || sheet->isMaximized())
+        return false;
+    QStyleOptionTitleBar option;
+    option.initFrom(sheet);
+    option.subControls = QStyle::SC_All;
+    option.titleBarFlags = sheet->windowFlags();
+    option.titleBarState = sheet->windowState();
+    QStyle *style = sheet->style();
+    const int border = style->styleHint(QStyle::SH_TitleBar_NoBorder, &option, sheet) ? 0 : 4;
+    option.rect = QRect(border, border, sheet->width() - 2 * border,
+                        style->pixelMetric(QStyle::PM_TitleBarHeight, &option, sheet));
+    return style->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, sheet).contains(pos);
+}
+
 bool onCloseButton(QWidget *widget)
 {
     const auto *button = qobject_cast<QToolButton *>(widget);
@@ -59,7 +80,8 @@ bool isCloseClick(const WindowSystem::MouseEvent &event)
     QWidget *hit = top ? top->childAt(event.localPos.toPoint()) : nullptr;
     if (!hit)
         return false;
-    return onCloseButton(hit) || onSheetCloseBox(hit, hit->mapFrom(top, event.localPos.toPoint()));
+    const QPoint pos = hit->mapFrom(top, event.localPos.toPoint());
+    return onCloseButton(hit) || onSheetCloseBox(hit, pos) || onTitleBarCloseBox(hit, pos);
 }
 
 // The close shortcut of a sheet (Ctrl+F4), pressed while one has the focus.

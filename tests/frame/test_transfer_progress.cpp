@@ -28,6 +28,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionComplex>
+#include <QStyleOptionTitleBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qpa/qwindowsysteminterface.h>
@@ -84,6 +85,22 @@ void queueClickOnSheetCloseBox(QMenuBar *bar)
     const QRect box = buttons->style()->subControlRect(QStyle::CC_MdiControls, &option, QStyle::SC_MdiCloseButton,
                                                        buttons);
     queueClickAt(buttons, box.center());
+}
+
+// A click on the close box in the title bar of a sheet that is not maximised.
+void queueClickOnTitleBarCloseBox(QMdiSubWindow *sheet)
+{
+    QStyleOptionTitleBar option;
+    option.initFrom(sheet);
+    option.subControls = QStyle::SC_All;
+    option.titleBarFlags = sheet->windowFlags();
+    option.titleBarState = sheet->windowState();
+    const int border = 4;
+    option.rect = QRect(border, border, sheet->width() - 2 * border,
+                        sheet->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sheet));
+    queueClickAt(sheet, sheet->style()
+                                ->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, sheet)
+                                .center());
 }
 
 class PaintCounter : public QObject {
@@ -435,6 +452,7 @@ void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing_data()
     QTest::newRow("frame closed by the window manager") << "frame" << true;
     QTest::newRow("Exit") << "exit" << true;
     QTest::newRow("sheet's close box") << "close box" << false;
+    QTest::newRow("restored sheet's close box") << "title bar" << false;
     QTest::newRow("Ctrl+F4") << "ctrl+f4" << false;
 }
 
@@ -446,6 +464,8 @@ void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
     const QString user = QStringLiteral("user29");
     w_recimail *form = openDeletingFetchOfThree(user);
     QVERIFY(form);
+    if (close == QLatin1String("title bar"))
+        m_frame->mdiArea()->activeSubWindow()->showNormal();
     m_frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_frame));
     child<QLineEdit>(form, "sle_password")->setFocus();
@@ -515,6 +535,8 @@ void TestTransferProgress::closeOnFirstProgress(const QString &close, bool *queu
             queueClick(child<QToolBar>(m_frame, "toolbar")->widgetForAction(child<QAction>(m_frame, "m_退出演示")));
         else if (close == QLatin1String("close box"))
             queueClickOnSheetCloseBox(m_frame->menuBar());
+        else if (close == QLatin1String("title bar"))
+            queueClickOnTitleBarCloseBox(m_frame->mdiArea()->activeSubWindow());
         else
             queueKey(m_frame, Qt::Key_F4, QString(), Qt::ControlModifier);
     });
