@@ -138,6 +138,37 @@ WindowSystemEvent *keptCopy(const WindowSystemEvent &event)
     }
 }
 
+bool isUserEvent(const WindowSystemEvent &event)
+{
+    return event.type == WindowSystem::Mouse || event.type == WindowSystem::Wheel || event.type == WindowSystem::Key;
+}
+
+// Input for a window that has gone meanwhile: handed back, it would reach
+// whatever window is now under the pointer.
+bool isOrphaned(const WindowSystemEvent &event)
+{
+    return isUserEvent(event) && !event.nullWindow()
+           && static_cast<const WindowSystem::UserEvent &>(event).window.isNull();
+}
+
+bool isPlainMove(const WindowSystemEvent &event)
+{
+    return event.type == WindowSystem::Mouse
+           && static_cast<const WindowSystem::MouseEvent &>(event).buttonType == QEvent::MouseMove;
+}
+
+// A move that directly follows another in the same window with the same
+// buttons replaces it: a long transfer keeps the pointer's last place, not
+// every place it passed.
+bool replacesLastMove(const WindowSystemEvent &last, const WindowSystemEvent &next)
+{
+    if (!isPlainMove(last) || !isPlainMove(next))
+        return false;
+    const auto &before = static_cast<const WindowSystem::MouseEvent &>(last);
+    const auto &after = static_cast<const WindowSystem::MouseEvent &>(next);
+    return before.window == after.window && before.buttons == after.buttons && before.modifiers == after.modifiers;
+}
+
 // Stands between the window system's queue and the windows while a
 // transfer runs: everything but user input goes through (paints, socket
 // wake-ups, geometry), user input is kept for later.
@@ -156,16 +187,24 @@ public:
             if (m_abandon)
                 m_abandon();
         }
-        if (WindowSystemEvent *copy = keptCopy(*event))
-            m_held.append(copy);
+        WindowSystemEvent *copy = keptCopy(*event);
+        if (!copy)
+            return true;
+        if (!m_held.isEmpty() && replacesLastMove(*m_held.constLast(), *copy))
+            delete m_held.takeLast();
+        m_held.append(copy);
         return true;
     }
 
     // Puts what was held back in front of the queue, in its order.
     void handBack()
     {
-        for (auto it = m_held.crbegin(); it != m_held.crend(); ++it)
-            WindowSystem::windowSystemEventQueue.prepend(*it);
+        for (auto it = m_held.crbegin(); it != m_held.crend(); ++it) {
+            if (isOrphaned(**it))
+                delete *it;
+            else
+                WindowSystem::windowSystemEventQueue.prepend(*it);
+        }
         m_held.clear();
         if (QAbstractEventDispatcher *dispatcher = QCoreApplication::eventDispatcher())
             dispatcher->wakeUp();
