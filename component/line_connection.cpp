@@ -286,8 +286,13 @@ bool LineConnection::readSome(QByteArray &chunk, qint64 maxBytes, const ReadDead
     chunk.clear();
     if (hasFailed())
         return false;
+    // Which limit ends the wait is settled before it: a timer may fire a
+    // little ahead of the deadline it stands for, and the reason must still
+    // be the deadline's.
+    const bool deadlineBinds =
+        !deadline.at.isForever() && deadline.at.remainingTime() <= qint64(m_timeoutSeconds) * 1000;
     const WaitResult result = waitUntil([this] { return m_socket->bytesAvailable() > 0; }, deadline.at);
-    if (result == WaitResult::TimedOut && deadline.at.hasExpired() && !deadline.reason.isEmpty())
+    if (result == WaitResult::TimedOut && deadlineBinds && !deadline.reason.isEmpty())
         return fail(deadline.reason);
     if (result != WaitResult::Done)
         return failWait(result, QStringLiteral("接收数据"));
