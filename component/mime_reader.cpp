@@ -13,6 +13,9 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <fcntl.h>
@@ -25,6 +28,8 @@ namespace {
 // Attachments up to this size (as they stand in the message) are decoded
 // into memory; larger ones go to a temporary file.
 constexpr qint64 kInMemoryAttachmentBytes = 256 * 1024;
+// The stdio buffer a fetched message is parsed through.
+constexpr size_t kReadBufferBytes = 1024 * 1024;
 
 struct ParserOptions {
     GMimeParserOptions *options;
@@ -311,17 +316,17 @@ bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
 bool readMimeMessage(const QString &path, Message &message, QString *error)
 {
     ensureGMimeInitialized();
-    GError *openError = nullptr;
-    GObjectRef<GMimeStream> stream(
-        g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &openError));
-    if (!stream) {
+    // Through stdio with a large buffer: the parser and every part's
+    // substream read 4 KB at a time and seek before each read; in a buffered
+    // stream those seeks land inside the buffer and cost no system call.
+    FILE *file = std::fopen(QFile::encodeName(path).constData(), "rbe");
+    if (!file) {
         if (error)
-            *error = QStringLiteral("无法读取邮件文件 %1：%2")
-                         .arg(path, openError ? QString::fromUtf8(openError->message) : QString());
-        if (openError)
-            g_error_free(openError);
+            *error = QStringLiteral("无法读取邮件文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    std::setvbuf(file, nullptr, _IOFBF, kReadBufferBytes);
+    GObjectRef<GMimeStream> stream(g_mime_stream_file_new(file)); // owns and closes the file
     return readMimeStream(stream.get(), message, error);
 }
 
