@@ -178,6 +178,8 @@ private:
     // Queues, on the first text of the status line, what the user does to
     // close: "frame", "exit", "close box", "title bar" or "shortcut". True once queued.
     void closeOnFirstProgress(const QString &close, bool *queued);
+    // Queues one of the ways of closing named above.
+    void queueClose(const QString &close);
     // Records every text the status line shows; on the first one, queues a
     // click on the probe button and a key press for it (Space, a second
     // click), and asks the probe to repaint.
@@ -388,7 +390,7 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet_data()
     QTest::newRow("other sheet from the toolbar") << "smtp" << false;
     QTest::newRow("other program") << "program" << false;
     QTest::newRow("sheet closed") << "close sheet" << false;
-    QTest::newRow("frame closed by the window manager") << "close frame" << false;
+    QTest::newRow("frame closed by the window manager") << "frame" << false;
     QTest::newRow("Exit") << "exit" << false;
 }
 
@@ -432,11 +434,8 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
         QWindowSystemInterface::handleWindowActivated(m_probe->windowHandle(), Qt::ActiveWindowFocusReason);
     } else if (leave == QLatin1String("close sheet")) {
         sheet->close();
-    } else if (leave == QLatin1String("close frame")) {
-        queueCloseRequest(m_frame);
-    } else if (leave == QLatin1String("exit")) {
-        auto *toolbar = child<QToolBar>(m_frame, "toolbar");
-        queueClick(toolbar->widgetForAction(child<QAction>(m_frame, "m_退出演示")));
+    } else {
+        queueClose(leave);
     }
     handleQueuedInput();
 
@@ -537,17 +536,22 @@ void TestTransferProgress::closeOnFirstProgress(const QString &close, bool *queu
         if (text.isEmpty() || *queued)
             return;
         *queued = true;
-        if (close == QLatin1String("frame"))
-            queueCloseRequest(m_frame);
-        else if (close == QLatin1String("exit"))
-            queueClick(child<QToolBar>(m_frame, "toolbar")->widgetForAction(child<QAction>(m_frame, "m_退出演示")));
-        else if (close == QLatin1String("close box"))
-            queueClickOnSheetCloseBox(m_frame->menuBar());
-        else if (close == QLatin1String("title bar"))
-            queueClickOnTitleBarCloseBox(m_frame->mdiArea()->activeSubWindow());
-        else
-            queueCloseShortcut(m_frame);
+        queueClose(close);
     });
+}
+
+void TestTransferProgress::queueClose(const QString &close)
+{
+    if (close == QLatin1String("frame"))
+        queueCloseRequest(m_frame);
+    else if (close == QLatin1String("exit"))
+        queueClick(child<QToolBar>(m_frame, "toolbar")->widgetForAction(child<QAction>(m_frame, "m_退出演示")));
+    else if (close == QLatin1String("close box"))
+        queueClickOnSheetCloseBox(m_frame->menuBar());
+    else if (close == QLatin1String("title bar"))
+        queueClickOnTitleBarCloseBox(m_frame->mdiArea()->activeSubWindow());
+    else
+        queueCloseShortcut(m_frame);
 }
 
 QTEST_MAIN(TestTransferProgress)
