@@ -7,10 +7,13 @@
 #include "component/gobject_ref.h"
 #include "component/inline_images.h"
 #include "component/message.h"
+#include "component/message_skeleton.h"
 #include "component/mime_headers.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -88,11 +91,18 @@ void addAlternative(BodyText &into, const BodyText &part)
         into.html = part.html;
 }
 
+// Parts whose content was decoded as the message arrived, with the file
+// that holds it.
+using DecodedParts = QHash<GMimeObject *, MessageSkeleton::Run *>;
+
 // Goes over every part of a message: text parts that are not attachments
 // form the body, everything else is kept as an attachment.
 class Walker {
 public:
-    Walker(Message &message, GMimeParserOptions *options) : m_message(message), m_options(options) {}
+    Walker(Message &message, GMimeParserOptions *options, const DecodedParts &decoded)
+        : m_message(message), m_options(options), m_decoded(decoded)
+    {
+    }
 
     // Reads the parts below `root` in order. The nesting is followed with a
     // stack of its own rather than by recursion, so that no depth of
@@ -203,6 +213,15 @@ private:
     {
         const int position = m_message.attachmentList()->count() + 1;
         const QString name = safeAttachmentName(fileName, position, mimeType.isEmpty() ? mimeTypeOf(object) : mimeType);
+        if (MessageSkeleton::Run *run = m_decoded.value(object)) {
+            // Already decoded into a file of its own: that file becomes the
+            // attachment's.
+            run->decoded->setAutoRemove(false);
+            const QString path = run->decoded->fileName();
+            run->decoded.reset();
+            m_message.attachmentList()->add(name)->setContentFile(path);
+            return;
+        }
         if (const qint64 size = encodedSize(object); size >= 0 && size <= kInMemoryAttachmentBytes) {
             GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
             if (!writeDecoded(object, memory.get())) {
@@ -281,6 +300,7 @@ private:
 
     Message &m_message;
     GMimeParserOptions *m_options;
+    const DecodedParts &m_decoded;
     BodyText m_body;
     PartsByContentId m_partsByContentId;
     QString m_error;
@@ -290,17 +310,21 @@ private:
 
 namespace {
 
-bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
+GMimeMessage *parseMessage(GMimeStream *stream, const ParserOptions &options)
 {
-    ParserOptions options;
     GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
-    GObjectRef<GMimeMessage> mime(g_mime_parser_construct_message(parser.get(), options.options));
+    return g_mime_parser_construct_message(parser.get(), options.options);
+}
+
+bool readParsedMessage(GMimeMessage *mime, const ParserOptions &options, const DecodedParts &decoded,
+                       Message &message, QString *error)
+{
     if (!mime)
         return true; // nothing that looks like a message: every field stays empty
 
-    readMessageHeaders(mime.get(), message, options.options);
-    Walker walker(message, options.options);
-    walker.walk(g_mime_message_get_mime_part(mime.get()));
+    readMessageHeaders(mime, message, options.options);
+    Walker walker(message, options.options, decoded);
+    walker.walk(g_mime_message_get_mime_part(mime));
     if (!walker.error().isEmpty()) {
         if (error)
             *error = walker.error();
@@ -308,6 +332,100 @@ bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
     }
     message.setPlainBody(walker.body().plain);
     message.setHtmlBody(withInlineImages(walker.body().html, walker.partsByContentId()));
+    return true;
+}
+
+bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
+{
+    ParserOptions options;
+    GObjectRef<GMimeMessage> mime(parseMessage(stream, options));
+    return readParsedMessage(mime.get(), options, {}, message, error);
+}
+
+// Calls `visit` for every part the walker takes for a leaf: everything
+// below the multiparts, attached messages left closed.
+template <typename Visit>
+void forEachLeaf(GMimeObject *root, Visit visit)
+{
+    std::vector<GMimeObject *> pending;
+    if (root)
+        pending.push_back(root);
+    while (!pending.empty()) {
+        GMimeObject *object = pending.back();
+        pending.pop_back();
+        if (!GMIME_IS_MULTIPART(object)) {
+            visit(object);
+            continue;
+        }
+        for (int i = g_mime_multipart_get_count(GMIME_MULTIPART(object)); i-- > 0;)
+            pending.push_back(g_mime_multipart_get_part(GMIME_MULTIPART(object), i));
+    }
+}
+
+// The token a base64 part of the skeleton holds as its whole content, or
+// nothing. Line ends around it are no content to a base64 decoder.
+QByteArray tokenContent(GMimeObject *object, qsizetype longestToken)
+{
+    if (!GMIME_IS_PART(object))
+        return {};
+    GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(object));
+    if (!content || g_mime_data_wrapper_get_encoding(content) != GMIME_CONTENT_ENCODING_BASE64)
+        return {};
+    GMimeStream *stream = g_mime_data_wrapper_get_stream(content);
+    const gint64 length = stream ? g_mime_stream_length(stream) : -1;
+    if (length < 0 || length > longestToken + 8)
+        return {};
+    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    g_mime_stream_reset(stream);
+    if (g_mime_stream_read(stream, bytes.data(), size_t(length)) != length)
+        return {};
+    qsizetype start = 0, end = bytes.size();
+    while (start < end && (bytes[start] == '\r' || bytes[start] == '\n'))
+        ++start;
+    while (end > start && (bytes[end - 1] == '\r' || bytes[end - 1] == '\n'))
+        --end;
+    return bytes.mid(start, end - start);
+}
+
+// Finds the part each run of the skeleton was taken out of. Only when every
+// token stands alone as the content of one base64 part did the run hold
+// exactly that part's content, so that its decoded file is the part's.
+bool findDecodedParts(GMimeMessage *mime, std::vector<MessageSkeleton::Run> &runs, DecodedParts *decoded)
+{
+    QHash<QByteArray, MessageSkeleton::Run *> byToken;
+    qsizetype longestToken = 0;
+    for (MessageSkeleton::Run &run : runs) {
+        byToken.insert(run.token, &run);
+        longestToken = std::max(longestToken, run.token.size());
+    }
+    QSet<MessageSkeleton::Run *> found;
+    bool twice = false;
+    forEachLeaf(mime ? g_mime_message_get_mime_part(mime) : nullptr, [&](GMimeObject *leaf) {
+        if (MessageSkeleton::Run *run = byToken.value(tokenContent(leaf, longestToken))) {
+            twice |= found.contains(run);
+            found.insert(run);
+            decoded->insert(leaf, run);
+        }
+    });
+    return !twice && found.size() == qsizetype(runs.size());
+}
+
+// The part's content becomes its decoded file, as if it had been sent
+// unencoded: bodies and pictures read it like any other part.
+bool useDecodedFiles(const DecodedParts &decoded)
+{
+    for (auto it = decoded.begin(); it != decoded.end(); ++it) {
+        const int fd = ::dup(it.value()->decoded->handle());
+        if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            return false;
+        }
+        GObjectRef<GMimeStream> stream(g_mime_stream_fs_new(fd));
+        GObjectRef<GMimeDataWrapper> content(
+            g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+        g_mime_part_set_content(GMIME_PART(it.key()), content.get());
+    }
     return true;
 }
 
@@ -328,6 +446,21 @@ bool readMimeMessage(const QString &path, Message &message, QString *error)
     std::setvbuf(file, nullptr, _IOFBF, kReadBufferBytes);
     GObjectRef<GMimeStream> stream(g_mime_stream_file_new(file)); // owns and closes the file
     return readMimeStream(stream.get(), message, error);
+}
+
+bool readMimeMessage(const QString &path, MessageSkeleton &skeleton, Message &message, QString *error)
+{
+    if (!skeleton.isUsable())
+        return readMimeMessage(path, message, error);
+    ensureGMimeInitialized();
+    const QByteArray &text = skeleton.text();
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
+    ParserOptions options;
+    GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
+    DecodedParts decoded;
+    if (!findDecodedParts(mime.get(), skeleton.runs(), &decoded) || !useDecodedFiles(decoded))
+        return readMimeMessage(path, message, error);
+    return readParsedMessage(mime.get(), options, decoded, message, error);
 }
 
 bool readMimeMessage(const QByteArray &raw, Message &message, QString *error)

@@ -6,6 +6,7 @@
 namespace component {
 
 class Message;
+class MessageSkeleton;
 
 // Reads a message stored in a file (as a POP3 server sent it) into a
 // fetched Message: sender, subject, date, To and Cc recipients, the text and
@@ -24,6 +25,12 @@ class Message;
 // stays empty. False (with `error`) only when the file cannot be read or
 // an attachment cannot be written to the temporary folder.
 bool readMimeMessage(const QString &path, Message &message, QString *error);
+
+// The same for a message whose skeleton was taken as it arrived: read from
+// the skeleton, each attachment decoded on the way taken as it is, when
+// every such attachment fits the structure of the message; from the whole
+// message in the file otherwise.
+bool readMimeMessage(const QString &path, MessageSkeleton &skeleton, Message &message, QString *error);
 
 // The same for a small message held in memory.
 bool readMimeMessage(const QByteArray &raw, Message &message, QString *error);

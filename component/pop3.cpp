@@ -2,6 +2,7 @@
 
 #include "component/durable_files.h"
 #include "component/message.h"
+#include "component/message_skeleton.h"
 #include "component/mime_reader.h"
 #include "component/pop3_client.h"
 #include "component/pop3_messages.h"
@@ -154,6 +155,11 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     m_client->setMessageSizeLimit(limit);
     reportRetrieval(number, 0);
     ProgressDevice counted(storage, [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
+    // A message in a file is also read as it arrives, so that its large
+    // attachments are decoded by the time its last line is in.
+    MessageSkeleton skeleton;
+    if (!inMemory)
+        counted.setTap([&skeleton](const char *data, qint64 size) { skeleton.append(data, size); });
     if (!m_client->retrieve(number, counted) || (!inMemory && !file.flush())) {
         *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(m_client->errorText());
         appendLog(QStringLiteral("错误：%1").arg(*error));
@@ -163,8 +169,9 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     }
     auto *message = new Message(parent);
     QString readError;
+    skeleton.finish();
     const bool read = inMemory ? readMimeMessage(buffer.data(), *message, &readError)
-                               : readMimeMessage(file.fileName(), *message, &readError);
+                               : readMimeMessage(file.fileName(), skeleton, *message, &readError);
     if (!read) {
         delete message;
         *error = QStringLiteral("第 %1 封邮件无法读取：%2").arg(number).arg(readError);

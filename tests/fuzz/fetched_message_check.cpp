@@ -3,6 +3,7 @@
 #include "component/attachment.h"
 #include "component/attachments.h"
 #include "component/message.h"
+#include "component/message_skeleton.h"
 #include "component/mime_reader.h"
 #include "component/recipient.h"
 #include "component/recipients.h"
@@ -130,7 +131,29 @@ QString firstDifference(const QStringList &a, const QStringList &b)
 
 } // namespace
 
-QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, int *savedCount)
+namespace {
+
+// Reads `raw` as the POP3 side does while a message streams in, from
+// pieces of every small size so that lines break anywhere, with every run
+// of base64 lines taken out however short. The file at `path` is read only
+// when the skeleton does not fit the message; `fromSkeleton` tells which.
+bool readAsItArrives(const QByteArray &raw, const QString &path, component::Message &message, QString *error,
+                     bool *fromSkeleton)
+{
+    component::MessageSkeleton skeleton(1);
+    for (qsizetype at = 0, piece = 1; at < raw.size(); at += piece, piece = piece % 97 + 1)
+        skeleton.append(raw.constData() + at, std::min(piece, raw.size() - at));
+    skeleton.finish();
+    const QString missing = path + QStringLiteral(".missing");
+    *fromSkeleton = component::readMimeMessage(missing, skeleton, message, error);
+    if (*fromSkeleton || !QFile::exists(path) || !error->contains(missing))
+        return *fromSkeleton;
+    return component::readMimeMessage(path, message, error);
+}
+
+} // namespace
+
+QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, int *savedCount, bool *readFromSkeleton)
 {
     if (savedCount)
         *savedCount = 0;
@@ -146,9 +169,24 @@ QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, in
     QString problem = checkOneWay(
         [&](component::Message &message, QString *error) { component::readMimeMessage(input, message, error); },
         saveFolder, fromFile, savedCount);
-    QFile::remove(input);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
+        QFile::remove(input);
         return QStringLiteral("read from a file: %1").arg(problem);
+    }
+    QStringList asItArrived;
+    bool fromSkeleton = false;
+    problem = checkOneWay(
+        [&](component::Message &message, QString *error) {
+            readAsItArrives(raw, input, message, error, &fromSkeleton);
+        },
+        saveFolder, asItArrived, nullptr);
+    QFile::remove(input);
+    if (readFromSkeleton)
+        *readFromSkeleton = fromSkeleton;
+    if (!problem.isEmpty())
+        return QStringLiteral("read as it arrived: %1").arg(problem);
+    if (fromFile != asItArrived)
+        return QStringLiteral("reading from a file and as it arrived differ at %1").arg(firstDifference(fromFile, asItArrived));
     QStringList fromMemory;
     problem = checkOneWay(
         [&](component::Message &message, QString *error) { component::readMimeMessage(raw, message, error); },
