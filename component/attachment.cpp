@@ -65,6 +65,28 @@ bool Attachment::writeContentTo(QFile &output) const
     return n == 0;
 }
 
+namespace {
+
+// Gives `target` the file now named `source`, in one step. The two names
+// are swapped rather than the target replaced: ext4 writes out the whole
+// content of a file renamed over another at once, which for a large
+// attachment is a long wait for nothing (the caller syncs what must be on
+// disk itself).
+bool replaceByName(const QByteArray &source, const QByteArray &target)
+{
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
+        struct stat swapped {};
+        if (::lstat(source.constData(), &swapped) == 0 && !S_ISDIR(swapped.st_mode))
+            return true;
+        // A folder is never replaced by a file: put it back.
+        ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE);
+        return false;
+    }
+    return std::rename(source.constData(), target.constData()) == 0;
+}
+
+} // namespace
+
 bool Attachment::linkContentTo(const QString &path)
 {
     // A large attachment already sits decoded in its temporary file: on the
@@ -87,12 +109,13 @@ bool Attachment::linkContentTo(const QString &path)
     ::close(fd);
     if (!linked)
         return false;
-    if (std::rename(spareName.constData(), QFile::encodeName(path).constData()) != 0) {
+    if (!replaceByName(spareName, QFile::encodeName(path))) {
         ::unlink(spareName.constData());
         return false;
     }
-    // When the target already was this same file, rename() leaves both names
-    // in place; the spare one must not stay behind in the user's folder.
+    // The spare name now holds what the target was before (or, when the
+    // target already was this same file, this file again): it must not stay
+    // behind in the user's folder.
     ::unlink(spareName.constData());
     noteUnsyncedFile(path);
     return true;

@@ -56,8 +56,10 @@ public:
 private:
     void takeLines(const char *data, qsizetype size);
     void takeLine(const char *line, qsizetype size);
+    bool decodeUnpaddedLine(const char *line, qsizetype size);
     void hollowPendingRun();
     void decode(const char *data, qsizetype size);
+    void writeDecoded();
     void endRun();
     void abandon();
 
@@ -72,7 +74,9 @@ private:
     bool m_hollowing = false;
     qsizetype m_runLineEnd = 0; // the length of the last run line's end
     GMimeEncoding m_decoder{};
-    QByteArray m_decodedBuffer;
+    // Decoded bytes not yet written, up to kWriteBytes.
+    QByteArray m_decoded;
+    static constexpr qsizetype kWriteBytes = 1024 * 1024;
     bool m_abandoned = false;
 };
 

@@ -113,20 +113,29 @@ private slots:
     void failedSaveReportsAndLeavesNothing_data()
     {
         QTest::addColumn<QString>("targetName");
-        QTest::newRow("folder missing") << QStringLiteral("missing/a.txt");
-        QTest::newRow("target is a folder") << QStringLiteral("sub");
+        QTest::addColumn<bool>("contentInFile");
+        QTest::newRow("folder missing") << QStringLiteral("missing/a.txt") << false;
+        QTest::newRow("target is a folder") << QStringLiteral("sub") << false;
+        QTest::newRow("target is a folder, content in a file beside it") << QStringLiteral("sub") << true;
     }
 
     void failedSaveReportsAndLeavesNothing()
     {
         QFETCH(QString, targetName);
+        QFETCH(bool, contentInFile);
         QTemporaryDir folder;
         QDir(folder.path()).mkdir(QStringLiteral("sub"));
+        writeFile(folder.filePath(QStringLiteral("sub/kept.txt")), "kept");
         Attachment attachment;
         attachment.setContent("content");
+        if (contentInFile) {
+            writeFile(folder.filePath(QStringLiteral("content.tmp")), "content");
+            attachment.setContentFile(folder.filePath(QStringLiteral("content.tmp")));
+        }
         QVERIFY(!attachment.savetofile(folder.filePath(targetName)));
         QVERIFY(!attachment.property("automationError").toString().isEmpty());
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), contentInFile ? 1 : 0);
+        QVERIFY(QFile::exists(folder.filePath(QStringLiteral("sub/kept.txt"))));
     }
 
     void contentFileGoneIsAnError()

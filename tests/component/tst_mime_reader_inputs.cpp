@@ -53,7 +53,7 @@ private slots:
         // These carry their attachments and pictures as base64 parts: read
         // as they arrive, they must need no second look at the whole message.
         const QStringList arrivingWhole{QStringLiteral("mixed-names.eml"), QStringLiteral("cid-image.eml"),
-                                        QStringLiteral("text-image-text.eml")};
+                                        QStringLiteral("text-image-text.eml"), QStringLiteral("wrapped-base64.eml")};
         int seeds = 0;
         for (const QString &folder : {m_work.filePath(QStringLiteral("seeds")),
                                       sourceDir() + QStringLiteral("/tests/fuzz/regressions")}) {
@@ -118,6 +118,7 @@ private slots:
         row("text-image-text", "attachments", QStringLiteral("附件1.png"));
         row("alternative", "plain", QStringLiteral("文本"));
         row("alternative", "html", QStringLiteral("<b>中</b>"));
+        row("wrapped-base64", "content 1", QStringLiteral("第198行\n第199行\n"));
         row("windows-1252", "subject", QStringLiteral("“Quoted”"));
         row("windows-1252", "plain", QStringLiteral("“Price” – €100\r\n"));
         row("deep-attachment", "content 1", QStringLiteral("kept"));
