@@ -78,50 +78,70 @@ bool decodeWholeGroups(const unsigned char *in, qsizetype length, unsigned char 
 
 } // namespace
 
-MessageSkeleton::MessageSkeleton(qsizetype minimumRunBytes) : m_minimumRunBytes(std::max<qsizetype>(1, minimumRunBytes))
+MessageSkeleton::MessageSkeleton(QTemporaryFile &messageFile, qsizetype minimumRunBytes)
+    : m_messageFile(messageFile), m_minimumRunBytes(std::max<qsizetype>(1, minimumRunBytes))
 {
     // Random, so that no message can hold a token of its own making.
     auto *random = QRandomGenerator::system();
     m_tokenPrefix = "orvexrun" + QByteArray::number(random->generate64(), 16)
                     + QByteArray::number(random->generate64(), 16) + "n";
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 MessageSkeleton::~MessageSkeleton() = default;
 
-void MessageSkeleton::append(const char *data, qsizetype size)
+qint64 MessageSkeleton::readData(char *, qint64)
 {
-    if (m_abandoned || size <= 0)
-        return;
+    return -1;
+}
+
+qint64 MessageSkeleton::writeData(const char *data, qint64 size)
+{
+    const qint64 total = size;
+    if (m_abandoned) {
+        writeMessage(data, qsizetype(size));
+        return m_failed ? -1 : total;
+    }
     if (!m_partialLine.isEmpty()) {
         const auto *newline = static_cast<const char *>(std::memchr(data, '\n', size_t(size)));
-        const qsizetype taken = newline ? qsizetype(newline - data) + 1 : size;
+        const qsizetype taken = newline ? qsizetype(newline - data) + 1 : qsizetype(size);
+        writeMessage(data, taken);
         m_partialLine.append(data, taken);
         data += taken;
         size -= taken;
         if (!newline) {
             if (m_text.size() + m_partialLine.size() > kMaximumTextBytes)
                 abandon();
-            return;
+            return m_failed ? -1 : total;
         }
         const QByteArray line = std::exchange(m_partialLine, QByteArray());
         takeLine(line.constData(), line.size());
     }
-    takeLines(data, size);
+    takeLines(data, qsizetype(size));
+    return m_failed ? -1 : total;
 }
 
-// Takes the complete lines of `data` and keeps the rest for the next bytes.
+// Takes the complete lines of `data` and keeps the rest for the next bytes;
+// writes all of it to the message file but the lines decoded on the way.
 void MessageSkeleton::takeLines(const char *data, qsizetype size)
 {
     const char *end = data + size;
+    const char *unwritten = data;
     while (data < end && !m_abandoned) {
         const auto *newline = static_cast<const char *>(std::memchr(data, '\n', size_t(end - data)));
         if (!newline)
             break;
         const qsizetype length = qsizetype(newline - data) + 1;
-        if (!m_hollowing || !decodeUnpaddedLine(data, length))
+        if (m_hollowing && decodeUnpaddedLine(data, length)) {
+            writeMessage(unwritten, qsizetype(data - unwritten));
+            noteOmission(length - m_runLineEnd, m_runLineEnd);
+            unwritten = newline + 1;
+        } else {
             takeLine(data, length);
+        }
         data = newline + 1;
     }
+    writeMessage(unwritten, qsizetype(end - unwritten));
     if (data < end && !m_abandoned) {
         m_partialLine.append(data, qsizetype(end - data));
         if (m_text.size() + m_partialLine.size() > kMaximumTextBytes)
@@ -145,10 +165,29 @@ bool MessageSkeleton::decodeUnpaddedLine(const char *line, qsizetype size)
         m_decoded.truncate(before);
         return false;
     }
+    m_runDecodedBytes += length / 4 * 3;
     m_runLineEnd = ending;
     if (m_decoded.size() >= kWriteBytes)
         writeDecoded();
     return true;
+}
+
+// A decoded line left out of the message file, joined to the lines left
+// out just before it when it is one more of the same.
+void MessageSkeleton::noteOmission(qsizetype length, qsizetype ending)
+{
+    const qsizetype lineBytes = length / 4 * 3;
+    const qint64 decodedAt = m_runDecodedBytes - lineBytes;
+    const size_t run = m_runs.size() - 1;
+    if (!m_omissions.empty()) {
+        Omission &last = m_omissions.back();
+        if (last.at == m_messageBytes && last.run == run && last.length == length && last.ending == ending
+            && last.decodedAt + last.lines * lineBytes == decodedAt) {
+            ++last.lines;
+            return;
+        }
+    }
+    m_omissions.push_back({m_messageBytes, run, decodedAt, 1, length, ending});
 }
 
 void MessageSkeleton::takeLine(const char *line, qsizetype size)
@@ -183,11 +222,13 @@ void MessageSkeleton::hollowPendingRun()
 {
     auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/orvex-attachment-XXXXXX"));
     if (!file->open()) {
-        abandon();
+        setErrorString(file->errorString());
+        fail();
         return;
     }
     m_runs.push_back({m_tokenPrefix + QByteArray::number(qulonglong(m_runs.size())), std::move(file)});
     g_mime_encoding_init_decode(&m_decoder, GMIME_CONTENT_ENCODING_BASE64);
+    m_runDecodedBytes = 0;
     m_decoded.reserve(kWriteBytes + m_text.size() - m_runStart);
     m_hollowing = true;
     decode(m_text.constData() + m_runStart, m_text.size() - m_runStart);
@@ -199,16 +240,33 @@ void MessageSkeleton::decode(const char *data, qsizetype size)
 {
     const qsizetype before = m_decoded.size();
     m_decoded.resize(before + qsizetype(g_mime_encoding_outlen(&m_decoder, size_t(size))));
-    m_decoded.truncate(before + qsizetype(g_mime_encoding_step(&m_decoder, data, size_t(size), m_decoded.data() + before)));
+    const auto produced = qsizetype(g_mime_encoding_step(&m_decoder, data, size_t(size), m_decoded.data() + before));
+    m_decoded.truncate(before + produced);
+    m_runDecodedBytes += produced;
     if (m_decoded.size() >= kWriteBytes)
         writeDecoded();
 }
 
 void MessageSkeleton::writeDecoded()
 {
-    if (m_runs.back().decoded->write(m_decoded) != m_decoded.size())
-        abandon();
+    QTemporaryFile &file = *m_runs.back().decoded;
+    if (file.write(m_decoded) != m_decoded.size()) {
+        setErrorString(file.errorString());
+        fail();
+    }
     m_decoded.resize(0);
+}
+
+void MessageSkeleton::writeMessage(const char *data, qsizetype size)
+{
+    if (size <= 0 || m_failed)
+        return;
+    if (m_messageFile.write(data, size) != size) {
+        setErrorString(m_messageFile.errorString());
+        fail();
+        return;
+    }
+    m_messageBytes += size;
 }
 
 // A line that is not part of the run ends it: a run that was taken out
@@ -220,34 +278,112 @@ void MessageSkeleton::endRun()
         return;
     m_hollowing = false;
     writeDecoded();
-    if (m_abandoned || !m_runs.back().decoded->flush()) {
-        abandon();
-        return;
+    QTemporaryFile &file = *m_runs.back().decoded;
+    if (!m_failed && !file.flush()) {
+        setErrorString(file.errorString());
+        fail();
     }
-    m_text += m_runs.back().token;
-    m_text.append(m_runLineEnd == 2 ? "\r\n" : m_runLineEnd == 1 ? "\n" : "");
+    if (!m_abandoned) {
+        m_text += m_runs.back().token;
+        m_text.append(m_runLineEnd == 2 ? "\r\n" : m_runLineEnd == 1 ? "\n" : "");
+    }
 }
 
-void MessageSkeleton::finish()
+bool MessageSkeleton::finish()
 {
-    if (m_abandoned)
-        return;
-    if (!m_partialLine.isEmpty()) {
+    if (!m_abandoned && !m_partialLine.isEmpty()) {
         const QByteArray line = std::exchange(m_partialLine, QByteArray());
         takeLine(line.constData(), line.size());
     }
-    if (!m_abandoned)
-        endRun();
+    endRun();
+    if (!m_failed && !m_messageFile.flush()) {
+        setErrorString(m_messageFile.errorString());
+        fail();
+    }
+    return !m_failed;
 }
 
+// No skeleton any more: the rest of the message goes to its file as it
+// comes. Lines already decoded on the way stay where they are.
 void MessageSkeleton::abandon()
 {
+    endRun();
     m_abandoned = true;
-    m_hollowing = false;
     m_text = QByteArray();
     m_partialLine = QByteArray();
-    m_decoded = QByteArray();
-    m_runs.clear();
+}
+
+void MessageSkeleton::fail()
+{
+    m_failed = true;
+    m_hollowing = false;
+    m_abandoned = true;
+    m_text = QByteArray();
+    m_partialLine = QByteArray();
+}
+
+QString MessageSkeleton::wholeMessageFile(QString *error)
+{
+    m_wholeMessageNeeded = true;
+    if (m_omissions.empty())
+        return m_messageFile.fileName();
+    m_wholeMessage = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/orvex-message-XXXXXX"));
+    if (!m_wholeMessage->open()) {
+        *error = QStringLiteral("无法建立临时文件：%1").arg(m_wholeMessage->errorString());
+        return {};
+    }
+    if (!rebuildMessage(*m_wholeMessage, error))
+        return {};
+    return m_wholeMessage->fileName();
+}
+
+// Writes the message file into `out` with every line left out of it put
+// back, encoded again from its decoded bytes: for lines of whole groups
+// without padding, encoding gives back exactly the characters that came.
+bool MessageSkeleton::rebuildMessage(QFileDevice &out, QString *error)
+{
+    const auto failed = [error](const QIODevice &device) {
+        *error = QStringLiteral("无法写出完整的邮件：%1").arg(device.errorString());
+        return false;
+    };
+    if (!m_messageFile.seek(0))
+        return failed(m_messageFile);
+    qint64 copied = 0;
+    const auto copyUpTo = [&](qint64 at) {
+        while (copied < at) {
+            const QByteArray chunk = m_messageFile.read(std::min<qint64>(at - copied, kWriteBytes));
+            if (chunk.isEmpty() || out.write(chunk) != chunk.size())
+                return false;
+            copied += chunk.size();
+        }
+        return true;
+    };
+    constexpr qint64 kLinesAtOnce = 8192;
+    for (const Omission &omission : m_omissions) {
+        if (!copyUpTo(omission.at))
+            return failed(m_messageFile);
+        QTemporaryFile &decoded = *m_runs[omission.run].decoded;
+        const qsizetype lineBytes = omission.length / 4 * 3;
+        const QByteArray ending = QByteArray("\r\n").right(omission.ending);
+        if (!decoded.seek(omission.decodedAt))
+            return failed(decoded);
+        for (qint64 done = 0; done < omission.lines;) {
+            const qint64 lines = std::min(omission.lines - done, kLinesAtOnce);
+            const QByteArray bytes = decoded.read(lines * lineBytes);
+            if (bytes.size() != lines * lineBytes)
+                return failed(decoded);
+            QByteArray text;
+            text.reserve(qsizetype(lines) * (omission.length + omission.ending));
+            for (qint64 line = 0; line < lines; ++line)
+                text += QByteArray::fromRawData(bytes.constData() + line * lineBytes, lineBytes).toBase64() + ending;
+            if (out.write(text) != text.size())
+                return failed(out);
+            done += lines;
+        }
+    }
+    if (!copyUpTo(m_messageBytes))
+        return failed(m_messageFile);
+    return out.flush() || failed(out);
 }
 
 } // namespace component

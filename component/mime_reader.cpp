@@ -448,19 +448,26 @@ bool readMimeMessage(const QString &path, Message &message, QString *error)
     return readMimeStream(stream.get(), message, error);
 }
 
-bool readMimeMessage(const QString &path, MessageSkeleton &skeleton, Message &message, QString *error)
+bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error)
 {
-    if (!skeleton.isUsable())
-        return readMimeMessage(path, message, error);
-    ensureGMimeInitialized();
-    const QByteArray &text = skeleton.text();
-    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
-    ParserOptions options;
-    GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
-    DecodedParts decoded;
-    if (!findDecodedParts(mime.get(), skeleton.runs(), &decoded) || !useDecodedFiles(decoded))
-        return readMimeMessage(path, message, error);
-    return readParsedMessage(mime.get(), options, decoded, message, error);
+    if (skeleton.isUsable()) {
+        ensureGMimeInitialized();
+        const QByteArray &text = skeleton.text();
+        GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
+        ParserOptions options;
+        GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
+        DecodedParts decoded;
+        if (findDecodedParts(mime.get(), skeleton.runs(), &decoded) && useDecodedFiles(decoded))
+            return readParsedMessage(mime.get(), options, decoded, message, error);
+    }
+    QString wholeError;
+    const QString path = skeleton.wholeMessageFile(&wholeError);
+    if (path.isEmpty()) {
+        if (error)
+            *error = wholeError;
+        return false;
+    }
+    return readMimeMessage(path, message, error);
 }
 
 bool readMimeMessage(const QByteArray &raw, Message &message, QString *error)

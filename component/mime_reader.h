@@ -29,8 +29,8 @@ bool readMimeMessage(const QString &path, Message &message, QString *error);
 // The same for a message whose skeleton was taken as it arrived: read from
 // the skeleton, each attachment decoded on the way taken as it is, when
 // every such attachment fits the structure of the message; from the whole
-// message in the file otherwise.
-bool readMimeMessage(const QString &path, MessageSkeleton &skeleton, Message &message, QString *error);
+// message otherwise.
+bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error);
 
 // The same for a small message held in memory.
 bool readMimeMessage(const QByteArray &raw, Message &message, QString *error);

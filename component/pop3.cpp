@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <optional>
 
 namespace component {
 
@@ -154,14 +155,19 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     }
     m_client->setMessageSizeLimit(limit);
     reportRetrieval(number, 0);
-    ProgressDevice counted(storage, [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
     // A message in a file is also read as it arrives, so that its large
     // attachments are decoded by the time its last line is in.
-    MessageSkeleton skeleton;
+    std::optional<MessageSkeleton> skeleton;
     if (!inMemory)
-        counted.setTap([&skeleton](const char *data, qint64 size) { skeleton.append(data, size); });
-    if (!m_client->retrieve(number, counted) || (!inMemory && !file.flush())) {
-        *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(m_client->errorText());
+        skeleton.emplace(file);
+    ProgressDevice counted(inMemory ? storage : *skeleton,
+                           [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
+    if (!m_client->retrieve(number, counted) || (skeleton && !skeleton->finish())) {
+        // A retrieval that went through fails here only on writing its files.
+        const QString reason = m_client->errorText().isEmpty() && skeleton
+                                   ? QStringLiteral("无法写入临时文件：%1").arg(skeleton->errorString())
+                                   : m_client->errorText();
+        *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(reason);
         appendLog(QStringLiteral("错误：%1").arg(*error));
         if (!m_client->isOpen())
             m_loggedOn = false;
@@ -169,9 +175,8 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     }
     auto *message = new Message(parent);
     QString readError;
-    skeleton.finish();
     const bool read = inMemory ? readMimeMessage(buffer.data(), *message, &readError)
-                               : readMimeMessage(file.fileName(), skeleton, *message, &readError);
+                               : readMimeMessage(*skeleton, *message, &readError);
     if (!read) {
         delete message;
         *error = QStringLiteral("第 %1 封邮件无法读取：%2").arg(number).arg(readError);

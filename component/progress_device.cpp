@@ -20,8 +20,6 @@ qint64 ProgressDevice::writeData(const char *data, qint64 size)
         setErrorString(m_target.errorString());
     if (done < 0)
         return -1;
-    if (m_tap)
-        m_tap(data, done);
     m_written += done;
     if (m_callback && m_written - m_lastReport >= m_reportEvery) {
         m_lastReport = m_written;

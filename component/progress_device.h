@@ -15,9 +15,6 @@ public:
 
     ProgressDevice(QIODevice &target, Callback callback, qint64 reportEvery = 64 * 1024);
 
-    // Also hands every byte that went through to `tap`, as it goes.
-    void setTap(std::function<void(const char *data, qint64 size)> tap) { m_tap = std::move(tap); }
-
     qint64 written() const { return m_written; }
     bool isSequential() const override { return true; }
 
@@ -28,7 +25,6 @@ protected:
 private:
     QIODevice &m_target;
     Callback m_callback;
-    std::function<void(const char *, qint64)> m_tap;
     qint64 m_reportEvery;
     qint64 m_written = 0;
     qint64 m_lastReport = 0;

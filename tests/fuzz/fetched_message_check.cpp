@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -133,22 +134,23 @@ QString firstDifference(const QStringList &a, const QStringList &b)
 
 namespace {
 
-// Reads `raw` as the POP3 side does while a message streams in, from
-// pieces of every small size so that lines break anywhere, with every run
-// of base64 lines taken out however short. The file at `path` is read only
-// when the skeleton does not fit the message; `fromSkeleton` tells which.
-bool readAsItArrives(const QByteArray &raw, const QString &path, component::Message &message, QString *error,
-                     bool *fromSkeleton)
+// Reads `raw` as the POP3 side does while a message streams in, in pieces
+// of 1 to 1021 bytes so that lines break anywhere and whole lines come
+// too, with every run of base64 lines taken out however short.
+// `fromSkeleton` tells whether the whole message was needed after all.
+bool readAsItArrives(const QByteArray &raw, component::Message &message, QString *error, bool *fromSkeleton)
 {
-    component::MessageSkeleton skeleton(1);
-    for (qsizetype at = 0, piece = 1; at < raw.size(); at += piece, piece = piece % 97 + 1)
-        skeleton.append(raw.constData() + at, std::min(piece, raw.size() - at));
-    skeleton.finish();
-    const QString missing = path + QStringLiteral(".missing");
-    *fromSkeleton = component::readMimeMessage(missing, skeleton, message, error);
-    if (*fromSkeleton || !QFile::exists(path) || !error->contains(missing))
-        return *fromSkeleton;
-    return component::readMimeMessage(path, message, error);
+    QTemporaryFile messageFile;
+    if (!messageFile.open())
+        return false;
+    component::MessageSkeleton skeleton(messageFile, 1);
+    for (qsizetype at = 0, piece = 1; at < raw.size(); at += piece, piece = piece * 7 % 1021 + 1)
+        skeleton.write(raw.constData() + at, std::min(piece, raw.size() - at));
+    if (!skeleton.finish())
+        return false;
+    const bool read = component::readMimeMessage(skeleton, message, error);
+    *fromSkeleton = !skeleton.wholeMessageWasNeeded();
+    return read;
 }
 
 } // namespace
@@ -176,9 +178,7 @@ QString checkFetchedMessage(const QByteArray &raw, const QString &saveFolder, in
     QStringList asItArrived;
     bool fromSkeleton = false;
     problem = checkOneWay(
-        [&](component::Message &message, QString *error) {
-            readAsItArrives(raw, input, message, error, &fromSkeleton);
-        },
+        [&](component::Message &message, QString *error) { readAsItArrives(raw, message, error, &fromSkeleton); },
         saveFolder, asItArrived, nullptr);
     QFile::remove(input);
     if (readFromSkeleton)

@@ -153,10 +153,14 @@ def reading_cases():
         part([("Content-Type", "text/plain; charset=utf-8")], "图片后\r\n")]))
     # Base64 as mail programs write it: 76 characters a line.
     lines = "".join("第%d行\n" % i for i in range(200)).encode("utf-8")
-    yield "wrapped-base64", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=w")], multipart("mixed", "w", [
+    wrapped = message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=w")], multipart("mixed", "w", [
         part([("Content-Type", "text/plain; charset=utf-8")], "见附件\r\n"),
         part([("Content-Type", "text/plain; charset=utf-8; name=lines.txt"), ("Content-Transfer-Encoding", "base64"),
               ("Content-Disposition", "attachment")], base64.encodebytes(lines).replace(b"\n", b"\r\n"))]))
+    yield "wrapped-base64", wrapped
+    # The same inside a forwarded message, kept whole as it came.
+    yield "forwarded-wrapped", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=f")], multipart("mixed", "f", [
+        part([("Content-Type", "message/rfc822")], wrapped)]))
     yield "windows-1252", message(BASIC[:1] + [("Subject", "=?iso-8859-1?Q?=93Quoted=94?="),
                                                ("Content-Type", "text/plain; charset=iso-8859-1")],
                                   b"\x93Price\x94 \x96 \x80100\r\n")
