@@ -91,7 +91,7 @@ void addFetchOptions(QCommandLineParser &parser)
     addOption(parser, QStringLiteral("delete"),
               QStringLiteral("收取成功后在服务器上删除收到的邮件（只删本次收到的）。"));
     addOption(parser, QStringLiteral("attach-dir"),
-              QStringLiteral("附件保存到的文件夹（须已存在），默认当前文件夹；同名文件会被替换。"),
+              QStringLiteral("附件保存到的文件夹（须已存在），默认当前文件夹；已有同名而内容不同的文件时存为“名称 (2).扩展名”，不覆盖原有文件。"),
               QStringLiteral("dir"));
     addLogOption(parser);
 }
