@@ -93,9 +93,12 @@ public:
     QString errorText() const { return m_error.isEmpty() ? m_conn.errorText() : m_error; }
 
     // Read-ahead bounds: retrieval commands outstanding beyond the one asked
-    // for, and the LIST sizes those messages may add up to.
-    static constexpr int kMaxReadAhead = 32;
-    static constexpr qint64 kMaxReadAheadBytes = 512 * 1024;
+    // for, and the LIST sizes those messages may add up to. Enough to keep a
+    // link with a long round trip busy (2 MB in flight fills 25 ms at
+    // 600 Mbit/s); what is in flight waits in the server and the network,
+    // not here.
+    static constexpr int kMaxReadAhead = 128;
+    static constexpr qint64 kMaxReadAheadBytes = 2 * 1024 * 1024;
     // Bytes per second that multi-line replies and message data must keep
     // up on average: even a GPRS link manages several times as much, a
     // server that trickles to keep a transfer alive for hours does not.
