@@ -1,5 +1,6 @@
 #include "app/orvex_application.h"
 #include "platform/fonts.h"
+#include "platform/window_services.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -33,6 +34,7 @@ int main(int argc, char *argv[])
     // Lets the desktop match the windows to the installed desktop entry.
     QApplication::setDesktopFileName(QStringLiteral("org.orvex.orvex"));
     platform::installFontSubstitutions();
+    platform::installWindowServices();
 
     orvex app;
     if (!app.open(QApplication::arguments().mid(1).join(QLatin1Char(' '))))

@@ -4,7 +4,7 @@
 # and the ratio orvex/peer for each.
 #
 #   bash bench/run_benchmarks.sh [BUILD_DIR]          (default: build)
-#   RUNS=5 BENCH=fetch,relay,many,send,big bash bench/run_benchmarks.sh
+#   RUNS=5 BENCH=empty,fetch,relay,many,send,big bash bench/run_benchmarks.sh
 #
 # Each figure is printed with its target: the largest ratio of orvex's time
 # to the peer's and, where there is one, the peak memory orvex may reach.
@@ -16,7 +16,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build}" && pwd)
 CLI=$BUILD/bin/orvex-cli
 RUNS=${RUNS:-5}
-BENCH=${BENCH:-fetch,relay,many,send,big}
+BENCH=${BENCH:-empty,fetch,relay,many,send,big}
 WORK=$(mktemp -d /tmp/orvex-bench.XXXXXX)
 SERVERS=$WORK/servers
 export XDG_CONFIG_HOME=$WORK/config
@@ -101,6 +101,28 @@ fill() {  # fill USER COUNT SIZE [ATTACHMENT_BYTES]
 }
 
 PEER_NAME=mpop
+# --- empty: what a start costs, where no transfer hides it ----------------
+# One measured run is 20 fetches of an empty mailbox in a row, so that the
+# 10 ms resolution of the timing is 0.5 ms per fetch.
+if [[ $BENCH == *empty* ]]; then
+    fetch_user=user26; fetch_port=$POP3_PORT
+    repeat20() { local i; for ((i = 0; i < 20; i++)); do "$@" || return 1; done; }
+    export -f repeat20
+    orvex_empty() { measure "$1" bash -c "$(declare -f orvex_fetch_once); repeat20 orvex_fetch_once"; }
+    mpop_empty() { measure "$1" bash -c "$(declare -f mpop_fetch_once); repeat20 mpop_fetch_once"; }
+    orvex_fetch_once() {
+        ORVEX_PASSWORD=secret-user26 "$CLI" fetch --server 127.0.0.1 --port "$POP3_PORT" --user user26 \
+            --range 0-0 --attach-dir "$WORK/att" >/dev/null
+    }
+    mpop_fetch_once() {
+        mpop --host=127.0.0.1 --port="$POP3_PORT" --user=user26 --passwordeval="echo secret-user26" --auth=user \
+            --tls=on --tls-starttls=on --tls-trust-file="$CA_FILE" --tls-host-override=localhost --keep=on \
+            --only-new=off --uidls-file="$WORK/uidls" --deliver=maildir,"$WORK/mpop" --quiet
+    }
+    export CLI POP3_PORT WORK CA_FILE
+    mkdir -p "$WORK/att" "$WORK/mpop/new" "$WORK/mpop/cur" "$WORK/mpop/tmp"
+    compare "empty: 20 fetches of an empty mailbox in a row (the fixed cost of a start)" orvex_empty mpop_empty 1.0
+fi
 if [[ $BENCH == *fetch* ]]; then
     fill user30 1000 20000
     fetch_user=user30; fetch_port=$POP3_PORT

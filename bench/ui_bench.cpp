@@ -26,6 +26,7 @@
 #include "engine/stru_mail.h"
 #include "htmlview/u_web_browser.h"
 #include "platform/fonts.h"
+#include "platform/window_services.h"
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
 
@@ -188,6 +189,7 @@ int runStartupChild(int argc, char *argv[])
     FirstPaintWatch watch;
     application.installEventFilter(&watch);
     platform::installFontSubstitutions();
+    platform::installWindowServices();
     orvex app;
     if (!app.open(QString()))
         return 2;
@@ -405,6 +407,7 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TimedApplication application(argc, argv);
     platform::installFontSubstitutions();
+    platform::installWindowServices();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Start-up, mail list fill and message click timings."));
     parser.addHelpOption();

@@ -29,6 +29,18 @@ QString ownLibraryPath()
     return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
 }
 
+// True when the registry already maps every class to `path`, as a
+// registration would leave it. The program registers at every start; an
+// unchanged registry is then neither locked nor rewritten.
+bool registersEveryClassAt(const QSettings &registry, const QString &path)
+{
+    for (const char *name : component::kClassNames) {
+        if (registry.value(QLatin1String(name)).toString() != path)
+            return false;
+    }
+    return true;
+}
+
 long syncStatus(QSettings &registry)
 {
     registry.sync();
@@ -42,10 +54,12 @@ long DllRegisterServer()
     const QString path = ownLibraryPath();
     if (path.isEmpty())
         return 2;
-    if (!QDir().mkpath(QFileInfo(registryFile()).absolutePath()))
-        return 3;
     QSettings registry(registryFile(), QSettings::IniFormat);
     registry.beginGroup(QStringLiteral("classes"));
+    if (registersEveryClassAt(registry, path))
+        return 0;
+    if (!QDir().mkpath(QFileInfo(registryFile()).absolutePath()))
+        return 3;
     for (const char *name : component::kClassNames)
         registry.setValue(QLatin1String(name), path);
     registry.endGroup();

@@ -3,7 +3,7 @@
 #include "engine/n_orvex.h"
 #include "platform/dialog_service.h"
 #include "platform/files.h"
-#include "platform/input_hold_back.h"
+#include "platform/window_services.h"
 #include "platform/transfer_progress.h"
 #include "platform/wait_cursor.h"
 

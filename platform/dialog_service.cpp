@@ -1,19 +1,48 @@
 #include "platform/dialog_service.h"
 
-#include "platform/qt_dialog_service.h"
-
 #include <QStringList>
+
+#include <cstdio>
 
 namespace platform {
 
 namespace {
+
+// Where there is nobody to show a dialog to.
+class NoDialogs : public DialogService {
+public:
+    void messageBox(const QString &title, const QString &text) override
+    {
+        const QByteArray line = (title.isEmpty() ? text : title + QStringLiteral(": ") + text).toUtf8() + '\n';
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    }
+    int getFileOpenName(const QString &, QString &, QString &, const QString &, const QString &) override
+    {
+        return -1;
+    }
+    int getFileSaveName(const QString &, QString &, QString &, const QString &, const QString &) override
+    {
+        return -1;
+    }
+    bool printDialog(QPrinter &) override { return false; }
+};
+
 DialogService *installedService = nullptr;
-}
+DialogService *defaultService = nullptr;
+
+} // namespace
 
 DialogService &dialogs()
 {
-    static QtDialogService qtService;
-    return installedService ? *installedService : qtService;
+    static NoDialogs none;
+    if (installedService)
+        return *installedService;
+    return defaultService ? *defaultService : none;
+}
+
+void setDefaultDialogService(DialogService *service)
+{
+    defaultService = service;
 }
 
 void setDialogService(DialogService *service)

@@ -31,12 +31,18 @@ public:
     virtual bool printDialog(QPrinter &printer) = 0;
 };
 
-// The service in use: the Qt one unless a test or front end installed another.
+// The service in use: the one a test or front end installed, else the
+// default (Qt's dialogs in a program with windows, see
+// installWindowServices). With neither, no dialog can be shown: a message
+// goes to stderr and file and print dialogs report an error.
 DialogService &dialogs();
 
 // Installs `service` (not owned; it must outlive its use) or, with nullptr,
-// goes back to the Qt dialogs.
+// goes back to the default.
 void setDialogService(DialogService *service);
+
+// Makes `service` (not owned) the default.
+void setDefaultDialogService(DialogService *service);
 
 // "All files,*.*" -> "All files (*)": pairs of description and pattern
 // separated by commas become Qt's filter form, one filter per pair; the

@@ -2,8 +2,6 @@
 
 #include <functional>
 
-class QAction;
-
 namespace platform {
 
 // Holds the user's input back while a transfer runs inside a handler, as a
@@ -33,12 +31,21 @@ private:
     bool m_outermost = false;
 };
 
-// True from a close request during a transfer until the next transfer
-// starts: the handler shows no result, since its window is going.
-bool transferAbandoned();
+// The window system's side of an InputHoldBack. Only a program with windows
+// has one (installWindowServices); elsewhere nothing is held, and the
+// command-line front end links no widget library.
+class InputHolder {
+public:
+    virtual ~InputHolder() = default;
+    // Starts holding input back unless a hold-back is on already or there
+    // are no widgets: true when this call started it.
+    virtual bool begin(std::function<void()> abandon) = 0;
+    // Ends what begin() started and hands the held input back.
+    virtual void end() = 0;
+    virtual bool holdsInput() const = 0;
+};
 
-// A click on a button of `action` during a transfer counts as a request to
-// close a window (the frame's Exit).
-void markAsCloseRequest(QAction *action);
+// Installs `holder` (not owned), or with nullptr none.
+void setInputHolder(InputHolder *holder);
 
 } // namespace platform

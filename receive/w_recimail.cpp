@@ -4,7 +4,7 @@
 #include "htmlview/u_web_browser.h"
 #include "platform/dialog_service.h"
 #include "platform/files.h"
-#include "platform/input_hold_back.h"
+#include "platform/window_services.h"
 #include "platform/layout_units.h"
 #include "platform/wait_cursor.h"
 #include "receive/d_email_list.h"

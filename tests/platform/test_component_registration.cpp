@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 class TestComponentRegistration : public QObject {
     Q_OBJECT
 
@@ -31,6 +33,11 @@ private:
     {
         QString error;
         return platform::callComponentEntryPoint(name, &error).value_or(-99);
+    }
+    static ino_t registryInode()
+    {
+        struct stat info {};
+        return ::stat(QFile::encodeName(platform::componentRegistryFile()).constData(), &info) == 0 ? info.st_ino : 0;
     }
     static QByteArray registryBytes()
     {
@@ -76,10 +83,22 @@ void TestComponentRegistration::registeringTwiceIsLikeOnce()
     QCOMPARE(callEntry("DllRegisterServer"), 0L);
     const QByteArray once = registryBytes();
     QVERIFY(!once.isEmpty());
+    // The program registers at every start: a registry that already says
+    // it all is left as it is, not rewritten (a rewrite replaces the file).
+    const ino_t file = registryInode();
     QCOMPARE(callEntry("DllRegisterServer"), 0L);
     QCOMPARE(registryBytes(), once);
+    QCOMPARE(registryInode(), file);
     platform::AutomationObject pop3;
     QCOMPARE(pop3.connectToNewObject(QStringLiteral("orvex.POP3")), 0);
+
+    // A class left pointing elsewhere (a moved library) is written again.
+    {
+        QSettings registry(platform::componentRegistryFile(), QSettings::IniFormat);
+        registry.setValue(QStringLiteral("classes/orvex.Recipient"), QStringLiteral("/old/place/liborvex.so"));
+    }
+    QCOMPARE(callEntry("DllRegisterServer"), 0L);
+    QCOMPARE(registryBytes(), once);
 }
 
 void TestComponentRegistration::unregisterRemovesOnlyItsClasses()

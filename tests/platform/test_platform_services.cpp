@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/layout_units.h"
 #include "platform/wait_cursor.h"
+#include "platform/window_services.h"
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
@@ -51,6 +52,8 @@ class TestPlatformServices : public QObject {
     Q_OBJECT
 
 private slots:
+    // As the program's main() does: Qt's dialogs become the default.
+    void initTestCase() { platform::installWindowServices(); }
     void layoutUnits_data();
     void layoutUnits();
     void fileFilter_data();

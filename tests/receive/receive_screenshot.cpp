@@ -10,6 +10,7 @@
 #include "fixtures/mail_servers.h"
 #include "frame/w_main.h"
 #include "platform/fonts.h"
+#include "platform/window_services.h"
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
 #include "support/scripted_dialogs.h"
@@ -89,6 +90,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     platform::installFontSubstitutions();
+    platform::installWindowServices();
     if (argc < 2) {
         std::fprintf(stderr, "usage: receive_screenshot OUTPUT.png\n");
         return 2;

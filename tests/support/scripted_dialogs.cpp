@@ -1,5 +1,7 @@
 #include "support/scripted_dialogs.h"
 
+#include "platform/window_services.h"
+
 #include <QCursor>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -20,6 +22,9 @@ bool waitCursorShows()
 
 ScriptedDialogs::ScriptedDialogs()
 {
+    // The tests script the user in front of the program as its main()
+    // sets it up, input held back during transfers included.
+    platform::installWindowServices();
     platform::setDialogService(this);
 }
 
