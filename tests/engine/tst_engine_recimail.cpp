@@ -2,16 +2,18 @@
 
 #include "engine_test_support.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_files.h"
 #include "fake_component.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
 using enginetest::entriesStartingWith;
+using testfiles::readFile;
+using testfiles::writeFile;
 
 namespace {
 
@@ -49,14 +51,6 @@ QStringList withScratchNames(QStringList journal)
 QStringList folderEntries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QString readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("<missing>");
-    return QString::fromUtf8(file.readAll());
 }
 
 } // namespace
@@ -196,7 +190,7 @@ void TestEngineRecimail::callsTheComponentInOrder()
     QCOMPARE(m_engine.is_log, QString("component log"));
     QCOMPARE(mail.size(), 1);
     QCOMPARE(mail[0].attachment, QStringList{saved});
-    QCOMPARE(readFile(saved), QString("content"));
+    QCOMPARE(readFile(saved), QByteArray("content"));
     QCOMPARE(folderEntries(m_folder->path()), QStringList{"a.txt"});
 }
 
@@ -334,11 +328,8 @@ void TestEngineRecimail::attachmentsInOrderBesideTheUsersFiles()
     // already holds the attachment's bytes is the attachment's file.
     const QString folder = m_folder->path() + "/";
     for (const auto &[name, content] : {std::pair{"a.txt", "the user's own notes"}, {"a (2).txt", "more notes"},
-                                        {"报告.doc", "doc"}}) {
-        QFile file(folder + QString::fromUtf8(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+                                        {"报告.doc", "doc"}})
+        writeFile(folder + QString::fromUtf8(name), content);
 
     fake::ScriptedMessage scripted = message(1);
     scripted.attachments = {{"a.txt", "new"}, {"报告.doc", "doc"}};
@@ -346,10 +337,10 @@ void TestEngineRecimail::attachmentsInOrderBesideTheUsersFiles()
     QList<stru_mail> mail;
     QCOMPARE(fetch("0-0", mail), 1);
     QCOMPARE(mail[0].attachment, (QStringList{folder + "a (3).txt", folder + "报告.doc"}));
-    QCOMPARE(readFile(folder + "a.txt"), QString("the user's own notes"));
-    QCOMPARE(readFile(folder + "a (2).txt"), QString("more notes"));
-    QCOMPARE(readFile(folder + "a (3).txt"), QString("new"));
-    QCOMPARE(readFile(folder + "报告.doc"), QString("doc"));
+    QCOMPARE(readFile(folder + "a.txt"), QByteArray("the user's own notes"));
+    QCOMPARE(readFile(folder + "a (2).txt"), QByteArray("more notes"));
+    QCOMPARE(readFile(folder + "a (3).txt"), QByteArray("new"));
+    QCOMPARE(readFile(folder + "报告.doc"), QByteArray("doc"));
     QCOMPARE(folderEntries(folder), (QStringList{"a (2).txt", "a (3).txt", "a.txt", "报告.doc"}));
 }
 
@@ -364,9 +355,9 @@ void TestEngineRecimail::sameNameTwiceKeepsBothFiles()
     const QString folder = m_folder->path() + "/";
     QCOMPARE(mail[0].attachment, (QStringList{folder + "a.txt", folder + "a (2).txt"}));
     QCOMPARE(mail[1].attachment, QStringList{folder + "a (3).txt"});
-    QCOMPARE(readFile(folder + "a.txt"), QString("one"));
-    QCOMPARE(readFile(folder + "a (2).txt"), QString("two"));
-    QCOMPARE(readFile(folder + "a (3).txt"), QString("three"));
+    QCOMPARE(readFile(folder + "a.txt"), QByteArray("one"));
+    QCOMPARE(readFile(folder + "a (2).txt"), QByteArray("two"));
+    QCOMPARE(readFile(folder + "a (3).txt"), QByteArray("three"));
 
     // Fetching the same messages again leaves one file each; a different
     // attachment of that name gets a name of its own.
@@ -377,7 +368,7 @@ void TestEngineRecimail::sameNameTwiceKeepsBothFiles()
     QCOMPARE(fetch("0-0", mail), 1);
     QCOMPARE(mail[0].attachment, (QStringList{folder + "a.txt", folder + "a (2).txt"}));
     QCOMPARE(mail[1].attachment, (QStringList{folder + "a (3).txt", folder + "a (4).txt"}));
-    QCOMPARE(readFile(folder + "a (4).txt"), QString("four"));
+    QCOMPARE(readFile(folder + "a (4).txt"), QByteArray("four"));
     QCOMPARE(folderEntries(folder), (QStringList{"a (2).txt", "a (3).txt", "a (4).txt", "a.txt"}));
 }
 
@@ -386,10 +377,7 @@ void TestEngineRecimail::namesWithPathCharactersStayInTheFolder()
     QTemporaryDir root;
     const QString inbox = root.path() + "/inbox";
     QVERIFY(QDir().mkpath(inbox));
-    QFile bystander(root.path() + "/evil.txt");
-    QVERIFY(bystander.open(QIODevice::WriteOnly));
-    bystander.write("keep me");
-    bystander.close();
+    writeFile(root.path() + "/evil.txt", "keep me");
 
     fake::ScriptedMessage scripted = message(1);
     scripted.attachments = {{"../evil.txt", "x"}, {"/tmp/../etc/passwd", "y"}, {"..\\..\\win.ini", "z"}, {"..", "w"}};
@@ -400,8 +388,8 @@ void TestEngineRecimail::namesWithPathCharactersStayInTheFolder()
     QCOMPARE(m_engine.of_recimail(pop3, mail, "0-0"), 1);
     QCOMPARE(mail[0].attachment,
              (QStringList{inbox + "/evil.txt", inbox + "/passwd", inbox + "/win.ini", inbox + "/附件"}));
-    QCOMPARE(readFile(root.path() + "/evil.txt"), QString("keep me"));
-    QCOMPARE(readFile(inbox + "/evil.txt"), QString("x"));
+    QCOMPARE(readFile(root.path() + "/evil.txt"), QByteArray("keep me"));
+    QCOMPARE(readFile(inbox + "/evil.txt"), QByteArray("x"));
     QCOMPARE(QDir(root.path()).entryList(QDir::Files), QStringList{"evil.txt"});
 }
 

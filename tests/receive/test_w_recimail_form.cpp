@@ -7,6 +7,7 @@
 #include "receive/w_recimail.h"
 #include "support/control_kinds.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_files.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -22,6 +23,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+
+using testfiles::readFile;
+using testfiles::writeFile;
 
 namespace {
 
@@ -45,19 +49,6 @@ void addRow(d_email_list *rows, const Row &row)
     rows->setItem(n, QStringLiteral("attach"), row.attach);
     rows->setItem(n, QStringLiteral("ifread"), row.ifread);
     rows->setHtml(n, row.html);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
 }
 
 // The control that owns `widget`: a spin box's inner edit, a view's
@@ -521,7 +512,7 @@ void TestWRecimailForm::downloadCopiesWhereTheUserChose()
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
     QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("下载成功！")});
     QCOMPARE(m_dialogs.titles(), QStringList{QString()});
-    QCOMPARE(readAll(target), QByteArray("attachment body"));
+    QCOMPARE(readFile(target), QByteArray("attachment body"));
     QCOMPARE(QDir::currentPath(), startDir);
 }
 
@@ -540,13 +531,13 @@ void TestWRecimailForm::downloadLeavesTheSourceIntactAndReportsFailures()
     m_dialogs.fileAnswers = {{1, saved}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
     QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("下载成功！")});
-    QCOMPARE(readAll(saved), QByteArray("keep me"));
+    QCOMPARE(readFile(saved), QByteArray("keep me"));
 
     // A copy that cannot be made says so instead of claiming success.
     m_dialogs.fileAnswers = {{1, dir.filePath(QStringLiteral("no/such/folder/a.txt"))}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
     QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载失败！"));
-    QCOMPARE(readAll(saved), QByteArray("keep me"));
+    QCOMPARE(readFile(saved), QByteArray("keep me"));
 
     // A saved file that has gone since the fetch: the user is told.
     attachments->setCurrentRow(1);
@@ -575,7 +566,7 @@ void TestWRecimailForm::doubleClickDownloadsThatEntry()
     QTest::mouseDClick(attachments->viewport(), Qt::LeftButton, {}, entry.center());
     QCOMPARE(m_dialogs.fileDialogs.size(), 1);
     QCOMPARE(m_dialogs.fileDialogs.first().proposedPath, second);
-    QCOMPARE(readAll(out), QByteArray("2"));
+    QCOMPARE(readFile(out), QByteArray("2"));
 }
 
 QTEST_MAIN(TestWRecimailForm)
