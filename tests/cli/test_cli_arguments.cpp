@@ -1,8 +1,8 @@
 // orvex-cli's command line: help, bad arguments and a component that cannot
 // be registered. None of these reaches a mail server.
 #include "cli/cli_process.h"
+#include "support/test_files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,13 +27,9 @@ void TestCliArguments::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_attachment = m_dir.filePath(QStringLiteral("a.txt"));
-    QFile attachment(m_attachment);
-    QVERIFY(attachment.open(QIODevice::WriteOnly));
-    attachment.write("attachment\n");
+    testfiles::writeFile(m_attachment, "attachment\n");
     m_body = m_dir.filePath(QStringLiteral("body.txt"));
-    QFile body(m_body);
-    QVERIFY(body.open(QIODevice::WriteOnly));
-    body.write("\xff\xfe not UTF-8\n");
+    testfiles::writeFile(m_body, "\xff\xfe not UTF-8\n");
 }
 
 void TestCliArguments::helpDocumentsEveryOption()

@@ -3,6 +3,7 @@
 // what it fetched.
 #include "cli/cli_process.h"
 #include "fixtures/mail_servers.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,20 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using testfiles::readFile;
+using testfiles::writeFile;
+
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), data.size());
-}
 
 // The whole stdout must be one JSON array.
 QJsonArray jsonArray(const CliRun &run)

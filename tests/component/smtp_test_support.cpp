@@ -5,7 +5,6 @@
 #include "engine/n_orvex.h"
 #include "platform/automation_object.h"
 
-#include <QFile>
 #include <QTest>
 
 #pragma push_macro("signals")
@@ -167,14 +166,6 @@ Received parse(const QByteArray &raw)
 QString lf(QString text)
 {
     return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
 }
 
 } // namespace smtptest

@@ -62,7 +62,4 @@ Received parse(const QByteArray &raw);
 // Puts LF line breaks on any CRLF text, for comparing bodies.
 QString lf(QString text);
 
-// The raw message from one Maildir file.
-QByteArray readFile(const QString &path);
-
 } // namespace smtptest

@@ -3,6 +3,7 @@
 // nothing half written, and saved files are flushed before a deletion.
 #include "component/attachment.h"
 #include "component/durable_files.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,22 +14,8 @@
 
 using component::Attachment;
 
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
-
-} // namespace
+using testfiles::readFile;
+using testfiles::writeFile;
 
 class tst_attachment_save : public QObject {
     Q_OBJECT
@@ -66,18 +53,18 @@ private slots:
         writeFile(target, "an older file of the same name, much longer than nothing");
 
         QVERIFY(attachment.savetofile(target));
-        QCOMPARE(readAll(target), content);
+        QCOMPARE(readFile(target), content);
         // Only the target is left: no temporary file beside it.
         const QStringList names = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(names.contains(QStringLiteral("报告.bin")), true);
         QCOMPARE(names.filter(QStringLiteral(".orvex-save")).size(), 0);
         // Saving again to the same place changes nothing and leaves nothing.
         QVERIFY(attachment.savetofile(target));
-        QCOMPARE(readAll(target), content);
+        QCOMPARE(readFile(target), content);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".orvex-save")).size(), 0);
         // The saved file outlives the attachment and its temporary content.
         attachment.setContentFile(QString());
-        QCOMPARE(readAll(target), content);
+        QCOMPARE(readFile(target), content);
     }
 
     void savedFileGetsTheUsualPermissions_data()

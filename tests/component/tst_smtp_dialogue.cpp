@@ -1,12 +1,12 @@
 #include "network_namespace.h"
 #include "scripted_smtp_server.h"
 #include "smtp_test_support.h"
+#include "support/test_files.h"
 
 #include "component/server_address.h"
 #include "component/text_charset.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,11 +59,7 @@ void TestSmtpDialogue::lineDroppedDuringDataFailsTheSend()
 
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("big.bin"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4 * 1024 * 1024, 'x'));
-    }
+    testfiles::writeFile(path, QByteArray(4 * 1024 * 1024, 'x'));
     Outgoing mail = plainMail();
     mail.attachments = {path};
     const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(server.port()));

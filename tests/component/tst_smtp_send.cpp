@@ -2,6 +2,7 @@
 
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -13,6 +14,8 @@
 #include <QTest>
 
 using namespace smtptest;
+using testfiles::readFile;
+using testfiles::writeFile;
 
 // Sending through the real component to the real SMTP server of the test
 // fixture, which delivers into the Maildirs; what arrived is taken apart
@@ -41,6 +44,8 @@ private slots:
 
 private:
     QString starttlsServer() const { return QStringLiteral("127.0.0.1:%1").arg(m_servers->smtpPort()); }
+    // A short message from `user` to `user`, without a login.
+    static Outgoing mailToSelf(const QString &user);
     // The only message now in `user`'s mailbox, parsed.
     Received onlyMessageOf(const QString &user, QByteArray *raw = nullptr);
     // The envelope the server recorded for the newest message to `user`.
@@ -57,6 +62,16 @@ void TestSmtpSend::initTestCase()
         QFAIL(qPrintable(TestServers::unavailableReason()));
     qputenv("ORVEX_CA_FILE", m_servers->caFile().toLocal8Bit());
     QVERIFY(m_files.isValid());
+}
+
+Outgoing TestSmtpSend::mailToSelf(const QString &user)
+{
+    Outgoing mail;
+    mail.from = user + QStringLiteral("@example.cn");
+    mail.recipients = {mail.from};
+    mail.subject = QStringLiteral("x");
+    mail.body = QStringLiteral("x");
+    return mail;
 }
 
 Received TestSmtpSend::onlyMessageOf(const QString &user, QByteArray *raw)
@@ -95,20 +110,12 @@ void TestSmtpSend::chineseMessageWithAttachmentsArrivesIntact()
 
     const QString report = m_files.filePath(QStringLiteral("季度报告 2026.txt"));
     const QByteArray reportContent = QStringLiteral("第一季度\r\n收入：一百万\r\n").toUtf8();
-    {
-        QFile file(report);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(reportContent);
-    }
+    writeFile(report, reportContent);
     const QString big = m_files.filePath(QStringLiteral("data.bin"));
     QByteArray bigContent(6 * 1024 * 1024 + 123, Qt::Uninitialized);
     QRandomGenerator generator(42);
     generator.fillRange(reinterpret_cast<quint32 *>(bigContent.data()), bigContent.size() / 4);
-    {
-        QFile file(big);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bigContent);
-    }
+    writeFile(big, bigContent);
 
     Outgoing mail;
     mail.from = QStringLiteral("user01@example.cn");
@@ -191,11 +198,7 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     m_servers->clearMailbox(user);
     // 镕 is GBK but not GB2312; € and the emoji are in neither.
     const QString attachment = m_files.filePath(QStringLiteral("朱镕基.txt"));
-    {
-        QFile file(attachment);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\xD6\xD0\xCE\xC4"); // "中文" in GB2312, not valid UTF-8
-    }
+    writeFile(attachment, "\xD6\xD0\xCE\xC4"); // "中文" in GB2312, not valid UTF-8
     Outgoing mail;
     mail.from = QStringLiteral("sender@example.cn");
     mail.fromName = QStringLiteral("王€");
@@ -251,16 +254,8 @@ void TestSmtpSend::lineBreakInFileNameStartsNoHeader()
     const QString user = QStringLiteral("user05");
     m_servers->clearMailbox(user);
     const QString path = m_files.filePath(QStringLiteral("report\r\nX-Injected: yes\r\n.txt"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("content");
-    }
-    Outgoing mail;
-    mail.from = QStringLiteral("sender@example.cn");
-    mail.recipients = {QStringLiteral("user05@example.cn")};
-    mail.subject = QStringLiteral("x");
-    mail.body = QStringLiteral("x");
+    writeFile(path, "content");
+    Outgoing mail = mailToSelf(user);
     mail.attachments = {path};
 
     const SendResult result = send(mail, starttlsServer());
@@ -277,11 +272,8 @@ void TestSmtpSend::longSubjectIsWrittenInShortLines()
 {
     const QString user = QStringLiteral("user05");
     m_servers->clearMailbox(user);
-    Outgoing mail;
-    mail.from = QStringLiteral("sender@example.cn");
-    mail.recipients = {QStringLiteral("user05@example.cn")};
+    Outgoing mail = mailToSelf(user);
     mail.subject = QStringLiteral("关于二零二六年第一季度销售报告的补充说明以及下一季度工作计划安排的通知，请各部门负责人务必仔细阅读 v2");
-    mail.body = QStringLiteral("x");
 
     const SendResult result = send(mail, starttlsServer());
     QVERIFY2(result.sent, qPrintable(result.log));
@@ -305,11 +297,8 @@ void TestSmtpSend::implicitTlsWithScheme()
     QFETCH(QString, host);
     const QString user = QStringLiteral("user04");
     m_servers->clearMailbox(user);
-    Outgoing mail;
-    mail.from = QStringLiteral("user04@example.cn");
-    mail.recipients = {QStringLiteral("user04@example.cn")};
+    Outgoing mail = mailToSelf(user);
     mail.subject = QStringLiteral("隐式 TLS");
-    mail.body = QStringLiteral("正文");
     mail.user = user;
     mail.password = TestServers::password(user);
 
@@ -335,11 +324,7 @@ void TestSmtpSend::wrongPasswordFailsWithoutShowingIt()
     QFETCH(bool, silent);
     const QString user = QStringLiteral("user04");
     m_servers->clearMailbox(user);
-    Outgoing mail;
-    mail.from = QStringLiteral("user04@example.cn");
-    mail.recipients = {QStringLiteral("user04@example.cn")};
-    mail.subject = QStringLiteral("x");
-    mail.body = QStringLiteral("x");
+    Outgoing mail = mailToSelf(user);
     mail.user = user;
     mail.password = QStringLiteral("Not-The-Secret-42");
     mail.silent = silent;
@@ -362,11 +347,8 @@ void TestSmtpSend::refusedRecipientFailsTheSend()
 {
     const QString user = QStringLiteral("user05");
     m_servers->clearMailbox(user);
-    Outgoing mail;
-    mail.from = QStringLiteral("user05@example.cn");
-    mail.recipients = {QStringLiteral("nobody@example.cn"), QStringLiteral("user05@example.cn")};
-    mail.subject = QStringLiteral("x");
-    mail.body = QStringLiteral("x");
+    Outgoing mail = mailToSelf(user);
+    mail.recipients.prepend(QStringLiteral("nobody@example.cn"));
 
     const SendResult result = send(mail, starttlsServer());
     QVERIFY(!result.sent);
@@ -388,11 +370,7 @@ void TestSmtpSend::unreadableAttachmentFailsBeforeConnecting()
     QFETCH(QString, path);
     const QString user = QStringLiteral("user05");
     m_servers->clearMailbox(user);
-    Outgoing mail;
-    mail.from = QStringLiteral("user05@example.cn");
-    mail.recipients = {QStringLiteral("user05@example.cn")};
-    mail.subject = QStringLiteral("x");
-    mail.body = QStringLiteral("x");
+    Outgoing mail = mailToSelf(user);
     mail.attachments = {path};
 
     const SendResult result = send(mail, starttlsServer());
@@ -406,13 +384,9 @@ void TestSmtpSend::untrustedCertificateIsRefused()
 {
     const QByteArray caFile = qgetenv("ORVEX_CA_FILE");
     qunsetenv("ORVEX_CA_FILE");
-    Outgoing mail;
-    mail.from = QStringLiteral("user05@example.cn");
-    mail.recipients = {QStringLiteral("user05@example.cn")};
-    mail.subject = QStringLiteral("x");
-    mail.body = QStringLiteral("x");
+    Outgoing mail = mailToSelf(QStringLiteral("user05"));
     mail.user = QStringLiteral("user05");
-    mail.password = TestServers::password(QStringLiteral("user05"));
+    mail.password = TestServers::password(mail.user);
     const SendResult result = send(mail, starttlsServer());
     qputenv("ORVEX_CA_FILE", caFile);
 
@@ -496,16 +470,8 @@ void TestSmtpSend::sizeLimitAndLoginFallback()
     const QString user = QStringLiteral("user07");
     m_servers->clearMailbox(user);
     const QString big = m_files.filePath(QStringLiteral("big.bin"));
-    {
-        QFile file(big);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(2 * 1024 * 1024, 'x'));
-    }
-    Outgoing mail;
-    mail.from = QStringLiteral("user07@example.cn");
-    mail.recipients = {QStringLiteral("user07@example.cn")};
-    mail.subject = QStringLiteral("x");
-    mail.body = QStringLiteral("x");
+    writeFile(big, QByteArray(2 * 1024 * 1024, 'x'));
+    Outgoing mail = mailToSelf(user);
     mail.user = user;
     mail.password = TestServers::password(user);
     const QString server = QStringLiteral("127.0.0.1:%1").arg(m_servers->smtpUtf8Port());

@@ -3,6 +3,7 @@
 #include "engine/html_body.h"
 #include "engine/mail_date.h"
 #include "engine/text_functions.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,9 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
+
+using testfiles::readFile;
+using testfiles::writeFile;
 
 class TestEngineHelpers : public QObject {
     Q_OBJECT
@@ -174,15 +178,8 @@ void TestEngineHelpers::targetsNeverReplaceOtherFiles()
     QFETCH(QStringList, saved);
     QTemporaryDir dir;
     QTemporaryDir elsewhere;
-    auto write = [](const QString &path, const QString &content) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content.toUtf8());
-    };
-    auto read = [](const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString("<missing>");
-    };
+    const auto write = [](const QString &path, const QString &content) { writeFile(path, content.toUtf8()); };
+    const auto read = [](const QString &path) { return QString::fromUtf8(readFile(path)); };
     for (const QString &entry : before) {
         const qsizetype mark = entry.indexOf(QRegularExpression("[=/@]"));
         const QString path = dir.filePath(entry.left(mark));

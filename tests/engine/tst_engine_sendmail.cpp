@@ -52,10 +52,8 @@ private slots:
     void port_data();
     void port();
     void noLoginWithoutAuthentication();
-    void htmlTemplateForPlainBody();
-    void htmlBodySentUnchanged_data();
-    void htmlBodySentUnchanged();
-    void plainBodyKeepsTags();
+    void body_data();
+    void body();
     void attachments();
     void missingComponent();
     void logReplacedAfterEveryAttempt();
@@ -193,51 +191,42 @@ void TestEngineSendmail::noLoginWithoutAuthentication()
     QCOMPARE(entriesStartingWith(fake::journal(), "Message.mailserver"), QStringList{});
 }
 
-void TestEngineSendmail::htmlTemplateForPlainBody()
+void TestEngineSendmail::body_data()
 {
-    stru_mail mail = outgoing();
-    mail.html = true;
-    mail.body = "第一行\r\n第二行";
-    n_orvex engine;
-    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), 1);
-    const QString document = QString::fromUtf8(
-            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\r\n"
-            "<HTML><HEAD>\r\n"
-            "<META http-equiv=Content-Type content=\"text/html; charset=gb2312\">\r\n"
-            "<META content=\"MSHTML 6.00.2900.3020\" name=GENERATOR></HEAD>"
-            "第一行<br>第二行</h2></body></html>");
-    QCOMPARE(entriesStartingWith(fake::journal(), "Message.htmlbody="), QStringList{"Message.htmlbody=" + document});
-    QCOMPARE(entriesStartingWith(fake::journal(), "Message.body="), QStringList{});
-}
-
-void TestEngineSendmail::htmlBodySentUnchanged_data()
-{
+    QTest::addColumn<bool>("html");
     QTest::addColumn<QString>("body");
-    QTest::newRow("upper case") << "<HTML><BODY>a\r\nb</BODY></HTML>";
-    QTest::newRow("lower case") << "<html><body>a\r\nb</body></html>";
-    QTest::newRow("mixed case, inside") << "前言 <HtMl>正文</hTmL>";
+    QTest::addColumn<QString>("sent");  // what the component is given
+    // A plain text sent as HTML is wrapped in the page template.
+    QTest::newRow("plain text as HTML") << true << "第一行\r\n第二行"
+                                        << QString::fromUtf8(
+                                                   "Message.htmlbody="
+                                                   "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\r\n"
+                                                   "<HTML><HEAD>\r\n"
+                                                   "<META http-equiv=Content-Type content=\"text/html; charset=gb2312\">\r\n"
+                                                   "<META content=\"MSHTML 6.00.2900.3020\" name=GENERATOR></HEAD>"
+                                                   "第一行<br>第二行</h2></body></html>");
+    // A body that is a page already goes as it is.
+    for (const auto &[name, page] : {std::pair{"page, upper case", "<HTML><BODY>a\r\nb</BODY></HTML>"},
+                                     {"page, lower case", "<html><body>a\r\nb</body></html>"},
+                                     {"page inside, mixed case", "前言 <HtMl>正文</hTmL>"}})
+        QTest::newRow(name) << true << QString::fromUtf8(page) << "Message.htmlbody=" + QString::fromUtf8(page);
+    // Not sent as HTML, tags are text.
+    QTest::newRow("plain text with tags") << false << "<b>粗体</b>\r\n第二行" << "Message.body=<b>粗体</b>\r\n第二行";
 }
 
-void TestEngineSendmail::htmlBodySentUnchanged()
+void TestEngineSendmail::body()
 {
+    QFETCH(bool, html);
     QFETCH(QString, body);
+    QFETCH(QString, sent);
     stru_mail mail = outgoing();
-    mail.html = true;
+    mail.html = html;
     mail.body = body;
     n_orvex engine;
-    engine.of_sendmail(smtpLogin(), mail);
-    QCOMPARE(entriesStartingWith(fake::journal(), "Message.htmlbody="), QStringList{"Message.htmlbody=" + body});
-}
-
-void TestEngineSendmail::plainBodyKeepsTags()
-{
-    stru_mail mail = outgoing();
-    mail.html = false;
-    mail.body = "<b>粗体</b>\r\n第二行";
-    n_orvex engine;
-    engine.of_sendmail(smtpLogin(), mail);
-    QCOMPARE(entriesStartingWith(fake::journal(), "Message.body="), QStringList{"Message.body=" + mail.body});
-    QCOMPARE(entriesStartingWith(fake::journal(), "Message.htmlbody"), QStringList{});
+    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), 1);
+    QStringList bodies = entriesStartingWith(fake::journal(), "Message.body=");
+    bodies += entriesStartingWith(fake::journal(), "Message.htmlbody=");
+    QCOMPARE(bodies, QStringList{sent});
 }
 
 void TestEngineSendmail::attachments()

@@ -6,10 +6,10 @@
 #include "platform/wait_cursor.h"
 #include "platform/window_services.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_files.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -17,20 +17,10 @@
 #include <QTimer>
 #include <functional>
 
+using testfiles::readFile;
+using testfiles::writeFile;
+
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // Runs `act` on the file dialog once it is up.
 void whenFileDialogOpens(std::function<void(QFileDialog *)> act)

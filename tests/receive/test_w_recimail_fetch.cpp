@@ -7,6 +7,7 @@
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_files.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -18,6 +19,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+
+using testfiles::readFile;
 
 namespace {
 
@@ -66,12 +69,6 @@ QByteArray htmlMessageWithAttachments()
            + QByteArray("\x00\x01\x02second", 9).toBase64()
            + "\r\n"
              "--b1--\r\n";
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -185,8 +182,8 @@ void TestWRecimailFetch::fetchListsEveryMessageAndSavesAttachmentsHere()
              here + QStringLiteral("a.txt;") + here + QStringLiteral("b.bin;"));
     QCOMPARE(rows->item(2, QStringLiteral("sender")).toString(), QStringLiteral("zhang@example.cn"));
     QCOMPARE(rows->item(1, QStringLiteral("attach")).toString(), QString());
-    QCOMPARE(readAll(here + QStringLiteral("a.txt")).trimmed(), QByteArray("first attachment"));
-    QCOMPARE(readAll(here + QStringLiteral("b.bin")), QByteArray("\x00\x01\x02second", 9));
+    QCOMPARE(readFile(here + QStringLiteral("a.txt")).trimmed(), QByteArray("first attachment"));
+    QCOMPARE(readFile(here + QStringLiteral("b.bin")), QByteArray("\x00\x01\x02second", 9));
     QCOMPARE(m_servers->messageFiles(user).size(), 3);
 
     auto *grid = child<QTableView>("dw_1");
@@ -209,7 +206,7 @@ void TestWRecimailFetch::fetchListsEveryMessageAndSavesAttachmentsHere()
     m_dialogs.fileAnswers = {{1, kept}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
     QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载成功！"));
-    QCOMPARE(readAll(kept), QByteArray("\x00\x01\x02second", 9));
+    QCOMPARE(readFile(kept), QByteArray("\x00\x01\x02second", 9));
 
     clickRow(1);
     const QString shown = view->toPlainText().replace(QChar::LineSeparator, QLatin1Char('\n'));
@@ -333,7 +330,7 @@ void TestWRecimailFetch::attachmentFolderWithASemicolonStaysUsable()
     m_dialogs.fileAnswers = {{1, kept}};
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
     QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载成功！"));
-    QCOMPARE(readAll(kept), QByteArray("\x00\x01\x02second", 9));
+    QCOMPARE(readFile(kept), QByteArray("\x00\x01\x02second", 9));
 }
 
 QTEST_MAIN(TestWRecimailFetch)
