@@ -31,8 +31,11 @@ public:
     // Bytes gathered before they are handed to the sink.
     static constexpr qsizetype kChunkSize = 64 * 1024;
 
-    // Called by the stream that GMime writes into.
+    // Called by the stream that GMime writes into: the next bytes of the
+    // message, with LF line breaks.
     bool accept(const char *data, size_t length);
+    // Passes on what is left and ends the data with the "." line.
+    bool finish();
 
 private:
     bool pass(const QByteArray &chunk);
@@ -41,6 +44,8 @@ private:
     Sink m_sink;
     QByteArray m_pending;
     QByteArray m_tail; // the last two bytes passed on, to end the data properly
+    bool m_atLineStart = true;
+    bool m_afterCarriageReturn = false;
     qint64 m_written = 0;
     bool m_failed = false;
 };

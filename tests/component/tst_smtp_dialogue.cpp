@@ -4,6 +4,7 @@
 #include "support/test_files.h"
 
 #include "component/server_address.h"
+#include "component/smtp_data_writer.h"
 #include "component/text_charset.h"
 
 #include <QElapsedTimer>
@@ -34,6 +35,8 @@ private slots:
     void serverAddressForms();
     void charsetRule_data();
     void charsetRule();
+    void dataLinesBreakWithCrlfAndDoubleLeadingDots_data();
+    void dataLinesBreakWithCrlfAndDoubleLeadingDots();
 
 private:
     static Outgoing plainMail();
@@ -337,6 +340,35 @@ void TestSmtpDialogue::charsetRule()
     const component::EncodedText encoded = component::encodeText(text, preferred);
     QTEST(encoded.charset, "charset");
     QTEST(encoded.bytes, "bytes");
+}
+
+void TestSmtpDialogue::dataLinesBreakWithCrlfAndDoubleLeadingDots_data()
+{
+    // What GMime writes, in the pieces it writes it in, and what must go out.
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("LF lines") << QByteArrayList{"a\n.b\n..c\n"} << QByteArray("a\r\n..b\r\n...c\r\n");
+    QTest::newRow("CRLF kept, lone CR kept") << QByteArrayList{"a\r\nb\rc\n"} << QByteArray("a\r\nb\rc\r\n");
+    QTest::newRow("CR and LF in different pieces") << QByteArrayList{"a\r", "\nb\n"} << QByteArray("a\r\nb\r\n");
+    QTest::newRow("dot at the start of the next piece") << QByteArrayList{"a\n", ".", "b\n"}
+                                                          << QByteArray("a\r\n..b\r\n");
+    QTest::newRow("dot after a line split across pieces") << QByteArrayList{"a", "b.\n", ".\n"}
+                                                             << QByteArray("ab.\r\n..\r\n");
+}
+
+void TestSmtpDialogue::dataLinesBreakWithCrlfAndDoubleLeadingDots()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(QByteArray, sent);
+    QByteArray out;
+    component::SmtpDataWriter writer([&out](const QByteArray &chunk) {
+        out += chunk;
+        return true;
+    });
+    for (const QByteArray &piece : pieces)
+        QVERIFY(writer.accept(piece.constData(), size_t(piece.size())));
+    QVERIFY(writer.finish());
+    QCOMPARE(out, sent + ".\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestSmtpDialogue)
