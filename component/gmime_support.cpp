@@ -10,4 +10,10 @@ void ensureGMimeInitialized()
     std::call_once(once, [] { g_mime_init(); });
 }
 
+QByteArray memoryStreamBytes(GMimeStream *memory)
+{
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+}
+
 } // namespace component

@@ -8,10 +8,15 @@
 #include <gmime/gmime.h>
 #pragma pop_macro("signals")
 
+#include <QByteArray>
+
 namespace component {
 
 // Initialises GMime once for the whole process; call it before any other
 // GMime function. Safe to call from every entry point, as often as needed.
 void ensureGMimeInitialized();
+
+// A copy of what a GMime memory stream holds.
+QByteArray memoryStreamBytes(GMimeStream *memory);
 
 } // namespace component

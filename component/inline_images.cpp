@@ -41,10 +41,10 @@ std::optional<QByteArray> boundedContent(GMimePart *part)
     GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
     if (g_mime_data_wrapper_write_to_stream(content, memory.get()) < 0)
         return std::nullopt;
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-    if (qint64(bytes->len) > kMaxImageBytes)
+    QByteArray bytes = memoryStreamBytes(memory.get());
+    if (bytes.size() > kMaxImageBytes)
         return std::nullopt;
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+    return bytes;
 }
 
 // A data: URL of the image `part` holds, or an empty string when it holds

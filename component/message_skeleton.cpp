@@ -1,6 +1,7 @@
 #include "component/message_skeleton.h"
 
-#include <QDir>
+#include "component/temporary_files.h"
+
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -220,7 +221,7 @@ void MessageSkeleton::takeLine(const char *line, qsizetype size)
 // the skeleton is decoded and taken out.
 void MessageSkeleton::hollowPendingRun()
 {
-    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/orvex-attachment-XXXXXX"));
+    auto file = std::make_unique<QTemporaryFile>(temporaryFileTemplate(QStringLiteral("attachment")));
     if (!file->open()) {
         setErrorString(file->errorString());
         fail();
@@ -327,7 +328,7 @@ QString MessageSkeleton::wholeMessageFile(QString *error)
     m_wholeMessageNeeded = true;
     if (m_omissions.empty())
         return m_messageFile.fileName();
-    m_wholeMessage = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/orvex-message-XXXXXX"));
+    m_wholeMessage = std::make_unique<QTemporaryFile>(temporaryFileTemplate(QStringLiteral("message")));
     if (!m_wholeMessage->open()) {
         *error = QStringLiteral("无法建立临时文件：%1").arg(m_wholeMessage->errorString());
         return {};

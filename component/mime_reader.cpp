@@ -9,6 +9,7 @@
 #include "component/message.h"
 #include "component/message_skeleton.h"
 #include "component/mime_headers.h"
+#include "component/temporary_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -203,8 +204,7 @@ private:
             return {};
         GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
         g_mime_data_wrapper_write_to_stream(content, memory.get());
-        GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-        const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes->data), bytes->len);
+        const QByteArray raw = memoryStreamBytes(memory.get());
         const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
         return decodeText(raw, charset ? QByteArray(charset) : QByteArray());
     }
@@ -228,12 +228,10 @@ private:
                 m_error = QStringLiteral("无法读出附件 %1").arg(fileName);
                 return;
             }
-            GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-            m_message.attachmentList()->add(name)->setContent(
-                QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len)));
+            m_message.attachmentList()->add(name)->setContent(memoryStreamBytes(memory.get()));
             return;
         }
-        QTemporaryFile file(QDir::tempPath() + QStringLiteral("/orvex-attachment-XXXXXX"));
+        QTemporaryFile file(temporaryFileTemplate(QStringLiteral("attachment")));
         file.setAutoRemove(false);
         if (!file.open()) {
             m_error = QStringLiteral("无法在临时文件夹中保存附件：%1").arg(file.errorString());

@@ -7,6 +7,7 @@
 #include "component/pop3_client.h"
 #include "component/pop3_messages.h"
 #include "component/progress_device.h"
+#include "component/temporary_files.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -40,6 +41,13 @@ QString numbersText(QList<int> numbers)
         i = end + 1;
     }
     return runs.join(QStringLiteral("、"));
+}
+
+// The log line for deletions that did not happen: why, and which messages
+// ("1–3、7") stay on the server.
+QString notDeletedLine(const QString &reason, const QString &numbers)
+{
+    return QStringLiteral("错误：%1，第 %2 封邮件没有删除，仍在服务器上").arg(reason, numbers);
 }
 
 } // namespace
@@ -140,7 +148,7 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     const qint64 listedSize = m_client->messageSize(number);
     const bool inMemory = listedSize > 0 && listedSize <= kInMemoryMessageBytes;
     QBuffer buffer;
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/orvex-message-XXXXXX"));
+    QTemporaryFile file(temporaryFileTemplate(QStringLiteral("message")));
     QIODevice &storage = inMemory ? static_cast<QIODevice &>(buffer) : file;
     if (!storage.open(QIODevice::ReadWrite)) {
         *error = QStringLiteral("无法建立临时文件：%1").arg(storage.errorString());
@@ -217,14 +225,14 @@ bool Pop3::deletemessages()
     // Deletions of this session all take effect at QUIT, or none does.
     const QString kept = numbersText(numbers + m_deleted.values());
     if (!m_loggedOn || !m_client || !m_client->isOpen()) {
-        appendLog(QStringLiteral("错误：连接已断开，第 %1 封邮件没有删除，仍在服务器上").arg(kept));
+        appendLog(notDeletedLine(QStringLiteral("连接已断开"), kept));
         return false;
     }
     // What was saved from these messages must be on disk before they leave
     // the server.
     QString syncError;
     if (!syncNotedFiles(&syncError)) {
-        appendLog(QStringLiteral("错误：%1，第 %2 封邮件没有删除，仍在服务器上").arg(syncError, numbersText(numbers)));
+        appendLog(notDeletedLine(syncError, numbersText(numbers)));
         return false;
     }
     QList<int> accepted;
@@ -245,7 +253,7 @@ void Pop3::undoDeletions(const QString &kept)
     if (!m_client->isOpen()) {
         // Without QUIT the server commits nothing.
         m_loggedOn = false;
-        appendLog(QStringLiteral("错误：连接中断，第 %1 封邮件没有删除，仍在服务器上").arg(kept));
+        appendLog(notDeletedLine(QStringLiteral("连接中断"), kept));
     } else if (m_client->resetDeletions()) {
         appendLog(QStringLiteral("错误：已撤销本次的全部删除（RSET），第 %1 封邮件都仍在服务器上").arg(kept));
     } else {
@@ -273,7 +281,7 @@ bool Pop3::disconnect()
     else if (!confirmed && wasOpen)
         appendLog(QStringLiteral("错误：服务器没有确认退出（QUIT）"));
     else if (!confirmed && !pending.isEmpty())
-        appendLog(QStringLiteral("错误：连接已断开，第 %1 封邮件没有删除，仍在服务器上").arg(numbersText(pending)));
+        appendLog(notDeletedLine(QStringLiteral("连接已断开"), numbersText(pending)));
     // A session that had broken off before, with nothing to commit, lost
     // nothing by ending without QUIT.
     return confirmed || (!wasOpen && pending.isEmpty());

@@ -175,6 +175,7 @@ private:
     // sheet, filled in to fetch them all and delete them after reading.
     // Null when the messages did not arrive.
     w_recimail *openDeletingFetchOfThree(const QString &user);
+    bool focusPasswordInActiveFrame(QWidget *form);
     // Queues, on the first text of the status line, what the user does to
     // close: "frame", "exit", "close box", "title bar" or "shortcut". True once queued.
     void closeOnFirstProgress(const QString &close, bool *queued);
@@ -405,9 +406,7 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
     QMdiSubWindow *sheet = m_frame->mdiArea()->activeSubWindow();
     child<QLineEdit>(form, "sle_subject")->setText(QStringLiteral("shown before"));
     auto *password = child<QLineEdit>(form, "sle_password");
-    m_frame->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_frame));
-    password->setFocus();
+    QVERIFY(focusPasswordInActiveFrame(form));
     // The user changes the password (a letter typed and taken back).
     queueKey(m_frame, Qt::Key_X, QStringLiteral("x"));
     queueKey(m_frame, Qt::Key_Backspace);
@@ -473,9 +472,7 @@ void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
     QVERIFY(form);
     if (close == QLatin1String("title bar"))
         m_frame->mdiArea()->activeSubWindow()->showNormal();
-    m_frame->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_frame));
-    child<QLineEdit>(form, "sle_password")->setFocus();
+    QVERIFY(focusPasswordInActiveFrame(form));
 
     // The user closes as soon as the fetch shows it has begun.
     bool queued = false;
@@ -528,6 +525,17 @@ w_recimail *TestTransferProgress::openDeletingFetchOfThree(const QString &user)
     child<QCheckBox>(form, "cbx_all")->setChecked(true);
     child<QCheckBox>(form, "cbx_deleteafterread")->setChecked(true);
     return form;
+}
+
+// The frame active with the form's password field focused, as a user about
+// to type into it has it.
+bool TestTransferProgress::focusPasswordInActiveFrame(QWidget *form)
+{
+    m_frame->activateWindow();
+    if (!QTest::qWaitForWindowActive(m_frame))
+        return false;
+    child<QLineEdit>(form, "sle_password")->setFocus();
+    return true;
 }
 
 void TestTransferProgress::closeOnFirstProgress(const QString &close, bool *queued)
