@@ -1,6 +1,7 @@
 #include "component/mime_builder.h"
 
 #include "component/gmime_support.h"
+#include "component/gobject_ref.h"
 #include "component/text_charset.h"
 
 #include <QFile>
@@ -20,26 +21,6 @@ void GMimeMessageDeleter::operator()(GMimeMessage *message) const
 
 namespace {
 
-// Owns one GObject reference for the length of a scope.
-template<typename T>
-struct Ref {
-    T *ptr;
-    explicit Ref(T *p) : ptr(p) {}
-    ~Ref()
-    {
-        if (ptr)
-            g_object_unref(ptr);
-    }
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    T *release()
-    {
-        T *p = ptr;
-        ptr = nullptr;
-        return p;
-    }
-};
-
 QString normalizedLineBreaks(QString text)
 {
     // Written with LF here; the SMTP writer turns every LF into CRLF.
@@ -50,9 +31,9 @@ QString normalizedLineBreaks(QString text)
 
 void setPartContent(GMimePart *part, const QByteArray &bytes)
 {
-    Ref<GMimeStream> content(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
-    Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.ptr, GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(part, wrapper.ptr);
+    GObjectRef<GMimeStream> content(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+    GObjectRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, wrapper.get());
 }
 
 // An HTML document that names its charset in a META line must name the one
@@ -197,7 +178,7 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
             g_error_free(gerror);
         return nullptr;
     }
-    Ref<GMimeStream> content(file);
+    GObjectRef<GMimeStream> content(file);
 
     static const QMimeDatabase mimeDatabase;
     const QString mimeName = mimeDatabase.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
@@ -213,8 +194,8 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
         if (!charset.isEmpty())
             g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", charset.constData());
     }
-    Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.ptr, GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(part, wrapper.ptr);
+    GObjectRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, wrapper.get());
     // Always base64: the file goes out exactly as it is, whatever it holds,
     // and deciding otherwise would mean reading it twice.
     g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
@@ -285,16 +266,16 @@ const char *priorityText(int priority)
 void setAddressHeaders(GMimeMessage *mime, const OutgoingMessage &message)
 {
     const bool utf8 = message.utf8Addresses;
-    Ref<InternetAddress> sender(makeMailbox(message.from, message.charset, utf8));
-    internet_address_list_add(g_mime_message_get_from(mime), sender.ptr);
-    const QByteArray senderText = mailboxText(sender.ptr, message.from, utf8);
+    GObjectRef<InternetAddress> sender(makeMailbox(message.from, message.charset, utf8));
+    internet_address_list_add(g_mime_message_get_from(mime), sender.get());
+    const QByteArray senderText = mailboxText(sender.get(), message.from, utf8);
 
     InternetAddressList *to = g_mime_message_get_addresses(mime, GMIME_ADDRESS_TYPE_TO);
     QList<QByteArray> toTexts;
     for (const MailAddress &recipient : message.recipients) {
-        Ref<InternetAddress> mailbox(makeMailbox(recipient, message.charset, utf8));
-        internet_address_list_add(to, mailbox.ptr);
-        toTexts << mailboxText(mailbox.ptr, recipient, utf8);
+        GObjectRef<InternetAddress> mailbox(makeMailbox(recipient, message.charset, utf8));
+        internet_address_list_add(to, mailbox.get());
+        toTexts << mailboxText(mailbox.get(), recipient, utf8);
     }
     if (utf8) {
         setRawHeader(GMIME_OBJECT(mime), "From", senderText);
@@ -337,10 +318,10 @@ GMimeObject *makeBody(const OutgoingMessage &message)
     const bool hasHtml = !message.htmlBody.isEmpty();
     if (hasPlain && hasHtml) {
         GMimeMultipart *alternative = g_mime_multipart_new_with_subtype("alternative");
-        Ref<GMimeObject> plain(makeTextPart("plain", message.plainBody, message.charset));
-        Ref<GMimeObject> html(makeTextPart("html", message.htmlBody, message.charset));
-        g_mime_multipart_add(alternative, plain.ptr);
-        g_mime_multipart_add(alternative, html.ptr);
+        GObjectRef<GMimeObject> plain(makeTextPart("plain", message.plainBody, message.charset));
+        GObjectRef<GMimeObject> html(makeTextPart("html", message.htmlBody, message.charset));
+        g_mime_multipart_add(alternative, plain.get());
+        g_mime_multipart_add(alternative, html.get());
         return GMIME_OBJECT(alternative);
     }
     if (hasHtml)
@@ -373,20 +354,20 @@ GMimeMessagePtr buildMimeMessage(const OutgoingMessage &message, QString *error)
     GMimeMessagePtr mime(g_mime_message_new(TRUE));
     setHeaders(mime.get(), message);
 
-    Ref<GMimeObject> body(makeBody(message));
+    GObjectRef<GMimeObject> body(makeBody(message));
     if (message.attachmentFiles.isEmpty()) {
-        g_mime_message_set_mime_part(mime.get(), body.ptr);
+        g_mime_message_set_mime_part(mime.get(), body.get());
         return mime;
     }
-    Ref<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
-    g_mime_multipart_add(mixed.ptr, body.ptr);
+    GObjectRef<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+    g_mime_multipart_add(mixed.get(), body.get());
     for (const QString &path : message.attachmentFiles) {
-        Ref<GMimeObject> attachment(makeAttachment(path, message.charset, error));
-        if (!attachment.ptr)
+        GObjectRef<GMimeObject> attachment(makeAttachment(path, message.charset, error));
+        if (!attachment.get())
             return nullptr;
-        g_mime_multipart_add(mixed.ptr, attachment.ptr);
+        g_mime_multipart_add(mixed.get(), attachment.get());
     }
-    g_mime_message_set_mime_part(mime.get(), GMIME_OBJECT(mixed.ptr));
+    g_mime_message_set_mime_part(mime.get(), GMIME_OBJECT(mixed.get()));
     return mime;
 }
 
