@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/exit_codes.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -46,6 +48,3 @@ struct ParsedArguments {
 // is the value of ORVEX_PASSWORD, used when no --password is given. Reads
 // the body file, since a file that cannot be read is a bad argument.
 ParsedArguments parseArguments(const QStringList &arguments, const QString &environmentPassword);
-
-// Exit codes of the program.
-enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitBadArguments = 2 };
