@@ -15,6 +15,9 @@
 namespace {
 
 const QString kProgram = QStringLiteral("orvex-cli");
+// How long the component waits for a plain port's greeting before it says
+// that the port may want TLS from the first byte.
+constexpr int kGreetingWaitSeconds = 8;
 const QString kSendSynopsis = QStringLiteral("--server <host> --from <address> --to <address> (--body <text> | --body-file <file>) [选项]");
 const QString kFetchSynopsis = QStringLiteral("--server <host> --user <user> [选项]");
 
@@ -39,6 +42,12 @@ void addServerOptions(QCommandLineParser &parser, const QString &protocol, const
     addOption(parser, QStringLiteral("port"),
               QStringLiteral("服务器端口，1-65535；不写时用 --server 中写的端口，都没写时用 %1。").arg(defaultPort),
               QStringLiteral("port"));
+    addOption(parser, QStringLiteral("timeout"),
+              QStringLiteral("每次等待服务器最多多少秒（1-86400），默认 300。"
+                             "不论此值多大，普通端口连上后 %1 秒内没有问候即失败，并提示该端口可能要求 %2。")
+                  .arg(kGreetingWaitSeconds)
+                  .arg(scheme),
+              QStringLiteral("seconds"));
 }
 
 void addPasswordOption(QCommandLineParser &parser)
@@ -180,6 +189,23 @@ std::optional<QString> readBodyFile(const QString &path, QString &message)
     return body;
 }
 
+// --timeout, when given: 0 when not, nullopt for a bad value.
+std::optional<int> timeoutFrom(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(QStringLiteral("timeout")))
+        return 0;
+    bool ok = false;
+    const int seconds = parser.value(QStringLiteral("timeout")).toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 86400)
+        return std::nullopt;
+    return seconds;
+}
+
+QString badTimeout(const QCommandLineParser &parser)
+{
+    return QStringLiteral("--timeout：\"%1\" 不是 1 到 86400 之间的秒数。").arg(parser.value(QStringLiteral("timeout")));
+}
+
 // The options every command shares. Returns an error message, empty when
 // all is well.
 QString checkServer(const QCommandLineParser &parser, quint16 defaultPort, QString &server, quint16 &port)
@@ -261,6 +287,10 @@ ParsedArguments checkSend(const QCommandLineParser &parser, const QString &envir
     send.html = parser.isSet(QStringLiteral("html"));
     send.receipt = parser.isSet(QStringLiteral("receipt"));
     send.log = parser.isSet(QStringLiteral("log"));
+    const std::optional<int> timeout = timeoutFrom(parser);
+    if (!timeout)
+        return error(badTimeout(parser));
+    send.timeout = *timeout;
     return parsed;
 }
 
@@ -294,6 +324,10 @@ ParsedArguments checkFetch(const QCommandLineParser &parser, const QString &envi
     fetch.attachDir = folderInfo.absoluteFilePath();
     fetch.deleteAfterRead = parser.isSet(QStringLiteral("delete"));
     fetch.log = parser.isSet(QStringLiteral("log"));
+    const std::optional<int> timeout = timeoutFrom(parser);
+    if (!timeout)
+        return error(badTimeout(parser));
+    fetch.timeout = *timeout;
     return parsed;
 }
 

@@ -22,6 +22,7 @@ struct SendArguments {
     QStringList attachments; // absolute paths of readable files
     bool receipt = false;
     bool log = false;
+    int timeout = 0;  // seconds; 0: the engine's default
 };
 
 // What `orvex-cli fetch` was asked to do.
@@ -34,6 +35,7 @@ struct FetchArguments {
     bool deleteAfterRead = false;
     QString attachDir;  // absolute path of an existing folder
     bool log = false;
+    int timeout = 0;  // seconds; 0: the engine's default
 };
 
 struct ParsedArguments {
