@@ -218,14 +218,14 @@ void SendmailSendTest::portTextDecidesWhereTheSendGoes_data()
     QTest::addColumn<QString>("recipients");
     QTest::addColumn<QString>("target");
     const QString to = QStringLiteral("user16@localhost");
-    QTest::newRow("letters") << "127.0.0.1" << "abc" << to << "127.0.0.1:25";
-    QTest::newRow("empty") << "127.0.0.1" << "" << to << "127.0.0.1:25";
-    QTest::newRow("587") << "127.0.0.1" << "587" << to << "127.0.0.1:587";
+    QTest::newRow("letters") << "127.0.0.1" << "abc" << to << "无法连接 127.0.0.1:25";
+    QTest::newRow("empty") << "127.0.0.1" << "" << to << "无法连接 127.0.0.1:25";
+    QTest::newRow("587") << "127.0.0.1" << "587" << to << "无法连接 127.0.0.1:587";
     // A port typed into the server field counts when the port field is
     // empty or still holds its default; one typed there too must agree.
-    QTest::newRow("port in the server field") << "127.0.0.1:587" << "" << to << "127.0.0.1:587";
+    QTest::newRow("port in the server field") << "127.0.0.1:587" << "" << to << "无法连接 127.0.0.1:587";
     QTest::newRow("port in the server field, default port") << "127.0.0.1:587" << QString() << to
-                                                             << "127.0.0.1:587";
+                                                             << "无法连接 127.0.0.1:587";
     QTest::newRow("two different ports") << "127.0.0.1:587" << "25" << to << "写明了端口 587，与另给的端口 25 不一致";
     // A recipient list with a piece that is no address goes nowhere.
     QTest::newRow("semicolon and a word") << "127.0.0.1" << "" << to + ";nobody" << "收件人“nobody”不是一个邮件地址";
