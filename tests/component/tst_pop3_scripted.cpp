@@ -149,6 +149,34 @@ private slots:
         }
     }
 
+    // Port 995 is POP3 over TLS from the first byte, written with pop3s://
+    // or not; only pop3:// asks for plain text there. A plain server on it
+    // shows which the client spoke: TLS fails its handshake before any
+    // command. The port is free only inside a network namespace of the
+    // test's own.
+    void port995MeansTlsUnlessPlainTextIsAskedFor()
+    {
+        if (nettest::elsewhereAddress().isEmpty()) {
+            const nettest::NamespaceRun run =
+                nettest::runInOwnNetworkNamespace(QString::fromLatin1(QTest::currentTestFunction()));
+            if (!run.ran)
+                QSKIP(qPrintable(run.skipReason));
+            QVERIFY2(run.exitCode == 0, run.output.constData());
+            return;
+        }
+        for (const bool askedForPlainText : {false, true}) {
+            ScriptedPop3Server plain;
+            plain.messages = numberedMessages(1);
+            QCOMPARE(plain.listen(QHostAddress::LocalHost, 995), quint16(995));
+            Mailbox mailbox;
+            const QString host = (askedForPlainText ? QStringLiteral("pop3://") : QString()) + "127.0.0.1";
+            QCOMPARE(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), host, 995), askedForPlainText);
+            QCOMPARE(mailbox.log().contains(QStringLiteral("127.0.0.1:995（TLS）")), !askedForPlainText);
+            QCOMPARE(plain.count("CAPA"), askedForPlainText ? 1 : 0);
+            mailbox.disconnect();
+        }
+    }
+
     void readAheadStopsAtTheLastMessageWanted_data()
     {
         QTest::addColumn<int>("lastWanted"); // 0: the caller named none
