@@ -71,7 +71,8 @@ void addSendOptions(QCommandLineParser &parser)
     addOption(parser, QStringLiteral("from"), QStringLiteral("发件人地址（必填）。"), QStringLiteral("address"));
     addOption(parser, QStringLiteral("from-name"), QStringLiteral("发件人姓名。"), QStringLiteral("name"));
     addOption(parser, QStringLiteral("to"),
-              QStringLiteral("收件人地址（必填），多个地址用逗号分开，如 \"a@x,b@y\"。"),
+              QStringLiteral("收件人地址（必填），多个地址用逗号或分号分开（, ， ; ；），如 \"a@x;b@y\"；"
+                             "有一段不是一个地址时什么也不发送（退出码 2）。"),
               QStringLiteral("address"));
     addOption(parser, QStringLiteral("subject"), QStringLiteral("邮件主题。"), QStringLiteral("text"));
     addOption(parser, QStringLiteral("body"),
