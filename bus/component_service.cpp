@@ -76,6 +76,10 @@ ComponentService::ComponentService(const QDBusConnection &connection, ClassCatal
         exportSignals(object, path, entry);
     });
     connect(&m_clients, &ClientWatch::clientLeft, this, &ComponentService::releaseObjectsOf);
+    // Sent by the bus library itself when the connection drops.
+    m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                         QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                         SLOT(busDisconnected()));
     m_sinceLastCall.start();
     connect(&m_housekeeping, &QTimer::timeout, this, &ComponentService::keepHouse);
     m_housekeeping.start(std::min(kHousekeepingMs, std::max(m_idleMs / 2, 100)));
@@ -364,13 +368,15 @@ void ComponentService::replyError(const QDBusMessage &call, const QString &name,
     reply(call.createErrorReply(name, text));
 }
 
+// The session is over: nothing can reach the objects any more.
+void ComponentService::busDisconnected()
+{
+    qCInfo(lcService) << "总线连接已断开，服务结束";
+    QCoreApplication::quit();
+}
+
 void ComponentService::keepHouse()
 {
-    if (!m_connection.isConnected()) {
-        qCInfo(lcService) << "总线连接已断开，服务结束";
-        QCoreApplication::quit();
-        return;
-    }
     const QList<quint64> roots = m_table.roots();
     for (quint64 id : roots) {
         const std::optional<ObjectTable::Entry> entry = m_table.find(id);

@@ -40,6 +40,9 @@ public:
     QString introspect(const QString &path) const override;
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
+private Q_SLOTS:
+    void busDisconnected();
+
 private:
     void handleServiceCall(const QDBusMessage &message);
     void createObject(const QDBusMessage &message, const QString &owner);

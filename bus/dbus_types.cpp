@@ -38,8 +38,9 @@ QVariant toBusValue(const QVariant &value, const PathOfObject &pathOf)
     if (isObjectPointer(value.metaType()))
         return QVariant::fromValue(pathOf(qvariant_cast<QObject *>(value)));
     if (value.metaType().id() == QMetaType::QDateTime) {
+        // With its offset from UTC, so that it names one moment anywhere.
         const QDateTime date = value.toDateTime();
-        return date.isValid() ? date.toString(Qt::ISODate) : QString();
+        return date.isValid() ? date.toOffsetFromUtc(date.offsetFromUtc()).toString(Qt::ISODate) : QString();
     }
     return value;
 }
