@@ -126,7 +126,7 @@ QString ExportedClass::introspectionXml() const
         xml += QStringLiteral("    <method name=\"%1\">\n").arg(method.name);
         xml += parametersXml(meta, "in");
         if (method.resultType.id() != QMetaType::Void)
-            xml += argumentXml(QString(), signatureOf(method.resultType), "out");
+            xml += argumentXml(QStringLiteral("result"), signatureOf(method.resultType), "out");
         xml += QStringLiteral("    </method>\n");
     }
     for (const Signal &signal : m_signals) {
