@@ -74,4 +74,11 @@ QString componentRegistryWriteProblem()
     return {};
 }
 
+QStringList registeredClassNames()
+{
+    QSettings registry(componentRegistryFile(), QSettings::IniFormat);
+    registry.beginGroup(QStringLiteral("classes"));
+    return registry.childKeys();
+}
+
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -24,5 +25,8 @@ void registerComponentInProcess(const QString &path);
 // the system's error; empty when nothing stands in the way. Creates the
 // registry's folder on the way, as registering would.
 QString componentRegistryWriteProblem();
+
+// Every class name in the registry, spelled as it was registered.
+QStringList registeredClassNames();
 
 } // namespace platform
