@@ -16,6 +16,8 @@
 namespace {
 
 constexpr quint16 kDefaultPop3Port = 110;
+// With "pop3s://" and no port, the port of TLS from the first byte.
+constexpr quint16 kDefaultPop3sPort = 995;
 constexpr int kPop3Timeout = 300;
 
 // The range of messages to read from a mailbox of `count` messages.
@@ -93,7 +95,10 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     // A port written in the server field counts as given.
     QString serverError;
     const std::optional<engine::ServerField> server =
-            engine::resolveServerField(pop3.host, pop3.port, kDefaultPop3Port, &serverError);
+            engine::resolveServerField(pop3.host, pop3.port,
+                                       engine::defaultPortFor(pop3.host, kDefaultPop3Port, QStringLiteral("pop3s"),
+                                                              kDefaultPop3sPort),
+                                       &serverError);
     if (!server)
         calls.fail(serverError, engine::FailureKind::Input);
     const QVariant connected =

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr quint16 kDefaultSmtpPort = 25;
+// With "smtps://" and no port, the port of TLS from the first byte.
+constexpr quint16 kDefaultSmtpsPort = 465;
 
 } // namespace
 
@@ -77,7 +79,10 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // always one host and one port.
     QString serverError;
     const std::optional<engine::ServerField> server =
-            engine::resolveServerField(smtp.host, smtp.port, kDefaultSmtpPort, &serverError);
+            engine::resolveServerField(smtp.host, smtp.port,
+                                       engine::defaultPortFor(smtp.host, kDefaultSmtpPort, QStringLiteral("smtps"),
+                                                              kDefaultSmtpsPort),
+                                       &serverError);
     if (!server)
         calls.fail(serverError, engine::FailureKind::Input);
 

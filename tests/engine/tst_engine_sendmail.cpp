@@ -172,6 +172,7 @@ void TestEngineSendmail::port_data()
     QTest::newRow("port in field") << "smtp.example.cn:587" << 0 << "Message.send(smtp.example.cn:587)";
     QTest::newRow("scheme and port in field") << "smtps://smtp.example.cn:465" << 0
                                               << "Message.send(smtps://smtp.example.cn:465)";
+    QTest::newRow("smtps without port") << "smtps://smtp.example.cn" << 0 << "Message.send(smtps://smtp.example.cn:465)";
     QTest::newRow("same port twice") << "[::1]:2525" << 2525 << "Message.send([::1]:2525)";
     QTest::newRow("bare v6 address") << "::1" << 587 << "Message.send(::1:587)";
     QTest::newRow("contradiction") << "smtp.example.cn:587" << 25 << QString();
