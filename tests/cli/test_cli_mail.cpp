@@ -307,11 +307,11 @@ void TestCliMail::failuresSayWhyWithTheirExitCode_data()
     QTest::newRow("send: TLS port without smtps://")
             << send + QStringList{"--server", "localhost:" + QString::number(m_servers->smtpsPort()), "--to",
                                   "user24@localhost", "--timeout", "2"}
-            << true << false << 69 << "该端口可能要求 TLS 直接连接，请写成 smtps://主机";
+            << true << false << 69 << "2 秒内没有收到服务器的问候：该端口可能要求 TLS 直接连接，请写成 smtps://主机";
     QTest::newRow("fetch: TLS port without pop3s://")
             << fetch + QStringList{"--server", "localhost:" + QString::number(m_servers->pop3sPort()), "--password",
                                    "secret-user23", "--timeout", "2"}
-            << true << false << 69 << "该端口可能要求 TLS 直接连接，请写成 pop3s://主机";
+            << true << false << 69 << "2 秒内没有收到服务器的问候：该端口可能要求 TLS 直接连接，请写成 pop3s://主机";
     QTest::newRow("fetch: registry cannot be written")
             << fetch + QStringList{"--server", "localhost:" + pop3, "--password", "secret-user23"} << true << true << 0
             << "components.ini";
