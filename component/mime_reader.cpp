@@ -314,11 +314,38 @@ GMimeMessage *parseMessage(GMimeStream *stream, const ParserOptions &options)
     return g_mime_parser_construct_message(parser.get(), options.options);
 }
 
+// A message the parser cannot make out is not dropped: its bytes, as they
+// came, become its one attachment, a MIME entity a mail program may still
+// open ("附件1.eml"), and its body says so. Nothing at all needs no keeping.
+bool keepUnreadableMessage(GMimeStream *stream, Message &message, QString *error)
+{
+    if (g_mime_stream_reset(stream) != 0 || g_mime_stream_length(stream) == 0)
+        return true;
+    QTemporaryFile file(temporaryFileTemplate(QStringLiteral("attachment")));
+    file.setAutoRemove(false);
+    const int fd = file.open() ? ::dup(file.handle()) : -1;
+    const QString path = file.fileName();
+    file.close();
+    bool written = false;
+    if (fd >= 0) {
+        GObjectRef<GMimeStream> out(g_mime_stream_fs_new(fd));
+        written = g_mime_stream_write_to_stream(stream, out.get()) >= 0;
+    }
+    if (!written) {
+        QFile::remove(path);
+        if (error)
+            *error = QStringLiteral("无法在临时文件夹中保存无法读取的邮件原文");
+        return false;
+    }
+    const QString name = safeAttachmentName(QString(), 1, QStringLiteral("message/rfc822"));
+    message.attachmentList()->add(name)->setContentFile(path);
+    message.setPlainBody(QStringLiteral("（这封邮件无法读取，原文已保存为附件“%1”。）").arg(name));
+    return true;
+}
+
 bool readParsedMessage(GMimeMessage *mime, const ParserOptions &options, const DecodedParts &decoded,
                        Message &message, QString *error)
 {
-    if (!mime)
-        return true; // nothing that looks like a message: every field stays empty
 
     readMessageHeaders(mime, message, options.options);
     Walker walker(message, options.options, decoded);
@@ -337,6 +364,8 @@ bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
 {
     ParserOptions options;
     GObjectRef<GMimeMessage> mime(parseMessage(stream, options));
+    if (!mime)
+        return keepUnreadableMessage(stream, message, error);
     return readParsedMessage(mime.get(), options, {}, message, error);
 }
 
@@ -455,7 +484,7 @@ bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error
         ParserOptions options;
         GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
         DecodedParts decoded;
-        if (findDecodedParts(mime.get(), skeleton.runs(), &decoded) && useDecodedFiles(decoded))
+        if (mime && findDecodedParts(mime.get(), skeleton.runs(), &decoded) && useDecodedFiles(decoded))
             return readParsedMessage(mime.get(), options, decoded, message, error);
     }
     QString wholeError;
