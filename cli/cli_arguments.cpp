@@ -118,7 +118,8 @@ QString generalHelp()
                "         subject、body、html、attachment（保存路径的数组）、maildatetime\n"
                "         （本地时间 YYYY-MM-DDTHH:MM:SS，邮件没有日期时为 null）。\n"
                "\n"
-               "退出码：0 成功，1 发送或收取失败（--log 显示原因），2 参数有误。\n"
+               "退出码：0 成功，1 发送或收取失败（--log 显示原因），2 参数有误，\n"
+               "        74 收到的邮件无法写到标准输出（服务器上的邮件不删除）。\n"
                "服务器证书按系统证书库验证；环境变量 ORVEX_CA_FILE 可再指定一个 CA 证书文件。\n"
                "\n")
                .arg(kProgram)

@@ -346,7 +346,7 @@ void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
     QCOMPARE(m_servers->messageFiles("user30").size(), 1);
 }
 
-enum class Fault { FullOutput, ClosedOutput, NoFsync, FileSizeLimit, FullFolder };
+enum class Fault { FullOutput, ClosedOutput, OutputFileNotSynced, NoFsync, FileSizeLimit, FullFolder };
 Q_DECLARE_METATYPE(Fault)
 
 void TestCliMail::failedOutputOrDiskDeletesNothing_data()
@@ -357,6 +357,7 @@ void TestCliMail::failedOutputOrDiskDeletesNothing_data()
     const QString unwritten = QStringLiteral("无法写出收到的邮件（标准输出）");
     QTest::newRow("output to a full device") << Fault::FullOutput << EX_IOERR << unwritten;
     QTest::newRow("output closed") << Fault::ClosedOutput << EX_IOERR << unwritten;
+    QTest::newRow("output file not forced to disk") << Fault::OutputFileNotSynced << EX_IOERR << unwritten;
     QTest::newRow("attachment not forced to disk") << Fault::NoFsync << 1 << QStringLiteral("写入磁盘");
     QTest::newRow("attachment past the file size limit") << Fault::FileSizeLimit << 1
                                                          << QStringLiteral("附件“big.bin”没有保存");
@@ -386,14 +387,18 @@ void TestCliMail::failedOutputOrDiskDeletesNothing()
     QVERIFY(work.isValid());
     const QString folder = QFileInfo(work.path()).canonicalFilePath();
     QProcessEnvironment environment = m_environment;
-    if (fault == Fault::NoFsync || fault == Fault::FullFolder) {
+    const bool noFsync = fault == Fault::NoFsync || fault == Fault::OutputFileNotSynced;
+    if (noFsync || fault == Fault::FullFolder) {
         environment.insert("LD_PRELOAD", ORVEX_FAILING_DISK);
-        environment.insert(fault == Fault::NoFsync ? "ORVEX_FAIL_FSYNC" : "ORVEX_FULL_FOLDER",
-                           fault == Fault::NoFsync ? QStringLiteral("1") : folder);
+        environment.insert(noFsync ? "ORVEX_FAIL_FSYNC" : "ORVEX_FULL_FOLDER", noFsync ? QStringLiteral("1") : folder);
     }
-    const auto prepare = [fault](QProcess &process) {
+    QTemporaryDir outputFolder;
+    const QString outputFile = outputFolder.filePath("mail.json");
+    const auto prepare = [fault, outputFile](QProcess &process) {
         if (fault == Fault::FullOutput)
             process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        if (fault == Fault::OutputFileNotSynced)
+            process.setStandardOutputFile(outputFile);
         if (fault == Fault::ClosedOutput)
             process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
         if (fault == Fault::FileSizeLimit) {
