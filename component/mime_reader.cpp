@@ -145,6 +145,9 @@ public:
 
     const BodyText &body() const { return m_body; }
     const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
+    // The attachment that holds content whose parts could not be told
+    // apart; empty when there is none.
+    QString unparsedName() const { return m_unparsedName; }
     QString error() const { return m_error; }
 
 private:
@@ -194,7 +197,7 @@ private:
     {
         const char *text = g_mime_multipart_get_prologue(multipart);
         if (text && !QByteArray(text).trimmed().isEmpty())
-            saveAttachment(GMIME_OBJECT(multipart), QString(), QStringLiteral("message/rfc822"));
+            m_unparsedName = saveAttachment(GMIME_OBJECT(multipart), QString(), QStringLiteral("message/rfc822"));
     }
 
     QString bodyText(GMimePart *part)
@@ -209,7 +212,8 @@ private:
         return decodeText(raw, charset ? QByteArray(charset) : QByteArray());
     }
 
-    void saveAttachment(GMimeObject *object, const QString &fileName, const QString &mimeType = QString())
+    // Returns the name the attachment was given.
+    QString saveAttachment(GMimeObject *object, const QString &fileName, const QString &mimeType = QString())
     {
         const int position = m_message.attachmentList()->count() + 1;
         const QString name = safeAttachmentName(fileName, position, mimeType.isEmpty() ? mimeTypeOf(object) : mimeType);
@@ -220,22 +224,22 @@ private:
             const QString path = run->decoded->fileName();
             run->decoded.reset();
             m_message.attachmentList()->add(name)->setContentFile(path);
-            return;
+            return name;
         }
         if (const qint64 size = encodedSize(object); size >= 0 && size <= kInMemoryAttachmentBytes) {
             GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
             if (!writeDecoded(object, memory.get())) {
                 m_error = QStringLiteral("无法读出附件 %1").arg(fileName);
-                return;
+                return {};
             }
             m_message.attachmentList()->add(name)->setContent(memoryStreamBytes(memory.get()));
-            return;
+            return name;
         }
         QTemporaryFile file(temporaryFileTemplate(QStringLiteral("attachment")));
         file.setAutoRemove(false);
         if (!file.open()) {
             m_error = QStringLiteral("无法在临时文件夹中保存附件：%1").arg(file.errorString());
-            return;
+            return {};
         }
         const QString path = file.fileName();
         const int fd = ::dup(file.handle());
@@ -250,9 +254,10 @@ private:
         if (!written) {
             QFile::remove(path);
             m_error = QStringLiteral("无法在临时文件夹中保存附件 %1").arg(fileName);
-            return;
+            return {};
         }
         m_message.attachmentList()->add(name)->setContentFile(path);
+        return name;
     }
 
     // The size of the part as it stands in the message (encoded), or -1
@@ -301,6 +306,7 @@ private:
     const DecodedParts &m_decoded;
     BodyText m_body;
     PartsByContentId m_partsByContentId;
+    QString m_unparsedName;
     QString m_error;
 };
 
@@ -355,7 +361,12 @@ bool readParsedMessage(GMimeMessage *mime, const ParserOptions &options, const D
             *error = walker.error();
         return false;
     }
-    message.setPlainBody(walker.body().plain);
+    QString plain = walker.body().plain;
+    // A message of nothing but content that could not be taken apart says
+    // where that content is.
+    if (plain.isEmpty() && walker.body().html.isEmpty() && !walker.unparsedName().isEmpty())
+        plain = QStringLiteral("（这封邮件的各部分无法分开读取，内容已原样保存为附件“%1”。）").arg(walker.unparsedName());
+    message.setPlainBody(plain);
     message.setHtmlBody(withInlineImages(walker.body().html, walker.partsByContentId()));
     return true;
 }
