@@ -21,7 +21,6 @@ static int failFsync(void)
 
 int fsync(int fd)
 {
-    (void)fd;
     if (failFsync()) {
         errno = EIO;
         return -1;
@@ -31,7 +30,6 @@ int fsync(int fd)
 
 int fdatasync(int fd)
 {
-    (void)fd;
     if (failFsync()) {
         errno = EIO;
         return -1;
