@@ -1,6 +1,7 @@
 #include "cli/cli_arguments.h"
 #include "cli/fetch_command.h"
 #include "cli/send_command.h"
+#include "cli/standard_streams.h"
 #include "cli/stderr_dialog_service.h"
 #include "engine/n_orvex.h"
 #include "platform/component_library.h"
@@ -35,6 +36,7 @@ bool registerComponent()
 
 int main(int argc, char *argv[])
 {
+    reserveStandardStreams();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvex-cli"));
 

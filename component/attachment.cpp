@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,21 +51,55 @@ void Attachment::setContent(const QByteArray &content)
     m_content = content;
 }
 
-bool Attachment::writeContentTo(QFile &output) const
+namespace {
+
+// Writes all of `data` to `fd`: 0, or the errno of the write that failed.
+int writeAll(int fd, const char *data, qint64 size)
 {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        data += n;
+        size -= n;
+    }
+    return 0;
+}
+
+} // namespace
+
+int Attachment::writeContentTo(QFile &output) const
+{
+    // Straight to the descriptor, so that the reason of a failed write is
+    // the system's own (a full disk, a file size limit).
+    const int fd = output.handle();
     if (m_contentFile.isEmpty())
-        return output.write(m_content) == m_content.size();
+        return writeAll(fd, m_content.constData(), m_content.size());
     QFile input(m_contentFile);
     if (!input.open(QIODevice::ReadOnly))
-        return false;
+        return EIO;
     char buffer[64 * 1024];
     qint64 n;
     while ((n = input.read(buffer, sizeof buffer)) > 0) {
-        if (output.write(buffer, n) != n)
-            return false;
+        if (const int code = writeAll(fd, buffer, n); code != 0)
+            return code;
     }
-    return n == 0;
+    return n == 0 ? 0 : EIO;
 }
+
+namespace {
+
+// Why the content could not be written into `folder`, for the user.
+QString writeErrorText(const QString &folder, int code)
+{
+    if (code == ENOSPC || code == EDQUOT)
+        return QStringLiteral("磁盘空间不足，无法把附件写入文件夹 %1").arg(folder);
+    return QStringLiteral("无法把附件写入文件夹 %1：%2").arg(folder, QString::fromLocal8Bit(std::strerror(code)));
+}
+
+} // namespace
 
 namespace {
 
@@ -132,11 +168,11 @@ bool Attachment::savetofile(const QString &path)
     const QFileInfo target(path);
     QTemporaryFile output(target.absolutePath() + QStringLiteral("/.orvex-save-XXXXXX"));
     if (!output.open()) {
-        raiseAutomationError(this, QStringLiteral("无法写入 %1：%2").arg(path, output.errorString()));
+        raiseAutomationError(this, QStringLiteral("无法在文件夹 %1 中建立文件：%2").arg(target.absolutePath(), output.errorString()));
         return false;
     }
-    if (!writeContentTo(output) || !output.flush()) {
-        raiseAutomationError(this, QStringLiteral("无法写入 %1：%2").arg(path, output.errorString()));
+    if (const int code = writeContentTo(output); code != 0) {
+        raiseAutomationError(this, writeErrorText(target.absolutePath(), code));
         return false;
     }
     // A temporary file is private to its owner; the saved attachment gets

@@ -145,6 +145,9 @@ public:
 
     const BodyText &body() const { return m_body; }
     const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
+    // The attachment that holds content whose parts could not be told
+    // apart; empty when there is none.
+    QString unparsedName() const { return m_unparsedName; }
     QString error() const { return m_error; }
 
 private:
@@ -194,7 +197,7 @@ private:
     {
         const char *text = g_mime_multipart_get_prologue(multipart);
         if (text && !QByteArray(text).trimmed().isEmpty())
-            saveAttachment(GMIME_OBJECT(multipart), QString(), QStringLiteral("message/rfc822"));
+            m_unparsedName = saveAttachment(GMIME_OBJECT(multipart), QString(), QStringLiteral("message/rfc822"));
     }
 
     QString bodyText(GMimePart *part)
@@ -209,7 +212,8 @@ private:
         return decodeText(raw, charset ? QByteArray(charset) : QByteArray());
     }
 
-    void saveAttachment(GMimeObject *object, const QString &fileName, const QString &mimeType = QString())
+    // Returns the name the attachment was given.
+    QString saveAttachment(GMimeObject *object, const QString &fileName, const QString &mimeType = QString())
     {
         const int position = m_message.attachmentList()->count() + 1;
         const QString name = safeAttachmentName(fileName, position, mimeType.isEmpty() ? mimeTypeOf(object) : mimeType);
@@ -220,22 +224,22 @@ private:
             const QString path = run->decoded->fileName();
             run->decoded.reset();
             m_message.attachmentList()->add(name)->setContentFile(path);
-            return;
+            return name;
         }
         if (const qint64 size = encodedSize(object); size >= 0 && size <= kInMemoryAttachmentBytes) {
             GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
             if (!writeDecoded(object, memory.get())) {
                 m_error = QStringLiteral("无法读出附件 %1").arg(fileName);
-                return;
+                return {};
             }
             m_message.attachmentList()->add(name)->setContent(memoryStreamBytes(memory.get()));
-            return;
+            return name;
         }
         QTemporaryFile file(temporaryFileTemplate(QStringLiteral("attachment")));
         file.setAutoRemove(false);
         if (!file.open()) {
             m_error = QStringLiteral("无法在临时文件夹中保存附件：%1").arg(file.errorString());
-            return;
+            return {};
         }
         const QString path = file.fileName();
         const int fd = ::dup(file.handle());
@@ -250,9 +254,10 @@ private:
         if (!written) {
             QFile::remove(path);
             m_error = QStringLiteral("无法在临时文件夹中保存附件 %1").arg(fileName);
-            return;
+            return {};
         }
         m_message.attachmentList()->add(name)->setContentFile(path);
+        return name;
     }
 
     // The size of the part as it stands in the message (encoded), or -1
@@ -301,6 +306,7 @@ private:
     const DecodedParts &m_decoded;
     BodyText m_body;
     PartsByContentId m_partsByContentId;
+    QString m_unparsedName;
     QString m_error;
 };
 
@@ -314,11 +320,38 @@ GMimeMessage *parseMessage(GMimeStream *stream, const ParserOptions &options)
     return g_mime_parser_construct_message(parser.get(), options.options);
 }
 
+// A message the parser cannot make out is not dropped: its bytes, as they
+// came, become its one attachment, a MIME entity a mail program may still
+// open ("附件1.eml"), and its body says so. Nothing at all needs no keeping.
+bool keepUnreadableMessage(GMimeStream *stream, Message &message, QString *error)
+{
+    if (g_mime_stream_reset(stream) != 0 || g_mime_stream_length(stream) == 0)
+        return true;
+    QTemporaryFile file(temporaryFileTemplate(QStringLiteral("attachment")));
+    file.setAutoRemove(false);
+    const int fd = file.open() ? ::dup(file.handle()) : -1;
+    const QString path = file.fileName();
+    file.close();
+    bool written = false;
+    if (fd >= 0) {
+        GObjectRef<GMimeStream> out(g_mime_stream_fs_new(fd));
+        written = g_mime_stream_write_to_stream(stream, out.get()) >= 0;
+    }
+    if (!written) {
+        QFile::remove(path);
+        if (error)
+            *error = QStringLiteral("无法在临时文件夹中保存无法读取的邮件原文");
+        return false;
+    }
+    const QString name = safeAttachmentName(QString(), 1, QStringLiteral("message/rfc822"));
+    message.attachmentList()->add(name)->setContentFile(path);
+    message.setPlainBody(QStringLiteral("（这封邮件无法读取，原文已保存为附件“%1”。）").arg(name));
+    return true;
+}
+
 bool readParsedMessage(GMimeMessage *mime, const ParserOptions &options, const DecodedParts &decoded,
                        Message &message, QString *error)
 {
-    if (!mime)
-        return true; // nothing that looks like a message: every field stays empty
 
     readMessageHeaders(mime, message, options.options);
     Walker walker(message, options.options, decoded);
@@ -328,7 +361,12 @@ bool readParsedMessage(GMimeMessage *mime, const ParserOptions &options, const D
             *error = walker.error();
         return false;
     }
-    message.setPlainBody(walker.body().plain);
+    QString plain = walker.body().plain;
+    // A message of nothing but content that could not be taken apart says
+    // where that content is.
+    if (plain.isEmpty() && walker.body().html.isEmpty() && !walker.unparsedName().isEmpty())
+        plain = QStringLiteral("（这封邮件的各部分无法分开读取，内容已原样保存为附件“%1”。）").arg(walker.unparsedName());
+    message.setPlainBody(plain);
     message.setHtmlBody(withInlineImages(walker.body().html, walker.partsByContentId()));
     return true;
 }
@@ -337,6 +375,8 @@ bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
 {
     ParserOptions options;
     GObjectRef<GMimeMessage> mime(parseMessage(stream, options));
+    if (!mime)
+        return keepUnreadableMessage(stream, message, error);
     return readParsedMessage(mime.get(), options, {}, message, error);
 }
 
@@ -455,7 +495,7 @@ bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error
         ParserOptions options;
         GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
         DecodedParts decoded;
-        if (findDecodedParts(mime.get(), skeleton.runs(), &decoded) && useDecodedFiles(decoded))
+        if (mime && findDecodedParts(mime.get(), skeleton.runs(), &decoded) && useDecodedFiles(decoded))
             return readParsedMessage(mime.get(), options, decoded, message, error);
     }
     QString wholeError;

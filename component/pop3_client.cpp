@@ -23,7 +23,8 @@ constexpr qsizetype kMaxListLines = 1000 * 1000;
 // How much a message may exceed twice the size LIST gave for it.
 constexpr qint64 kSizeSlack = 16 * 1024 * 1024;
 
-// Message data that starts like this is a status line read out of turn.
+// Message data that starts like this may be a status line read out of turn,
+// or a message that happens to begin so; only a reply in its turn tells.
 bool startsLikeStatusLine(const QByteArray &head)
 {
     return head.startsWith("+OK") || head.startsWith("-ERR");
@@ -233,7 +234,8 @@ bool Pop3Client::readMultiLineText(const std::function<void(const QByteArray &)>
     return false;
 }
 
-bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit)
+bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit,
+                                   bool *startsLikeReply)
 {
     bytes = 0;
     bool writeFailed = false;
@@ -303,11 +305,9 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, 
             return failSession(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()), FailureKind::LocalFile);
         if (bytes > limit)
             return failSession(pastLimit);
-        if (head.size() == 4 && startsLikeStatusLine(head))
-            return failSession(outOfStepText());
     }
-    if (startsLikeStatusLine(head))
-        return failSession(outOfStepText());
+    if (startsLikeReply)
+        *startsLikeReply = startsLikeStatusLine(head);
     if (writeFailed) {
         setError(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()), FailureKind::LocalFile);
         return false;
@@ -577,7 +577,7 @@ bool Pop3Client::skipMultiLineText()
 
 // ---- Retrieval --------------------------------------------------------------
 
-bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
+bool Pop3Client::readRetrievalReply(int number, QIODevice *out, bool *startsLikeReply)
 {
     Reply reply;
     if (!readReply(reply))
@@ -598,7 +598,7 @@ bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
         pastLimit = QStringLiteral("邮件远大于服务器报告的大小（已超过 %1 字节）").arg(limit);
     }
     qint64 bytes = 0;
-    const bool ok = readMultiLineData(out, bytes, limit, pastLimit);
+    const bool ok = readMultiLineData(out, bytes, limit, pastLimit, startsLikeReply);
     if (!m_conn.hasFailed()) {
         if (out)
             m_conn.log(QStringLiteral("S: （邮件 %1，%2 字节）").arg(number).arg(bytes));
@@ -678,7 +678,27 @@ bool Pop3Client::retrieve(int number, QIODevice &out)
     if (m_conn.hasFailed() || m_outstanding.empty() || m_outstanding.front() != number)
         return false;
     m_outstanding.pop_front();
-    return readRetrievalReply(number, &out);
+    bool startsLikeReply = false;
+    if (!readRetrievalReply(number, &out, &startsLikeReply))
+        return false;
+    return !startsLikeReply || confirmInStep(number);
+}
+
+// Message data is never judged by what it says: one that begins with "+OK"
+// or "-ERR" is as good a message as any. But so would begin the data of a
+// session whose replies slipped one place, the message's own status line
+// read as data. A command sent now, whose reply must name the message,
+// tells the two apart.
+bool Pop3Client::confirmInStep(int number)
+{
+    if (!discardOutstanding())
+        return false;
+    Reply reply;
+    if (!sendCommand("LIST " + QByteArray::number(number)) || !readReply(reply))
+        return false;
+    if (reply.ok && reply.text.simplified().split(' ').value(0) == QByteArray::number(number))
+        return true;
+    return failSession(outOfStepText());
 }
 
 // ---- Deleting and leaving ---------------------------------------------------

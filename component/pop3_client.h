@@ -136,14 +136,18 @@ private:
     // Streams the message of a retrieval reply into `out` (or nowhere), dot
     // stuffing undone; `bytes` counts what was written. More than `limit`
     // bytes break the session with `pastLimit` as the reason.
-    bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit);
+    // `startsLikeReply` (when given) tells whether the data began like a
+    // status line.
+    bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit,
+                           bool *startsLikeReply = nullptr);
     bool fillBuffer(const ReadDeadline &deadline = {});
     ReadDeadline paceDeadline(const QDeadlineTimer &pace) const;
 
     bool sendRetrievals(int upTo);
     void topUpReadAhead(int current);
     bool discardOutstanding();
-    bool readRetrievalReply(int number, QIODevice *out);
+    bool readRetrievalReply(int number, QIODevice *out, bool *startsLikeReply = nullptr);
+    bool confirmInStep(int number);
     bool failSession(const QString &text, FailureKind kind = FailureKind::Protocol);
     bool refuse(const QString &text, FailureKind kind);
     void setError(const QString &text, FailureKind kind);

@@ -125,6 +125,8 @@ private slots:
         row("deeper-than-the-parser", "attachments", QStringLiteral("附件1.eml"));
         row("deeper-than-the-parser", "content 1", QStringLiteral("YXQgdGhlIGJvdHRvbQ==\r\n--0--\r\n"));
         row("deeper-than-the-parser", "line ends 1", QStringLiteral("CRLF"));
+        row("deeper-than-the-parser", "plain",
+            QStringLiteral("（这封邮件的各部分无法分开读取，内容已原样保存为附件“附件1.eml”。）"));
     }
 
     void readsAsTheSenderMeantIt()

@@ -164,9 +164,17 @@ void TestEngineHelpers::targetsNeverReplaceOtherFiles_data()
     QTest::newRow("same name twice in one fetch")
             << QStringList{} << QStringList{"a.txt=one", "a.txt=two"} << QStringList{"a.txt", "a (2).txt"};
     QTest::newRow("same bytes twice in one fetch")
-            << QStringList{} << QStringList{"a.txt=x", "a.txt=x"} << QStringList{"a.txt", "a (2).txt"};
+            << QStringList{} << QStringList{"a.txt=x", "a.txt=x"} << QStringList{"a.txt", "a.txt"};
+    QTest::newRow("same bytes as a numbered file of this fetch")
+            << QStringList{"a.txt=mine"} << QStringList{"a.txt=one", "a.txt=two", "a.txt=one"}
+            << QStringList{"a (2).txt", "a (3).txt", "a (2).txt"};
     QTest::newRow("a folder and a link of that name")
             << QStringList{"a.txt/", "a (2).txt@new"} << QStringList{"a.txt=new"} << QStringList{"a (3).txt"};
+    QStringList manyVariants{"b.txt=b"};
+    for (int number = 2; number <= 9999; ++number)
+        manyVariants << QString("b (%1).txt=b").arg(number);
+    QTest::newRow("numbering past 9999") << manyVariants << QStringList{"b.txt=new"}
+                                         << QStringList{"b (10000).txt"};
     QTest::newRow("path characters") << QStringList{"x.txt=mine"} << QStringList{"../x.txt=x", "/etc/x.txt=y"}
                                      << QStringList{"x (2).txt", "x (3).txt"};
 }
