@@ -6,6 +6,7 @@
 #include "component/charset_decoding.h"
 #include "component/gobject_ref.h"
 #include "component/inline_images.h"
+#include "component/line_ends.h"
 #include "component/message.h"
 #include "component/message_skeleton.h"
 #include "component/mime_headers.h"
@@ -429,9 +430,10 @@ bool useDecodedFiles(const DecodedParts &decoded)
 
 } // namespace
 
-bool readMimeMessage(const QString &path, Message &message, QString *error)
+namespace {
+
+bool readMimeFile(const QString &path, Message &message, QString *error)
 {
-    ensureGMimeInitialized();
     // Through stdio with a large buffer: the parser and every part's
     // substream read 4 KB at a time and seek before each read; in a buffered
     // stream those seeks land inside the buffer and cost no system call.
@@ -446,11 +448,35 @@ bool readMimeMessage(const QString &path, Message &message, QString *error)
     return readMimeStream(stream.get(), message, error);
 }
 
+} // namespace
+
+bool readMimeMessage(const QString &path, Message &message, QString *error)
+{
+    ensureGMimeInitialized();
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("无法读取邮件文件 %1：%2").arg(path, original.errorString());
+        return false;
+    }
+    if (!hasBareLineFeed(original))
+        return readMimeFile(path, message, error);
+    // Mixed line ends: the parser reads a copy with CRLF throughout.
+    QTemporaryFile copy(temporaryFileTemplate(QStringLiteral("message")));
+    QString reason;
+    if (!copy.open() || !original.seek(0) || !copyWithCrlfLineEnds(original, copy, &reason) || !copy.flush()) {
+        if (error)
+            *error = QStringLiteral("无法建立临时文件：%1").arg(reason.isEmpty() ? copy.errorString() : reason);
+        return false;
+    }
+    return readMimeFile(copy.fileName(), message, error);
+}
+
 bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error)
 {
     if (skeleton.isUsable()) {
         ensureGMimeInitialized();
-        const QByteArray &text = skeleton.text();
+        const QByteArray text = withCrlfLineEnds(skeleton.text());
         GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
         ParserOptions options;
         GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
@@ -471,8 +497,8 @@ bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error
 bool readMimeMessage(const QByteArray &raw, Message &message, QString *error)
 {
     ensureGMimeInitialized();
-    GObjectRef<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(raw.constData(), gsize(raw.size())));
+    const QByteArray text = withCrlfLineEnds(raw);
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
     return readMimeStream(stream.get(), message, error);
 }
 

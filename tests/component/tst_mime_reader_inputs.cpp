@@ -53,7 +53,8 @@ private slots:
         // These carry their attachments and pictures as base64 parts: read
         // as they arrive, they must need no second look at the whole message.
         const QStringList arrivingWhole{QStringLiteral("mixed-names.eml"), QStringLiteral("cid-image.eml"),
-                                        QStringLiteral("text-image-text.eml"), QStringLiteral("wrapped-base64.eml")};
+                                        QStringLiteral("text-image-text.eml"), QStringLiteral("wrapped-base64.eml"),
+                                        QStringLiteral("lf-body-crlf-boundary.eml")};
         int seeds = 0;
         for (const QString &folder : {m_work.filePath(QStringLiteral("seeds")),
                                       sourceDir() + QStringLiteral("/tests/fuzz/regressions")}) {
@@ -93,7 +94,8 @@ private slots:
     void readsAsTheSenderMeantIt_data()
     {
         // `field` names what is compared; "html" and "content N" (the saved
-        // file of attachment N, from 1) need only hold `expected`.
+        // file of attachment N, from 1) need only hold `expected`, "whole
+        // content N" must be exactly that.
         QTest::addColumn<QString>("seed");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("expected");
@@ -125,6 +127,14 @@ private slots:
         row("deeper-than-the-parser", "attachments", QStringLiteral("附件1.eml"));
         row("deeper-than-the-parser", "content 1", QStringLiteral("YXQgdGhlIGJvdHRvbQ==\r\n--0--\r\n"));
         row("deeper-than-the-parser", "line ends 1", QStringLiteral("CRLF"));
+        // Mixed line ends: the values Python's email package reads, with
+        // CRLF line ends in the text.
+        row("lf-body-crlf-boundary", "plain", QStringLiteral("你好\r\nRegards!"));
+        QString lines;
+        for (int i = 0; i < 4; ++i)
+            lines += QStringLiteral("line %1 of the attachment\n").arg(i, 2, 10, QLatin1Char('0'));
+        row("lf-body-crlf-boundary", "whole content 1", lines);
+        row("crlf-body-lf-boundary", "plain", QStringLiteral("Hello\r\nRegards"));
     }
 
     void readsAsTheSenderMeantIt()

@@ -180,10 +180,23 @@ def reading_cases():
                                             multipart("mixed", "top", [deeper]))
 
 
+def mixed_line_end_cases():
+    """CRLF headers over LF bodies, as mail scripts write them, and the
+    reverse: each must read as the same message with CRLF throughout."""
+    data = b"".join(b"line %02d of the attachment\n" % i for i in range(4))
+    lf_base64 = base64.encodebytes(data)
+    lf_body = (b"--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + "你好\nRegards!\n".encode()
+               + b"--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+               + b"Content-Disposition: attachment; filename=data.txt\r\n\r\n" + lf_base64 + b"--b--\r\n")
+    yield "lf-body-crlf-boundary", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=b")], lf_body)
+    crlf_body = b"--b\nContent-Type: text/plain\n\nHello\r\nRegards\r\n--b--\n"
+    yield "crlf-body-lf-boundary", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=b")], crlf_body)
+
+
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
-    for name, data in list(seeds()) + list(reading_cases()):
+    for name, data in list(seeds()) + list(reading_cases()) + list(mixed_line_end_cases()):
         with open(os.path.join(folder, name + ".eml"), "wb") as f:
             f.write(data)
 
