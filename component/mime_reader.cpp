@@ -111,6 +111,21 @@ public:
     // nesting, however deep, leaves a part unread.
     void walk(GMimeObject *root)
     {
+        walkParts(root);
+        // Text parts that carry a name but no disposition are attachments
+        // to some senders and the text to others: with no other body, the
+        // first of them is shown as well, as mail readers do.
+        if (m_body.plain.isEmpty() && m_body.html.isEmpty())
+            m_body.plain = m_namedText;
+    }
+
+    const BodyText &body() const { return m_body; }
+    const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
+    QString error() const { return m_error; }
+
+private:
+    void walkParts(GMimeObject *root)
+    {
         if (!root)
             return;
         if (!GMIME_IS_MULTIPART(root)) {
@@ -144,11 +159,6 @@ public:
         }
     }
 
-    const BodyText &body() const { return m_body; }
-    const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
-    QString error() const { return m_error; }
-
-private:
     static void merge(GMimeMultipart *parent, BodyText &into, const BodyText &part)
     {
         if (isType(GMIME_OBJECT(parent), "multipart", "alternative"))
@@ -177,6 +187,8 @@ private:
             if (isType(object, "text", "html"))
                 return {{}, bodyText(part)};
         }
+        if (m_namedText.isEmpty() && !g_mime_object_get_content_disposition(object) && isType(object, "text", "plain"))
+            m_namedText = bodyText(part);
         saveAttachment(object, fileName);
         if (const char *id = g_mime_object_get_content_id(object); id && *id) {
             const QString key = QString::fromUtf8(id).toLower();
@@ -301,6 +313,7 @@ private:
     GMimeParserOptions *m_options;
     const DecodedParts &m_decoded;
     BodyText m_body;
+    QString m_namedText; // the first named text/plain part without a disposition
     PartsByContentId m_partsByContentId;
     QString m_error;
 };

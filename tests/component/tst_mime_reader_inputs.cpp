@@ -111,6 +111,9 @@ private slots:
             QStringLiteral("t@example.com, c1@example.com, c2@example.com, c3@example.com, c4@example.com"));
         row("bounce-sender", "fromname", QStringLiteral("MAILER DAEMON"));
         row("date-without-seconds", "date", QStringLiteral("2001-01-01T00:01:00Z"));
+        row("date-glued-zone", "date", QStringLiteral("2001-01-01T00:01:00Z"));
+        row("named-text-parts", "plain", QStringLiteral("第一部分\r\n"));
+        row("named-text-parts", "attachments", QStringLiteral("说明.txt;附录.txt"));
         row("cid-image", "html", QStringLiteral("<img src=\"data:image/png;base64,iVBORw0KGgo"));
         row("cid-image", "attachments", QStringLiteral("附件1.png"));
         row("message-rfc822", "attachments", QStringLiteral("fwd.eml;附件2.eml"));

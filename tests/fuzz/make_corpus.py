@@ -141,6 +141,10 @@ def reading_cases():
                                  ("CC", "\"C Two\" <c2@example.com>, c3@example.com"), ("cc", "c4@example.com")], b"x")
     yield "bounce-sender", message([("From", "MAILER DAEMON <>"), ("Subject", "Undelivered Mail")], b"x")
     yield "date-without-seconds", message(BASIC[:1] + [("Date", "Mon, 01 Jan 2001 00 : 01 +0000")], b"x")
+    yield "date-glued-zone", message(BASIC[:1] + [("Date", "01 Jan 2001 00:01+0000")], b"x")
+    yield "named-text-parts", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=n")], multipart("mixed", "n", [
+        part([("Content-Type", "text/plain; charset=utf-8; name=\"说明.txt\"")], "第一部分\r\n"),
+        part([("Content-Type", "text/plain; charset=utf-8; name=\"附录.txt\"")], "第二部分\r\n")]))
     png = base64.b64decode("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==")
     yield "cid-image", message(BASIC[:1] + [("Content-Type", "multipart/related; boundary=r")], multipart("related", "r", [
         part([("Content-Type", "text/html; charset=utf-8")], '<p>图：<img src="cid:logo%40example"></p>'),
