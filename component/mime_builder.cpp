@@ -2,6 +2,7 @@
 
 #include "component/gmime_support.h"
 #include "component/gobject_ref.h"
+#include "component/html_plain_text.h"
 #include "component/text_charset.h"
 
 #include <QFile>
@@ -125,13 +126,12 @@ void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value
         g_mime_header_set_raw_value(header, (" " + value + "\n").constData());
 }
 
-// Writes the file name both ways mail readers look for it: RFC 2231
-// (filename*=) on Content-Disposition, always in UTF-8, which every RFC
-// 2231 reader decodes (a tool that saves the raw bytes gets a UTF-8 name),
-// and an RFC 2047 encoded word in quotes on Content-Type's name, in the
-// preferred charset when it holds the name, for the readers that look only
-// there.
-void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &preferred)
+// Writes the file name both ways mail readers look for it, in UTF-8 both
+// times so that they agree: RFC 2231 (filename*=) on Content-Disposition,
+// and an RFC 2047 encoded word in quotes on Content-Type's name for the
+// readers that look only there (a tool that saves the raw bytes of either
+// gets a UTF-8 name, which is what file names are here).
+void setAttachmentName(GMimePart *part, const QString &name)
 {
     g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
     g_mime_part_set_filename(part, name.toUtf8().constData());
@@ -144,7 +144,7 @@ void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &p
     }
     GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(part));
     if (GMimeParam *typeName = g_mime_param_list_get_parameter(g_mime_content_type_get_parameters(type), "name")) {
-        g_mime_param_set_charset(typeName, charsetFor(name, preferred).constData());
+        g_mime_param_set_charset(typeName, "utf-8");
         g_mime_param_set_encoding_method(typeName, GMIME_PARAM_ENCODING_METHOD_RFC2047);
     }
 }
@@ -199,7 +199,7 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
     // Always base64: the file goes out exactly as it is, whatever it holds,
     // and deciding otherwise would mean reading it twice.
     g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
-    setAttachmentName(part, attachmentName(path), preferred);
+    setAttachmentName(part, attachmentName(path));
     return GMIME_OBJECT(part);
 }
 
@@ -314,11 +314,15 @@ void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
 
 GMimeObject *makeBody(const OutgoingMessage &message)
 {
-    const bool hasPlain = !message.plainBody.isEmpty();
     const bool hasHtml = !message.htmlBody.isEmpty();
+    // An HTML message also carries its text as plain text, first: readers
+    // that show no HTML show that instead of nothing.
+    const QString plainBody =
+            message.plainBody.isEmpty() && hasHtml ? plainTextFromHtml(message.htmlBody) : message.plainBody;
+    const bool hasPlain = !plainBody.isEmpty();
     if (hasPlain && hasHtml) {
         GMimeMultipart *alternative = g_mime_multipart_new_with_subtype("alternative");
-        GObjectRef<GMimeObject> plain(makeTextPart("plain", message.plainBody, message.charset));
+        GObjectRef<GMimeObject> plain(makeTextPart("plain", plainBody, message.charset));
         GObjectRef<GMimeObject> html(makeTextPart("html", message.htmlBody, message.charset));
         g_mime_multipart_add(alternative, plain.get());
         g_mime_multipart_add(alternative, html.get());
@@ -326,7 +330,7 @@ GMimeObject *makeBody(const OutgoingMessage &message)
     }
     if (hasHtml)
         return makeTextPart("html", message.htmlBody, message.charset);
-    return makeTextPart("plain", message.plainBody, message.charset);
+    return makeTextPart("plain", plainBody, message.charset);
 }
 
 } // namespace

@@ -28,6 +28,7 @@ private slots:
     void chineseMessageWithAttachmentsArrivesIntact();
     void textOutsideGb2312GoesOutAsUtf8();
     void leadingDotsSurviveTheTransfer();
+    void htmlMessageCarriesItsTextAsPlainTextFirst();
     void lineBreakInFileNameStartsNoHeader();
     void longSubjectIsWrittenInShortLines();
     void implicitTlsWithScheme_data();
@@ -160,12 +161,12 @@ void TestSmtpSend::chineseMessageWithAttachmentsArrivesIntact()
         QCOMPARE(received.parts[3].mimeType, QStringLiteral("application/octet-stream"));
         QVERIFY(received.parts[3].content == bigContent);
 
-        // Written so that readers of either convention find the names: RFC
-        // 2231 in UTF-8, RFC 2047 in the preferred charset.
+        // Written so that readers of either convention find the same
+        // names: RFC 2231 and RFC 2047, both in UTF-8.
         QVERIFY(received.header("Subject").toLower().startsWith("=?gb2312?"));
         QVERIFY(received.header("From").toLower().contains("=?gb2312?"));
         QVERIFY2(raw.toLower().contains("filename*=utf-8''"), raw.left(4000).constData());
-        QVERIFY(QRegularExpression(QStringLiteral("name=\"=\\?gb2312\\?[bq]\\?"), QRegularExpression::CaseInsensitiveOption)
+        QVERIFY(QRegularExpression(QStringLiteral("name=\"=\\?utf-8\\?[bq]\\?"), QRegularExpression::CaseInsensitiveOption)
                     .match(QString::fromLatin1(raw))
                     .hasMatch());
 
@@ -247,6 +248,25 @@ void TestSmtpSend::leadingDotsSurviveTheTransfer()
     const Received received = onlyMessageOf(user);
     QCOMPARE(received.parts.size(), 1);
     QCOMPARE(lf(received.parts[0].text).trimmed(), lf(mail.body));
+}
+
+void TestSmtpSend::htmlMessageCarriesItsTextAsPlainTextFirst()
+{
+    const QString user = QStringLiteral("user05");
+    m_servers->clearMailbox(user);
+    Outgoing mail = mailToSelf(user);
+    mail.body.clear();
+    mail.htmlBody = QStringLiteral("<p>你好，</p><p>请看<a href=\"https://example.cn/r\">报告</a> &amp; 回复。</p>");
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY2(result.sent, qPrintable(result.log));
+    const Received received = onlyMessageOf(user);
+    QCOMPARE(received.topType, QStringLiteral("multipart/alternative"));
+    QCOMPARE(received.parts.size(), 2);
+    QCOMPARE(received.parts[0].mimeType, QStringLiteral("text/plain"));
+    QCOMPARE(lf(received.parts[0].text), QStringLiteral("你好，\n请看报告 <https://example.cn/r> & 回复。"));
+    QCOMPARE(received.parts[1].mimeType, QStringLiteral("text/html"));
+    QCOMPARE(received.parts[1].text, mail.htmlBody);
 }
 
 void TestSmtpSend::lineBreakInFileNameStartsNoHeader()
