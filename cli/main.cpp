@@ -3,6 +3,7 @@
 #include "cli/send_command.h"
 #include "cli/stderr_dialog_service.h"
 #include "engine/n_orvex.h"
+#include "platform/files.h"
 
 #include <QCoreApplication>
 
@@ -19,7 +20,7 @@ int main(int argc, char *argv[])
     // Arguments are checked before anything is registered, so that --help
     // and a mistyped option never touch the component.
     const ParsedArguments parsed =
-        parseArguments(QCoreApplication::arguments(), qEnvironmentVariable("ORVEX_PASSWORD"));
+        parseArguments(platform::nativeArguments(argc, argv), qEnvironmentVariable("ORVEX_PASSWORD"));
     if (parsed.kind == ParsedArguments::Help) {
         const QByteArray help = parsed.text.toUtf8();
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);

@@ -1,8 +1,10 @@
 #include "component/mime_builder.h"
 
+#include "component/charset_decoding.h"
 #include "component/gmime_support.h"
 #include "component/gobject_ref.h"
 #include "component/html_plain_text.h"
+#include "component/native_path.h"
 #include "component/text_charset.h"
 
 #include <QFile>
@@ -10,7 +12,11 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QUrl>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace component {
 
@@ -149,12 +155,22 @@ void setAttachmentName(GMimePart *part, const QString &name)
     }
 }
 
+// A file name as a person reads it: its bytes as UTF-8, else GB18030, else
+// Latin-1 (windows-1252), since a name may come from a disk or an archive
+// written on a system of another charset.
+QString readableFileName(const QString &name)
+{
+    const QByteArray bytes = nativePath(name);
+    const QString text = decodeText(bytes, {});
+    return text.contains(QChar::ReplacementCharacter) ? decodeText(bytes, "iso-8859-1") : text;
+}
+
 // The name the attachment goes out under: the file's base name with every
 // control character replaced. A line break in a file name (legal on Linux)
 // would otherwise be written as it is and start a header of its own.
 QString attachmentName(const QString &path)
 {
-    QString name = QFileInfo(path).fileName();
+    QString name = readableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     for (QChar &c : name) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = QLatin1Char('_');
@@ -170,7 +186,7 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
         return nullptr;
     }
     GError *gerror = nullptr;
-    GMimeStream *file = g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &gerror);
+    GMimeStream *file = g_mime_stream_fs_open(nativePath(path).constData(), O_RDONLY, 0, &gerror);
     if (!file) {
         *error = QStringLiteral("无法读取附件 %1：%2")
                      .arg(path, gerror ? QString::fromUtf8(gerror->message) : QStringLiteral("无法打开"));
@@ -339,16 +355,20 @@ QString unreadableFileReason(const QString &path)
 {
     if (path.isEmpty())
         return QStringLiteral("没有给出文件路径");
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("文件不存在");
-    if (info.isDir())
+    // By the path's own bytes: a name in another charset than UTF-8 is
+    // still the user's file.
+    const QByteArray native = nativePath(path);
+    struct stat status {};
+    if (::stat(native.constData(), &status) != 0)
+        return errno == ENOENT ? QStringLiteral("文件不存在") : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(status.st_mode))
         return QStringLiteral("这是一个文件夹，不是文件");
-    if (!info.isFile())
+    if (!S_ISREG(status.st_mode))
         return QStringLiteral("不是普通文件");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
     return QString();
 }
 

@@ -5,7 +5,6 @@
 
 #include "platform/files.h"
 
-#include <QFileInfo>
 
 namespace engine {
 
@@ -87,7 +86,7 @@ QString saveAttachment(ComponentCalls &calls, MessageHandles handles, Attachment
         calls.explainFailure(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()));
         return {};
     }
-    if (saysFalse(saved) || !QFileInfo(*scratch).isFile()) {
+    if (saysFalse(saved) || !platform::fileExists(*scratch)) {
         calls.fail(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()));
         return {};
     }
