@@ -89,6 +89,11 @@ def seeds():
         attachment("filename=\"%s\"" % ("\u202egpj.exe"), b"x"),
         attachment("filename=\"%s.txt\"" % ("长" * 300), b"x")])
     yield "hostile-names", message(BASIC + [("Content-Type", "multipart/mixed; boundary=h")], hostile)
+    # A name far past the 200 bytes kept, in both spellings.
+    long_name = "长" * 3000 + ".txt"
+    yield "long-name", message(BASIC + [("Content-Type", "multipart/mixed; boundary=l")], multipart("mixed", "l", [
+        attachment("filename*=utf-8''" + "".join("%%%02X" % c for c in long_name.encode()), b"x"),
+        part([("Content-Type", "text/plain; charset=utf-8; name=\"%s\"" % long_name)], long_name)]))
     yield "bad-base64", message(BASIC + [("Content-Type", "multipart/mixed; boundary=b")], multipart("mixed", "b", [
         part([("Content-Type", "text/plain"), ("Content-Transfer-Encoding", "base64")], "!!!not base64==="),
         part([("Content-Type", "application/zip; name=a.zip"), ("Content-Transfer-Encoding", "base64")],
