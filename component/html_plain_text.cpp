@@ -207,11 +207,16 @@ private:
 QString plainTextFromHtml(const QString &html)
 {
     const QByteArray utf8 = html.toUtf8();
-    GumboOutput *output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    // Parse errors are of no use here, and each one keeps a copy of the
+    // elements open at that point: deep tag soup would need memory by the
+    // square of its depth.
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    GumboOutput *output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
     if (!output)
         return {};
     const QString text = output->root ? Converter().convert(output->root) : QString();
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    gumbo_destroy_output(&options, output);
     return text;
 }
 
