@@ -6,6 +6,7 @@
 #include "engine/n_orvex.h"
 #include "platform/component_library.h"
 #include "platform/component_registry.h"
+#include "platform/files.h"
 
 #include <QCoreApplication>
 
@@ -46,7 +47,7 @@ int main(int argc, char *argv[])
     // Arguments are checked before anything is registered, so that --help
     // and a mistyped option never touch the component.
     const ParsedArguments parsed =
-        parseArguments(QCoreApplication::arguments(), qEnvironmentVariable("ORVEX_PASSWORD"));
+        parseArguments(platform::nativeArguments(argc, argv), qEnvironmentVariable("ORVEX_PASSWORD"));
     if (parsed.kind == ParsedArguments::Help) {
         const QByteArray help = parsed.text.toUtf8();
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);

@@ -2,11 +2,11 @@
 
 #include "component/automation_error.h"
 #include "component/durable_files.h"
+#include "component/native_path.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -137,7 +137,7 @@ bool Attachment::linkContentTo(const QString &path)
     // a link between two steps that go by name.
     const QString folder = QFileInfo(path).absolutePath();
     const QString spare = QStringLiteral("%1/.orvex-save-%2").arg(folder).arg(QRandomGenerator::global()->generate64(), 0, 16);
-    const QByteArray spareName = QFile::encodeName(spare);
+    const QByteArray spareName = nativePath(spare);
     const QByteArray descriptorPath = "/proc/self/fd/" + QByteArray::number(fd);
     const bool linked = ::fchmod(fd, newFileMode()) == 0
                         && ::linkat(AT_FDCWD, descriptorPath.constData(), AT_FDCWD, spareName.constData(),
@@ -145,7 +145,7 @@ bool Attachment::linkContentTo(const QString &path)
     ::close(fd);
     if (!linked)
         return false;
-    if (!replaceByName(spareName, QFile::encodeName(path))) {
+    if (!replaceByName(spareName, nativePath(path))) {
         ::unlink(spareName.constData());
         return false;
     }
@@ -165,27 +165,34 @@ bool Attachment::savetofile(const QString &path)
     }
     if (!m_contentFile.isEmpty() && linkContentTo(path))
         return true;
-    const QFileInfo target(path);
-    QTemporaryFile output(target.absolutePath() + QStringLiteral("/.orvex-save-XXXXXX"));
-    if (!output.open()) {
-        raiseAutomationError(this, QStringLiteral("无法在文件夹 %1 中建立文件：%2").arg(target.absolutePath(), output.errorString()));
+    // Written under a name of its own beside the target first, made from
+    // the folder's bytes as they are (whatever their encoding).
+    const QString folder = QFileInfo(path).absolutePath();
+    QByteArray scratch = nativePath(folder + QStringLiteral("/.orvex-save-XXXXXX"));
+    const int fd = ::mkostemp(scratch.data(), O_CLOEXEC);
+    if (fd < 0) {
+        raiseAutomationError(this, writeErrorText(folder, errno));
         return false;
     }
+    QFile output;
+    output.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
     if (const int code = writeContentTo(output); code != 0) {
-        raiseAutomationError(this, writeErrorText(target.absolutePath(), code));
+        output.close();
+        ::unlink(scratch.constData());
+        raiseAutomationError(this, writeErrorText(folder, code));
         return false;
     }
-    // A temporary file is private to its owner; the saved attachment gets
+    // A scratch file is private to its owner; the saved attachment gets
     // the permissions of any new file the user makes.
-    ::fchmod(output.handle(), newFileMode());
+    ::fchmod(fd, newFileMode());
     output.close();
     // rename() replaces the target in one step; QFile::rename would refuse
     // an existing one.
-    if (std::rename(QFile::encodeName(output.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+    if (std::rename(scratch.constData(), nativePath(path).constData()) != 0) {
+        ::unlink(scratch.constData());
         raiseAutomationError(this, QStringLiteral("无法写入 %1").arg(path));
         return false;
     }
-    output.setAutoRemove(false);
     noteUnsyncedFile(path);
     return true;
 }

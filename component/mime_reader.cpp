@@ -6,6 +6,7 @@
 #include "component/charset_decoding.h"
 #include "component/gobject_ref.h"
 #include "component/inline_images.h"
+#include "component/line_ends.h"
 #include "component/message.h"
 #include "component/message_skeleton.h"
 #include "component/mime_headers.h"
@@ -110,6 +111,24 @@ public:
     // nesting, however deep, leaves a part unread.
     void walk(GMimeObject *root)
     {
+        walkParts(root);
+        // Text parts that carry a name but no disposition are attachments
+        // to some senders and the text to others: with no other body, the
+        // first of them is shown as well, as mail readers do.
+        if (m_body.plain.isEmpty() && m_body.html.isEmpty())
+            m_body.plain = m_namedText;
+    }
+
+    const BodyText &body() const { return m_body; }
+    const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
+    // The attachment that holds content whose parts could not be told
+    // apart; empty when there is none.
+    QString unparsedName() const { return m_unparsedName; }
+    QString error() const { return m_error; }
+
+private:
+    void walkParts(GMimeObject *root)
+    {
         if (!root)
             return;
         if (!GMIME_IS_MULTIPART(root)) {
@@ -143,14 +162,6 @@ public:
         }
     }
 
-    const BodyText &body() const { return m_body; }
-    const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
-    // The attachment that holds content whose parts could not be told
-    // apart; empty when there is none.
-    QString unparsedName() const { return m_unparsedName; }
-    QString error() const { return m_error; }
-
-private:
     static void merge(GMimeMultipart *parent, BodyText &into, const BodyText &part)
     {
         if (isType(GMIME_OBJECT(parent), "multipart", "alternative"))
@@ -179,6 +190,8 @@ private:
             if (isType(object, "text", "html"))
                 return {{}, bodyText(part)};
         }
+        if (m_namedText.isEmpty() && !g_mime_object_get_content_disposition(object) && isType(object, "text", "plain"))
+            m_namedText = bodyText(part);
         saveAttachment(object, fileName);
         if (const char *id = g_mime_object_get_content_id(object); id && *id) {
             const QString key = QString::fromUtf8(id).toLower();
@@ -305,6 +318,7 @@ private:
     GMimeParserOptions *m_options;
     const DecodedParts &m_decoded;
     BodyText m_body;
+    QString m_namedText; // the first named text/plain part without a disposition
     PartsByContentId m_partsByContentId;
     QString m_unparsedName;
     QString m_error;
@@ -469,9 +483,10 @@ bool useDecodedFiles(const DecodedParts &decoded)
 
 } // namespace
 
-bool readMimeMessage(const QString &path, Message &message, QString *error)
+namespace {
+
+bool readMimeFile(const QString &path, Message &message, QString *error)
 {
-    ensureGMimeInitialized();
     // Through stdio with a large buffer: the parser and every part's
     // substream read 4 KB at a time and seek before each read; in a buffered
     // stream those seeks land inside the buffer and cost no system call.
@@ -486,11 +501,35 @@ bool readMimeMessage(const QString &path, Message &message, QString *error)
     return readMimeStream(stream.get(), message, error);
 }
 
+} // namespace
+
+bool readMimeMessage(const QString &path, Message &message, QString *error)
+{
+    ensureGMimeInitialized();
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("无法读取邮件文件 %1：%2").arg(path, original.errorString());
+        return false;
+    }
+    if (!hasBareLineFeed(original))
+        return readMimeFile(path, message, error);
+    // Mixed line ends: the parser reads a copy with CRLF throughout.
+    QTemporaryFile copy(temporaryFileTemplate(QStringLiteral("message")));
+    QString reason;
+    if (!copy.open() || !original.seek(0) || !copyWithCrlfLineEnds(original, copy, &reason) || !copy.flush()) {
+        if (error)
+            *error = QStringLiteral("无法建立临时文件：%1").arg(reason.isEmpty() ? copy.errorString() : reason);
+        return false;
+    }
+    return readMimeFile(copy.fileName(), message, error);
+}
+
 bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error)
 {
     if (skeleton.isUsable()) {
         ensureGMimeInitialized();
-        const QByteArray &text = skeleton.text();
+        const QByteArray text = withCrlfLineEnds(skeleton.text());
         GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
         ParserOptions options;
         GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
@@ -511,8 +550,8 @@ bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error
 bool readMimeMessage(const QByteArray &raw, Message &message, QString *error)
 {
     ensureGMimeInitialized();
-    GObjectRef<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(raw.constData(), gsize(raw.size())));
+    const QByteArray text = withCrlfLineEnds(raw);
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
     return readMimeStream(stream.get(), message, error);
 }
 

@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace component {
 
@@ -22,6 +23,21 @@ constexpr qsizetype kMaxCapabilityLines = 1000;
 constexpr qsizetype kMaxListLines = 1000 * 1000;
 // How much a message may exceed twice the size LIST gave for it.
 constexpr qint64 kSizeSlack = 16 * 1024 * 1024;
+
+// The most a message listed at `listed` bytes may bring: twice that and
+// the slack, or as much as a 64-bit count holds when that is more.
+qint64 retrievalBound(qint64 listed)
+{
+    constexpr qint64 kMost = std::numeric_limits<qint64>::max();
+    return listed > (kMost - kSizeSlack) / 2 ? kMost : listed * 2 + kSizeSlack;
+}
+
+// A LIST size as the read-ahead window counts it: anything larger than the
+// whole window counts as just past it, so that no sum of sizes overflows.
+qint64 windowShare(qint64 listed)
+{
+    return std::min(listed, Pop3Client::kMaxReadAheadBytes + 1);
+}
 
 // Message data that starts like this may be a status line read out of turn,
 // or a message that happens to begin so; only a reply in its turn tells.
@@ -367,6 +383,8 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
         return false;
     if (!m_conn.isEncrypted() && m_capabilities.contains("STLS") && !startTls())
         return false;
+    if (m_capabilities.contains("UTF8") && !enableUtf8())
+        return false;
     if (m_progress)
         m_progress(QStringLiteral("正在登录 %1…").arg(address->host));
     if (!authenticate(user, password, address->plainTextRequested))
@@ -431,6 +449,20 @@ bool Pop3Client::startTls()
     if (!m_conn.startTls())
         return false;
     return readCapabilities();
+}
+
+// UTF-8 mode (RFC 6856): without it, some servers replace every message
+// with UTF-8 headers by a notice that it cannot be shown. A refusal leaves
+// the session as it was.
+bool Pop3Client::enableUtf8()
+{
+    Reply reply;
+    if (!sendCommand("UTF8") || !readReply(reply))
+        return false;
+    if (!reply.ok)
+        m_conn.log(QStringLiteral("服务器没有接受 UTF8 命令（%1），邮件按原样接收")
+                           .arg(QString::fromUtf8(reply.text)));
+    return true;
 }
 
 bool Pop3Client::authenticate(const QString &user, const QString &password, bool plainTextRequested)
@@ -593,8 +625,8 @@ bool Pop3Client::readRetrievalReply(int number, QIODevice *out, bool *startsLike
     const qint64 listed = messageSize(number);
     qint64 limit = m_messageSizeLimit;
     QString pastLimit = QStringLiteral("邮件超过了接收上限（%1 字节），没有收取").arg(limit);
-    if (listed > 0 && listed * 2 + kSizeSlack < limit) {
-        limit = listed * 2 + kSizeSlack;
+    if (listed > 0 && retrievalBound(listed) < limit) {
+        limit = retrievalBound(listed);
         pastLimit = QStringLiteral("邮件远大于服务器报告的大小（已超过 %1 字节）").arg(limit);
     }
     qint64 bytes = 0;
@@ -628,16 +660,17 @@ void Pop3Client::topUpReadAhead(int current)
     for (int number : m_outstanding) {
         if (number > current) {
             ++ahead;
-            aheadBytes += messageSize(number);
+            aheadBytes += windowShare(messageSize(number));
             next = std::max(next, number + 1);
         }
     }
     const int last = std::min(m_count, m_lastWanted);
-    while (next <= last && ahead < kMaxReadAhead && aheadBytes + messageSize(next) <= kMaxReadAheadBytes) {
+    while (next <= last && ahead < kMaxReadAhead
+           && aheadBytes + windowShare(messageSize(next)) <= kMaxReadAheadBytes) {
         if (!sendCommand("RETR " + QByteArray::number(next)))
             return;
         m_outstanding.push_back(next);
-        aheadBytes += messageSize(next);
+        aheadBytes += windowShare(messageSize(next));
         ++ahead;
         ++next;
     }

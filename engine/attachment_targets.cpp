@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 namespace engine {
 
@@ -100,20 +99,18 @@ QString numberedVariant(const QString &fileName, int number)
 AttachmentTargets::AttachmentTargets(const QString &folder) : m_folder(folder)
 {
     if (m_folder.isEmpty())
-        m_folder = QDir::currentPath();
+        m_folder = platform::currentDirectory();
     if (!isFolderSeparator(m_folder.back()))
         m_folder += QDir::separator();
 }
 
 std::optional<QString> AttachmentTargets::newScratchFile(QString *error) const
 {
-    QTemporaryFile scratch(m_folder + QStringLiteral(".orvex-fetch-XXXXXX"));
-    scratch.setAutoRemove(false);
-    if (!scratch.open()) {
-        *error = QStringLiteral("无法在 %1 中建立文件：%2").arg(m_folder, scratch.errorString());
-        return std::nullopt;
-    }
-    return scratch.fileName();
+    QString reason;
+    std::optional<QString> scratch = platform::createUniqueFile(m_folder + QStringLiteral(".orvex-fetch-XXXXXX"), &reason);
+    if (!scratch)
+        *error = QStringLiteral("无法在 %1 中建立文件：%2").arg(m_folder, reason);
+    return scratch;
 }
 
 std::optional<QString> AttachmentTargets::place(const QString &scratch, const QString &name, QString *error)

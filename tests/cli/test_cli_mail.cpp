@@ -409,10 +409,10 @@ void TestCliMail::failedOutputOrDiskDeletesNothing_data()
     QTest::newRow("output to a full device") << Fault::FullOutput << EX_IOERR << unwritten;
     QTest::newRow("output closed") << Fault::ClosedOutput << EX_IOERR << unwritten;
     QTest::newRow("output file not forced to disk") << Fault::OutputFileNotSynced << EX_IOERR << unwritten;
-    QTest::newRow("attachment not forced to disk") << Fault::NoFsync << 1 << QStringLiteral("写入磁盘");
-    QTest::newRow("attachment past the file size limit") << Fault::FileSizeLimit << 1
+    QTest::newRow("attachment not forced to disk") << Fault::NoFsync << EX_IOERR << QStringLiteral("写入磁盘");
+    QTest::newRow("attachment past the file size limit") << Fault::FileSizeLimit << EX_IOERR
                                                          << QStringLiteral("附件“big.bin”没有保存");
-    QTest::newRow("attachment folder on a full disk") << Fault::FullFolder << 1
+    QTest::newRow("attachment folder on a full disk") << Fault::FullFolder << EX_IOERR
                                                       << QStringLiteral("磁盘空间不足，无法把附件写入文件夹 <folder>");
 }
 

@@ -234,6 +234,8 @@ void TestEngineHelpers::mailDate_data()
     QTest::newRow("plain text") << QVariant("2024-03-05 14:30:00") << local;
     QTest::newRow("header text") << QVariant("Tue, 05 Mar 2024 14:30:00 +0800")
                                  << QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0), QTimeZone(8 * 3600));
+    QTest::newRow("header text, zone glued to the time")
+        << QVariant("05 Mar 2024 14:30+0800") << QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0), QTimeZone(8 * 3600));
     QTest::newRow("date only") << QVariant(QDate(2024, 3, 5)) << QDateTime(QDate(2024, 3, 5), QTime(0, 0));
     QTest::newRow("garbage") << QVariant("next tuesday") << QDateTime();
     QTest::newRow("nothing") << QVariant() << QDateTime();
