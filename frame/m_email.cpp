@@ -3,7 +3,7 @@
 #include "compose/w_sendmail.h"
 #include "frame/w_main.h"
 #include "platform/dialog_service.h"
-#include "platform/window_services.h"
+#include "platform/close_request.h"
 #include "receive/w_recimail.h"
 
 #include <QMenuBar>

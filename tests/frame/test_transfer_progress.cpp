@@ -31,21 +31,15 @@
 #include <QStyleOptionTitleBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 
-// Input as the window system delivers it: queued, to be handled when the
-// application next takes events from the window system.
-void queueClickAt(QWidget *widget, const QPoint &pos)
+// Input as the window system delivers it, to the top-level window, handled
+// where the program stands: during a transfer, inside its wait.
+void queueClickAt(QWidget *widget, const QPoint &pos, Qt::MouseButton button = Qt::LeftButton)
 {
     QWindow *window = widget->window()->windowHandle();
-    const QPoint local = widget->mapTo(widget->window(), pos);
-    const QPoint global = widget->mapToGlobal(pos);
-    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::LeftButton, Qt::LeftButton,
-                                             QEvent::MouseButtonPress);
-    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::NoButton, Qt::LeftButton,
-                                             QEvent::MouseButtonRelease);
+    QTest::mouseClick(window, button, Qt::NoModifier, widget->mapTo(widget->window(), pos));
 }
 
 void queueClick(QWidget *widget)
@@ -53,11 +47,18 @@ void queueClick(QWidget *widget)
     queueClickAt(widget, widget->rect().center());
 }
 
-void queueKey(QWidget *window, int key, const QString &text = QString(),
-              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+// A press on one control and its release on another: no click.
+void queuePressAndReleaseElsewhere(QWidget *pressed, QWidget *released)
 {
-    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
-        QWindowSystemInterface::handleKeyEvent(window->windowHandle(), type, key, modifiers, text);
+    QTest::mousePress(pressed->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      pressed->mapTo(pressed->window(), pressed->rect().center()));
+    QTest::mouseRelease(released->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                        released->mapTo(released->window(), released->rect().center()));
+}
+
+void queueKey(QWidget *window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(window->window()->windowHandle(), Qt::Key(key), modifiers);
 }
 
 // The platform's own shortcut for closing a sheet: Ctrl+F4 on the offscreen
@@ -65,20 +66,20 @@ void queueKey(QWidget *window, int key, const QString &text = QString(),
 void queueCloseShortcut(QWidget *window)
 {
     const QKeyCombination close = QKeySequence::keyBindings(QKeySequence::Close).value(0)[0];
-    queueKey(window, close.key(), QString(), close.keyboardModifiers());
+    queueKey(window, close.key(), close.keyboardModifiers());
 }
 
-// Handles everything queued so far, and what that queued in turn.
+// Handles what the input started and what that started in turn.
 void handleQueuedInput()
 {
-    QWindowSystemInterface::flushWindowSystemEvents();
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
 }
 
+// The window manager's close, as the window system reports it.
 void queueCloseRequest(QWidget *window)
 {
-    QWindowSystemInterface::handleCloseEvent(window->windowHandle());
+    window->windowHandle()->close();
 }
 
 // A click on the close box a maximised sheet puts into the frame's menu bar.
@@ -247,7 +248,7 @@ void TestTransferProgress::watchStatusLine()
             return;
         if (m_shown.isEmpty()) {
             queueClick(m_probe);
-            queueKey(m_probe, Qt::Key_Space, QStringLiteral(" "));
+            queueKey(m_probe, Qt::Key_Space);
             m_probePaints.paints = 0;
             m_probe->update();
         }
@@ -408,13 +409,13 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
     auto *password = child<QLineEdit>(form, "sle_password");
     QVERIFY(focusPasswordInActiveFrame(form));
     // The user changes the password (a letter typed and taken back).
-    queueKey(m_frame, Qt::Key_X, QStringLiteral("x"));
+    queueKey(m_frame, Qt::Key_X);
     queueKey(m_frame, Qt::Key_Backspace);
     handleQueuedInput();
     QVERIFY(password->isModified());
 
     if (leave == QLatin1String("enter")) {
-        queueKey(m_frame, Qt::Key_Return, QStringLiteral("\r"));
+        queueKey(m_frame, Qt::Key_Return);
     } else if (leave == QLatin1String("tab")) {
         queueKey(m_frame, Qt::Key_Tab);
     } else if (leave == QLatin1String("untick")) {
@@ -430,7 +431,8 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
         auto *toolbar = child<QToolBar>(m_frame, "toolbar");
         queueClick(toolbar->widgetForAction(child<QAction>(m_frame, "m_smtp发邮件")));
     } else if (leave == QLatin1String("program")) {
-        QWindowSystemInterface::handleWindowActivated(m_probe->windowHandle(), Qt::ActiveWindowFocusReason);
+        m_probe->activateWindow();
+        QTRY_VERIFY(m_probe->isActiveWindow());
     } else if (leave == QLatin1String("close sheet")) {
         sheet->close();
     } else {
