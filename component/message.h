@@ -33,6 +33,9 @@ class Message : public QObject {
     Q_PROPERTY(bool passuserinput MEMBER m_passUserInput)
     Q_PROPERTY(QDateTime date MEMBER m_date)
     Q_PROPERTY(QString log READ log)
+    // After a failed send: the data had gone out to its end, so the server
+    // may have taken the message all the same.
+    Q_PROPERTY(bool maybesent READ maybeSent)
     Q_PROPERTY(QObject *recipients READ recipients)
     Q_PROPERTY(QObject *attachments READ attachments)
 public:
@@ -56,6 +59,7 @@ public:
     Q_INVOKABLE void close();
 
     QString log() const { return m_log; }
+    bool maybeSent() const { return m_maybeSent; }
     QObject *recipients() const;
     QObject *attachments() const;
 
@@ -123,6 +127,7 @@ private:
     bool m_passUserInput = false;
     QDateTime m_date;
     QString m_log;
+    bool m_maybeSent = false;
     QStringList m_attachmentFiles;
     Recipients *m_recipients;
     Attachments *m_attachments;

@@ -110,6 +110,7 @@ OutgoingMessage outgoingMessage(const Message &message, const Addresses &address
 bool Message::send(const QString &server)
 {
     clearLog();
+    m_maybeSent = false;
     auto failure = [this](const QString &reason, bool alreadyLogged) {
         if (!alreadyLogged)
             appendLog(QStringLiteral("错误：%1").arg(reason));
@@ -191,7 +192,10 @@ bool Message::send(const QString &server)
     const bool sent = opened() && addressesFit() && loggedOn() && fitsSizeLimit() && built() && envelope()
                       && smtp.sendMessage(GMIME_OBJECT(mime.get()), reportData);
     const QString reason = smtp.errorText();
+    m_maybeSent = !sent && smtp.maybeSent();
     smtp.quit();
+    if (m_maybeSent)
+        appendLog(QStringLiteral("注意：邮件已全部发出（包括结束标记），服务器可能已经收下了这封邮件"));
     if (!sent)
         return failure(reason.isEmpty() ? QStringLiteral("发送失败") : reason, true);
     appendLog(QStringLiteral("邮件已发送"));

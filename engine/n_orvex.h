@@ -19,6 +19,9 @@ public:
     // The log of the most recent transfer made through this instance; a null
     // string when none was kept.
     QString is_log;
+    // After a failed send: the message had gone out to its end, so the
+    // server may have taken it all the same.
+    bool ib_maybesent = false;
 
     // The component library's self-registration entry points. A library
     // that cannot be loaded or lacks the entry point gives -1.

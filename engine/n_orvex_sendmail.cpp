@@ -18,6 +18,7 @@ constexpr quint16 kDefaultSmtpPort = 25;
 
 int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
 {
+    ib_maybesent = false;
     platform::AutomationObject orvexsmtpmessage;
     // Closing the window ends the send at once; the message is not delivered.
     const platform::InputHoldBack holdBack(
@@ -90,6 +91,7 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // The log is kept after every attempt, with the reason when something
     // went wrong before the message could go out.
     is_log = engine::transferLog(orvexsmtpmessage.property(QStringLiteral("log")), calls);
+    ib_maybesent = li_return != 1 && orvexsmtpmessage.property(QStringLiteral("maybesent")).value_or(QVariant()).toBool();
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
     orvexsmtpmessage.invoke(QStringLiteral("close"));

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/window_services.h"
 #include "platform/layout_units.h"
+#include "platform/transfer_progress.h"
 #include "platform/wait_cursor.h"
 #include "receive/d_email_list.h"
 #include "receive/em_number_mask.h"
@@ -320,9 +321,13 @@ void w_recimail::cb_rev_clicked()
     const QString ls_index = rangeText();
     QList<stru_mail> mail;
     if (ln_orvex.of_recimail(pop3, mail, ls_index) != 1) {
-        // Closing the window ended the fetch: it is going, with no word.
-        if (platform::transferAbandoned())
+        // Closing the window ended the fetch: it is going, with no box; the
+        // frame's status line says what became of the mailbox.
+        if (platform::transferAbandoned()) {
+            hourglass.reset();
+            platform::reportTransferProgress(QStringLiteral("接收已中止：服务器上的邮件没有删除。"));
             return;
+        }
         tell(QStringLiteral("接收失败！"));
         return;
     }

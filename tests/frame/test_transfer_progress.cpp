@@ -47,11 +47,12 @@ void queueClick(QWidget *widget)
     queueClickAt(widget, widget->rect().center());
 }
 
-// A press on one control and its release on another: no click.
-void queuePressAndReleaseElsewhere(QWidget *pressed, QWidget *released)
+// A press at `pos` of `pressed` and its release over another control: no
+// click.
+void queuePressAndReleaseElsewhere(QWidget *pressed, const QPoint &pos, QWidget *released)
 {
     QTest::mousePress(pressed->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                      pressed->mapTo(pressed->window(), pressed->rect().center()));
+                      pressed->mapTo(pressed->window(), pos));
     QTest::mouseRelease(released->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                         released->mapTo(released->window(), released->rect().center()));
 }
@@ -82,8 +83,9 @@ void queueCloseRequest(QWidget *window)
     window->windowHandle()->close();
 }
 
-// A click on the close box a maximised sheet puts into the frame's menu bar.
-void queueClickOnSheetCloseBox(QMenuBar *bar)
+// The close box a maximised sheet puts into the frame's menu bar: the
+// buttons' widget and the box's centre in it.
+std::pair<QWidget *, QPoint> sheetCloseBox(QMenuBar *bar)
 {
     QWidget *buttons = bar->cornerWidget(Qt::TopRightCorner);
     if (!buttons)
@@ -93,7 +95,13 @@ void queueClickOnSheetCloseBox(QMenuBar *bar)
     option.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton | QStyle::SC_MdiCloseButton;
     const QRect box = buttons->style()->subControlRect(QStyle::CC_MdiControls, &option, QStyle::SC_MdiCloseButton,
                                                        buttons);
-    queueClickAt(buttons, box.center());
+    return {buttons, box.center()};
+}
+
+void queueClickOnSheetCloseBox(QMenuBar *bar)
+{
+    const auto [buttons, centre] = sheetCloseBox(bar);
+    queueClickAt(buttons, centre);
 }
 
 // A click on the close box in the title bar of a sheet that is not maximised.
@@ -167,8 +175,9 @@ private slots:
     void failedFetchClearsTheStatusLine();
     void changedPasswordFetchesOnlyWhenLeftForTheSheet_data();
     void changedPasswordFetchesOnlyWhenLeftForTheSheet();
-    void closingDuringAFetchEndsItAndDeletesNothing_data();
-    void closingDuringAFetchEndsItAndDeletesNothing();
+    void closeRequestsDuringAFetch_data();
+    void closeRequestsDuringAFetch();
+    void closingDuringASendEndsIt_data();
     void closingDuringASendEndsIt();
 
 private:
@@ -178,7 +187,9 @@ private:
     w_recimail *openDeletingFetchOfThree(const QString &user);
     bool focusPasswordInActiveFrame(QWidget *form);
     // Queues, on the first text of the status line, what the user does to
-    // close: "frame", "exit", "close box", "title bar" or "shortcut". True once queued.
+    // close: "frame", "exit", "close box", "title bar", "other title bar"
+    // (the close box of the other sheet), "press away" (a press on the close
+    // box released elsewhere) or "shortcut". True once queued.
     void closeOnFirstProgress(const QString &close, bool *queued);
     // Queues one of the ways of closing named above.
     void queueClose(const QString &close);
@@ -389,6 +400,7 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet_data()
     // The click unticks the box before the fetch reads it: nothing deleted.
     QTest::newRow("click on delete-after-read") << "untick" << true;
     QTest::newRow("menu opened and closed") << "menu" << false;
+    QTest::newRow("right-click into another field") << "right click" << false;
     QTest::newRow("other sheet from the toolbar") << "smtp" << false;
     QTest::newRow("other program") << "program" << false;
     QTest::newRow("sheet closed") << "close sheet" << false;
@@ -427,6 +439,12 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
         handleQueuedInput();
         QTRY_VERIFY(QApplication::activePopupWidget());
         queueKey(QApplication::activePopupWidget(), Qt::Key_Escape);
+    } else if (leave == QLatin1String("right click")) {
+        auto *server = child<QLineEdit>(form, "sle_server");
+        queueClickAt(server, server->rect().center(), Qt::RightButton);
+        handleQueuedInput();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        queueKey(QApplication::activePopupWidget(), Qt::Key_Escape);
     } else if (leave == QLatin1String("smtp")) {
         auto *toolbar = child<QToolBar>(m_frame, "toolbar");
         queueClick(toolbar->widgetForAction(child<QAction>(m_frame, "m_smtp发邮件")));
@@ -453,27 +471,32 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
     }
 }
 
-void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing_data()
+void TestTransferProgress::closeRequestsDuringAFetch_data()
 {
+    // What closes: "frame" or "sheet" ends the fetch at once, deleting
+    // nothing; "other sheet" (after the fetch) and "nothing" let it run to
+    // its end.
     QTest::addColumn<QString>("close");
-    QTest::addColumn<bool>("frameGoes");
-    QTest::newRow("frame closed by the window manager") << "frame" << true;
-    QTest::newRow("Exit") << "exit" << true;
-    QTest::newRow("sheet's close box") << "close box" << false;
-    QTest::newRow("restored sheet's close box") << "title bar" << false;
-    QTest::newRow("close shortcut") << "shortcut" << false;
+    QTest::addColumn<QString>("closes");
+    QTest::newRow("frame closed by the window manager") << "frame" << "frame";
+    QTest::newRow("Exit") << "exit" << "frame";
+    QTest::newRow("sheet's close box") << "close box" << "sheet";
+    QTest::newRow("restored sheet's close box") << "title bar" << "sheet";
+    QTest::newRow("close shortcut") << "shortcut" << "sheet";
+    QTest::newRow("other sheet's close box") << "other title bar" << "other sheet";
+    QTest::newRow("close box pressed, released elsewhere") << "press away" << "nothing";
 }
 
-void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
+void TestTransferProgress::closeRequestsDuringAFetch()
 {
     QFETCH(QString, close);
-    QFETCH(bool, frameGoes);
+    QFETCH(QString, closes);
     disconnect(m_frame->statusBar(), nullptr, this, nullptr);
     const QString user = QStringLiteral("user29");
     w_recimail *form = openDeletingFetchOfThree(user);
     QVERIFY(form);
-    if (close == QLatin1String("title bar"))
-        m_frame->mdiArea()->activeSubWindow()->showNormal();
+    if (close.endsWith(QLatin1String("title bar")))
+        m_frame->mdiArea()->tileSubWindows();
     QVERIFY(focusPasswordInActiveFrame(form));
 
     // The user closes as soon as the fetch shows it has begun.
@@ -482,18 +505,40 @@ void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
     child<QPushButton>(form, "cb_rev")->click();
 
     QVERIFY(queued);
-    QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
-    if (frameGoes)
+    if (closes == QLatin1String("frame") || closes == QLatin1String("sheet")) {
+        QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
+        QVERIFY(m_servers->waitForMessageCount(user, 3));
+    } else {
+        QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
+        QVERIFY(m_servers->waitForMessageCount(user, 0));
+    }
+    if (closes == QLatin1String("frame")) {
         QTRY_VERIFY(!m_frame || !m_frame->isVisible());
-    else
+        return;
+    }
+    if (closes == QLatin1String("sheet")) {
         QTRY_VERIFY(!sheetOf<w_recimail>(*m_frame));
-    QVERIFY(m_servers->waitForMessageCount(user, 3));
+        QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("接收已中止：服务器上的邮件没有删除。"));
+        return;
+    }
+    handleQueuedInput();
+    QCOMPARE(sheetOf<w_recimail>(*m_frame), form);
+    QCOMPARE(sheetOf<w_sendmail>(*m_frame) == nullptr, closes == QLatin1String("other sheet"));
+}
+
+void TestTransferProgress::closingDuringASendEndsIt_data()
+{
+    QTest::addColumn<QString>("close");
+    QTest::newRow("frame closed by the window manager") << "frame";
+    QTest::newRow("sheet's close box") << "close box";
 }
 
 void TestTransferProgress::closingDuringASendEndsIt()
 {
+    QFETCH(QString, close);
     disconnect(m_frame->statusBar(), nullptr, this, nullptr);
     const QString user = QStringLiteral("user27");
+    m_servers->clearMailbox(user);
     w_sendmail *form = sheetOf<w_sendmail>(*m_frame);
     child<QLineEdit>(form, "sle_server")->setText(QStringLiteral("localhost"));
     child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->smtpPort()));
@@ -504,12 +549,18 @@ void TestTransferProgress::closingDuringASendEndsIt()
     child<QLineEdit>(form, "sle_from_email")->setText(user + QStringLiteral("@localhost"));
 
     bool queued = false;
-    closeOnFirstProgress(QStringLiteral("frame"), &queued);
+    closeOnFirstProgress(close, &queued);
     child<QPushButton>(form, "cb_send")->click();
 
     QVERIFY(queued);
     QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
-    QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+    if (close == QLatin1String("frame")) {
+        QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+    } else {
+        QTRY_VERIFY(!sheetOf<w_sendmail>(*m_frame));
+        QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("发送已中止：邮件没有发出。"));
+    }
+    QVERIFY(m_servers->messageFiles(user).isEmpty());
 }
 
 w_recimail *TestTransferProgress::openDeletingFetchOfThree(const QString &user)
@@ -560,6 +611,12 @@ void TestTransferProgress::queueClose(const QString &close)
         queueClickOnSheetCloseBox(m_frame->menuBar());
     else if (close == QLatin1String("title bar"))
         queueClickOnTitleBarCloseBox(m_frame->mdiArea()->activeSubWindow());
+    else if (close == QLatin1String("other title bar"))
+        queueClickOnTitleBarCloseBox(qobject_cast<QMdiSubWindow *>(sheetOf<w_sendmail>(*m_frame)->parentWidget()));
+    else if (close == QLatin1String("press away")) {
+        const auto [buttons, centre] = sheetCloseBox(m_frame->menuBar());
+        queuePressAndReleaseElsewhere(buttons, centre, m_frame->statusBar());
+    }
     else
         queueCloseShortcut(m_frame);
 }
