@@ -26,6 +26,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void fitDesignSizeToScreen();
+    void closeSheetsWithTheUsualKeys();
     void showTransferProgressInStatusBar();
     QMdiSubWindow *findSheet(const char *className) const;
     static bool isOpen(const QMdiSubWindow *sheet);
