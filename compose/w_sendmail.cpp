@@ -71,7 +71,7 @@ w_sendmail::w_sendmail(QWidget *parent) : QWidget(parent)
     // they show the form's button face, or the panel of the group they
     // stand in, as a Qt style draws it.
     setAutoFillBackground(true);
-    resize(platform::unitsToPixelsX(5024), platform::unitsToPixelsY(1996));
+    resize(sizeHint());
 
     buildControls();
     setControlFlags();
@@ -82,6 +82,11 @@ w_sendmail::w_sendmail(QWidget *parent) : QWidget(parent)
     connect(cb_del, &QPushButton::clicked, this, &w_sendmail::cb_del_clicked);
     connect(cb_send, &QPushButton::clicked, this, &w_sendmail::cb_send_clicked);
     sle_password_constructor();
+}
+
+QSize w_sendmail::sizeHint() const
+{
+    return {platform::unitsToPixelsX(5024), platform::unitsToPixelsY(1996)};
 }
 
 template <typename T>

@@ -162,6 +162,27 @@ bool w_main::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void w_main::keepDesignSize(QMdiSubWindow *window, const QSize &design)
+{
+    // Maximised, the sheet never shrinks below what its controls cover:
+    // where the frame is smaller, it scrolls. Restored from maximised, the
+    // sheet comes back at its design size (Qt would bring back the size it
+    // had before its contents were laid out); then the user sizes it.
+    const QRect covered = window->widget()->childrenRect();
+    const QSize needed(covered.right() + 1 + platform::unitsToPixelsX(32),
+                       covered.bottom() + 1 + platform::unitsToPixelsY(32));
+    window->widget()->setMinimumSize(needed);
+    connect(window, &QMdiSubWindow::windowStateChanged, window,
+            [window, design, needed](Qt::WindowStates before, Qt::WindowStates now) {
+                QWidget *sheet = window->widget();
+                if (!sheet)
+                    return;
+                sheet->setMinimumSize(now.testFlag(Qt::WindowMaximized) ? needed : QSize());
+                if (before.testFlag(Qt::WindowMaximized) && !(now & (Qt::WindowMaximized | Qt::WindowMinimized)))
+                    window->resize(window->size() - sheet->size() + design);
+            });
+}
+
 QMdiSubWindow *w_main::addSheet(QWidget *sheet)
 {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
@@ -170,19 +191,7 @@ QMdiSubWindow *w_main::addSheet(QWidget *sheet)
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(sheet->windowIcon());
     sheet->installEventFilter(this);
-    // Restored from maximised, the sheet comes back at its design size
-    // (what Qt remembers is the size it had when it was first shown,
-    // before its contents were laid out); it never shrinks below what its
-    // controls cover (the frame scrolls it).
-    connect(window, &QMdiSubWindow::windowStateChanged, window,
-            [window, design](Qt::WindowStates before, Qt::WindowStates now) {
-                if (before.testFlag(Qt::WindowMaximized) && !(now & (Qt::WindowMaximized | Qt::WindowMinimized))
-                    && window->widget())
-                    window->resize(window->size() - window->widget()->size() + design);
-            });
-    const QRect covered = sheet->childrenRect();
-    sheet->setMinimumSize(QSize(covered.right() + 1 + platform::unitsToPixelsX(32),
-                                covered.bottom() + 1 + platform::unitsToPixelsY(32)));
+    keepDesignSize(window, design);
     window->showMaximized();
     m_mdi->setActiveSubWindow(window);
     return window;

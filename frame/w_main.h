@@ -28,6 +28,7 @@ protected:
 private:
     void fitDesignSizeToScreen();
     void closeSheetsWithTheUsualKeys();
+    void keepDesignSize(QMdiSubWindow *window, const QSize &design);
     void showTransferProgressInStatusBar();
     QMdiSubWindow *findSheet(const char *className) const;
     static bool isOpen(const QMdiSubWindow *sheet);

@@ -104,7 +104,7 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     setFont(arial8());
-    resize(platform::unitsToPixelsX(kWidthUnits), platform::unitsToPixelsY(kHeightUnits));
+    resize(sizeHint());
 
     createControls();
     stackControls();
@@ -122,6 +122,11 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
 }
 
 w_recimail::~w_recimail() = default;
+
+QSize w_recimail::sizeHint() const
+{
+    return {platform::unitsToPixelsX(kWidthUnits), platform::unitsToPixelsY(kHeightUnits)};
+}
 
 void w_recimail::closeEvent(QCloseEvent *event)
 {

@@ -29,6 +29,8 @@ public:
 
     explicit w_recimail(QWidget *parent = nullptr);
     ~w_recimail() override;
+    // The design size: what a sheet arranged in the frame starts from.
+    QSize sizeHint() const override;
 
     // The rows of the mail list.
     d_email_list *mailList() const { return m_rows; }

@@ -495,8 +495,15 @@ void TestTransferProgress::closeRequestsDuringAFetch()
     const QString user = QStringLiteral("user29");
     w_recimail *form = openDeletingFetchOfThree(user);
     QVERIFY(form);
-    if (close.endsWith(QLatin1String("title bar")))
-        m_frame->mdiArea()->tileSubWindows();
+    // Side by side, each title bar with its close box in view.
+    if (close.endsWith(QLatin1String("title bar"))) {
+        const QList<QMdiSubWindow *> sheets = m_frame->mdiArea()->subWindowList();
+        const QSize area = m_frame->mdiArea()->viewport()->size();
+        for (int i = 0; i < sheets.size(); ++i) {
+            sheets.at(i)->showNormal();
+            sheets.at(i)->setGeometry(i * area.width() / 2, 0, area.width() / 2, area.height());
+        }
+    }
     QVERIFY(focusPasswordInActiveFrame(form));
 
     // The user closes as soon as the fetch shows it has begun.
