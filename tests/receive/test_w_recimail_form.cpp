@@ -423,6 +423,14 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     clickRow(3);
     QVERIFY(view->verticalScrollBar()->maximum() > 0);
     QCOMPARE(view->verticalScrollBar()->value(), 0);
+
+    // The keyboard shows a message as a click does.
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("friend@home.cn"));
+    QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 1);
+    QTest::keyClick(grid, Qt::Key_Home);
+    QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
+    QCOMPARE(attachments->count(), 2);
 }
 
 void TestWRecimailForm::clicksThatHitNoRowChangeNothing()
