@@ -40,6 +40,7 @@ private:
     void setControlFlags();
     void arrangeStackingOrder();
     void arrangeTabOrder();
+    void nameFieldsByTheirCaptions();
     void sle_password_constructor();
 
     struct MissingField {
