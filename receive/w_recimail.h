@@ -58,6 +58,7 @@ protected:
 private:
     void createControls();
     void arrangeTabOrder();
+    void nameControlsByTheirCaptions();
     void stackControls();
     void sle_password_modified();
     void clearMessageView();
@@ -109,7 +110,6 @@ private:
     em_number_mask *em_2;
     QLineEdit *sle_from_email;
 
-    // Creation order and tab-order values, for stacking and tabbing.
+    // Creation order, for stacking.
     QList<QWidget *> m_creationOrder;
-    QList<QPair<QWidget *, int>> m_tabValues;
 };
