@@ -182,6 +182,8 @@ void w_sendmail::nameFieldsByTheirCaptions()
     };
     for (const auto &[caption, field] : captions)
         control<QLabel>(caption)->setBuddy(control<QWidget>(field));
+    // A list is not named by its buddy.
+    lb_attachments->setAccessibleName(control<QLabel>("st_7")->text());
 }
 
 void w_sendmail::sle_password_constructor()

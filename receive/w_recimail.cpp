@@ -287,6 +287,8 @@ void w_recimail::nameControlsByTheirCaptions()
     };
     for (const auto &[caption, control] : captions)
         caption->setBuddy(control);
+    // Lists are not named by their buddies.
+    lb_attachments->setAccessibleName(st_7->text());
     dw_1->setAccessibleName(gb_3->title());
 }
 

@@ -5,6 +5,7 @@
 #include "frame/w_main.h"
 #include "receive/w_recimail.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -61,6 +62,25 @@ void touchSheet(QWidget *sheet, const QString &typed)
         edit->setPlainText(typed);
 }
 
+// Every control a screen reader can reach under `root`: what it reports as
+// the control's role and name, and the widget behind it.
+struct Reached {
+    QAccessible::Role role;
+    QString name;
+    QWidget *widget;
+};
+
+void reachFrom(QAccessibleInterface *node, QList<Reached> &reached)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        reached.append({child->role(), child->text(QAccessible::Name), qobject_cast<QWidget *>(child->object())});
+        reachFrom(child, reached);
+    }
+}
+
 QString firstLineEdit(QWidget *sheet)
 {
     auto *edit = sheet->findChild<QLineEdit *>();
@@ -92,6 +112,8 @@ private slots:
     void arrangedSheetsKeepTheirContents();
     void closeKeysCloseTheActiveSheet_data();
     void closeKeysCloseTheActiveSheet();
+    void screenReadersFindANameForEveryControl_data();
+    void screenReadersFindANameForEveryControl();
 };
 
 void TestMainFrame::frameWindow()
@@ -405,6 +427,42 @@ void TestMainFrame::closeKeysCloseTheActiveSheet()
     QTest::keyClick(frame.windowHandle(), key.key(), key.keyboardModifiers());
     QTRY_VERIFY(!sheetOf<w_recimail>(frame));
     QVERIFY(sheetOf<w_sendmail>(frame));
+}
+
+void TestMainFrame::screenReadersFindANameForEveryControl_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("compose") << "m_smtp发邮件";
+    QTest::newRow("receive") << "m_pop3收邮件";
+}
+
+// Walks what a screen reader is told about the real sheet: every control it
+// reaches has a name and is on the screen (a hidden one is not reported).
+void TestMainFrame::screenReadersFindANameForEveryControl()
+{
+    QFETCH(QString, sheet);
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    menuItem(frame, sheet.toUtf8().constData())->trigger();
+    QWidget *form = frame.mdiArea()->activeSubWindow()->widget();
+
+    QList<Reached> reached;
+    reachFrom(QAccessible::queryAccessibleInterface(form), reached);
+    QVERIFY(reached.size() > 20);
+    const QList<QAccessible::Role> controls = {QAccessible::EditableText, QAccessible::SpinBox, QAccessible::Table,
+                                               QAccessible::List, QAccessible::PushButton, QAccessible::CheckBox};
+    int named = 0;
+    for (const Reached &control : std::as_const(reached)) {
+        const QString what = control.widget ? control.widget->objectName() : QString::number(control.role);
+        if (control.widget)
+            QVERIFY2(control.widget->isVisible(), qPrintable(what));
+        if (control.widget && control.widget->parentWidget() == form && controls.contains(control.role)) {
+            QVERIFY2(!control.name.isEmpty(), qPrintable(what));
+            ++named;
+        }
+    }
+    QVERIFY(named >= 10);
 }
 
 QTEST_MAIN(TestMainFrame)
