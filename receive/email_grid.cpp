@@ -47,6 +47,10 @@ email_grid::email_grid(d_email_list *rows, QWidget *parent)
     for (int column = 0; column < email_list_presentation::columnCountValue; ++column)
         header->resizeSection(column,
                               platform::unitsToPixelsX(email_list_presentation::columnWidthUnits(column)));
+    // The columns fit the grid's width: the subject takes what the others
+    // leave, and a long text ends in "…" with the whole of it in a tooltip.
+    header->setSectionResizeMode(email_list_presentation::topic, QHeaderView::Stretch);
+    setTextElideMode(Qt::ElideRight);
 }
 
 void email_grid::highlightRow(long row)

@@ -435,6 +435,13 @@ void w_recimail::dw_1_clicked(long row)
     ole_1->verticalScrollBar()->setValue(0);
     ole_1->horizontalScrollBar()->setValue(0);
 
+    // A long address or subject shows its beginning, and all of it when
+    // the pointer rests on it.
+    for (QLineEdit *field : {sle_from_email, sle_send_email, sle_subject}) {
+        field->setCursorPosition(0);
+        field->setToolTip(field->text());
+    }
+
     const QDateTime sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
     sle_sendtime->setText(sent.isValid() ? sent.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QString());
 

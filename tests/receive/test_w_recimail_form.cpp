@@ -354,6 +354,10 @@ void TestWRecimailForm::listShowsNumberSenderSubjectAndDate()
     QCOMPARE(shown->index(1, 2).data().toString(), QStringLiteral("未读"));
     QCOMPARE(shown->index(0, 3).data().toString(), QStringLiteral("2026-03-09"));
     QCOMPARE(shown->index(2, 3).data().toString(), QString());
+    QCOMPARE(shown->index(1, 2).data(Qt::ToolTipRole).toString(), QStringLiteral("未读"));
+    // The date column ends inside the grid.
+    QHeaderView *header = grid->horizontalHeader();
+    QVERIFY(header->sectionViewportPosition(3) + header->sectionSize(3) <= grid->viewport()->width());
 
     const auto weight = [&](int r) { return shown->index(r, 2).data(Qt::FontRole).value<QFont>().weight(); };
     QCOMPARE(weight(0), QFont::Normal);
@@ -398,6 +402,9 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("boss@corp.cn"));
     QCOMPARE(child<QLineEdit>("sle_send_email")->text(), QStringLiteral("user17@corp.example.cn"));
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
+    // Shown from its beginning, the whole of it in the tooltip.
+    QCOMPARE(child<QLineEdit>("sle_subject")->cursorPosition(), 0);
+    QCOMPARE(child<QLineEdit>("sle_subject")->toolTip(), QStringLiteral("季度报告"));
     QCOMPARE(child<QLineEdit>("sle_sendtime")->text(), QStringLiteral("2026-01-02 08:03"));
     QVERIFY(child<QPlainTextEdit>("mle_body")->toPlainText().contains(QStringLiteral("<h1>报告</h1>")));
     QVERIFY(view->toPlainText().contains(QStringLiteral("报告")));
