@@ -39,7 +39,9 @@ int main(int argc, char *argv[])
     installQtTranslations();
 
     orvex app;
+    // Without its component the program can do nothing: after the box that
+    // says so, it ends as a failure.
     if (!app.open(QApplication::arguments().mid(1).join(QLatin1Char(' '))))
-        return 0;
+        return 1;
     return application.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/failure_kind.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -36,6 +38,10 @@ class Message : public QObject {
     // After a failed send: the data had gone out to its end, so the server
     // may have taken the message all the same.
     Q_PROPERTY(bool maybesent READ maybeSent)
+    // After a failed send: why, in one line, and the kind of failure by
+    // name ("authentication", "connection", "tls", ...); empty otherwise.
+    Q_PROPERTY(QString lasterror READ lastError)
+    Q_PROPERTY(QString failurekind READ failureKindName)
     Q_PROPERTY(QObject *recipients READ recipients)
     Q_PROPERTY(QObject *attachments READ attachments)
 public:
@@ -60,6 +66,8 @@ public:
 
     QString log() const { return m_log; }
     bool maybeSent() const { return m_maybeSent; }
+    QString lastError() const { return m_lastError; }
+    QString failureKindName() const { return component::failureKindName(m_failureKind); }
     QObject *recipients() const;
     QObject *attachments() const;
 
@@ -128,6 +136,8 @@ private:
     QDateTime m_date;
     QString m_log;
     bool m_maybeSent = false;
+    QString m_lastError;
+    FailureKind m_failureKind = FailureKind::None;
     QStringList m_attachmentFiles;
     Recipients *m_recipients;
     Attachments *m_attachments;

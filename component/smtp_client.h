@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/failure_kind.h"
 #include "component/sasl_client.h"
 #include "component/server_address.h"
 
@@ -64,12 +65,13 @@ public:
     // True when the send failed after the final "." of the data had gone to
     // the connection: the server may have taken the message all the same.
     bool maybeSent() const { return m_endMarkWritten; }
+    FailureKind failureKind() const;
     bool supports(const QByteArray &extension) const { return m_extensions.contains(extension); }
     // The largest message the server takes (its SIZE extension); 0 when it
     // names no limit.
     qint64 sizeLimit() const;
     // Fails the send for a reason found on our side, with a line in the log.
-    bool refuse(const QString &text);
+    bool refuse(const QString &text, FailureKind kind);
 
 private:
     bool readReply(SmtpReply &reply);
@@ -89,6 +91,7 @@ private:
     QList<QByteArray> m_ehloLines;
     QString m_error;
     bool m_endMarkWritten = false;
+    FailureKind m_failureKind = FailureKind::None;
 };
 
 } // namespace component
