@@ -29,6 +29,8 @@ public:
 
     explicit w_recimail(QWidget *parent = nullptr);
     ~w_recimail() override;
+    // The design size: what a sheet arranged in the frame starts from.
+    QSize sizeHint() const override;
 
     // The rows of the mail list.
     d_email_list *mailList() const { return m_rows; }
@@ -56,6 +58,7 @@ protected:
 private:
     void createControls();
     void arrangeTabOrder();
+    void nameControlsByTheirCaptions();
     void stackControls();
     void sle_password_modified();
     void clearMessageView();
@@ -107,7 +110,6 @@ private:
     em_number_mask *em_2;
     QLineEdit *sle_from_email;
 
-    // Creation order and tab-order values, for stacking and tabbing.
+    // Creation order, for stacking.
     QList<QWidget *> m_creationOrder;
-    QList<QPair<QWidget *, int>> m_tabValues;
 };

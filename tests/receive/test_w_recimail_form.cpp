@@ -174,21 +174,24 @@ void TestWRecimailForm::overlapsFollowTheDesign()
 
 void TestWRecimailForm::tabVisitsTheControlsInTheirOrder()
 {
+    // Every visible control in reading order, check boxes included; the
+    // plain-text body hidden under the HTML view never.
+    const QStringList expected = {
+        QStringLiteral("cbx_deleteafterread"), QStringLiteral("em_1"),         QStringLiteral("em_2"),
+        QStringLiteral("cbx_all"),             QStringLiteral("cb_rev"),       QStringLiteral("dw_1"),
+        QStringLiteral("sle_from_email"),      QStringLiteral("sle_sendtime"), QStringLiteral("sle_send_email"),
+        QStringLiteral("sle_subject"),         QStringLiteral("ole_1"),        QStringLiteral("cb_addfile"),
+        QStringLiteral("lb_attachments"),      QStringLiteral("sle_server"),   QStringLiteral("sle_port"),
+        QStringLiteral("sle_userid"),          QStringLiteral("sle_password"), QStringLiteral("mle_1"),
+        QStringLiteral("cbx_deleteafterread"),
+    };
     QVERIFY(QTest::qWaitForWindowActive(m_form));
-    child<QWidget>("sle_server")->setFocus();
+    child<QWidget>("cbx_deleteafterread")->setFocus();
     QStringList visited;
-    for (int i = 0; i < 18; ++i) {
+    for (int i = 0; i < int(expected.size()); ++i) {
         visited << controlName(QApplication::focusWidget(), m_form);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    const QStringList expected = {
-        QStringLiteral("sle_server"),  QStringLiteral("mle_body"),     QStringLiteral("sle_from_email"),
-        QStringLiteral("sle_send_email"), QStringLiteral("sle_password"), QStringLiteral("sle_port"),
-        QStringLiteral("sle_subject"), QStringLiteral("cb_addfile"),   QStringLiteral("em_2"),
-        QStringLiteral("ole_1"),       QStringLiteral("sle_sendtime"), QStringLiteral("dw_1"),
-        QStringLiteral("mle_1"),       QStringLiteral("sle_userid"),   QStringLiteral("lb_attachments"),
-        QStringLiteral("cb_rev"),      QStringLiteral("em_1"),         QStringLiteral("sle_server"),
-    };
     QCOMPARE(visited, expected);
 }
 
@@ -207,7 +210,7 @@ void TestWRecimailForm::rangeMasksTakeDigitsAndSpinWithinBounds()
     // The fifth digit fills the mask and moves on to the next control.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
     QCOMPARE(first->cleanText(), QStringLiteral("12345"));
-    QCOMPARE(controlName(QApplication::focusWidget(), m_form), QStringLiteral("sle_server"));
+    QCOMPARE(controlName(QApplication::focusWidget(), m_form), QStringLiteral("em_2"));
 
     second->setValue(1000);
     second->stepBy(1);
@@ -351,6 +354,10 @@ void TestWRecimailForm::listShowsNumberSenderSubjectAndDate()
     QCOMPARE(shown->index(1, 2).data().toString(), QStringLiteral("未读"));
     QCOMPARE(shown->index(0, 3).data().toString(), QStringLiteral("2026-03-09"));
     QCOMPARE(shown->index(2, 3).data().toString(), QString());
+    QCOMPARE(shown->index(1, 2).data(Qt::ToolTipRole).toString(), QStringLiteral("未读"));
+    // The date column ends inside the grid.
+    QHeaderView *header = grid->horizontalHeader();
+    QVERIFY(header->sectionViewportPosition(3) + header->sectionSize(3) <= grid->viewport()->width());
 
     const auto weight = [&](int r) { return shown->index(r, 2).data(Qt::FontRole).value<QFont>().weight(); };
     QCOMPARE(weight(0), QFont::Normal);
@@ -395,6 +402,9 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("boss@corp.cn"));
     QCOMPARE(child<QLineEdit>("sle_send_email")->text(), QStringLiteral("user17@corp.example.cn"));
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
+    // Shown from its beginning, the whole of it in the tooltip.
+    QCOMPARE(child<QLineEdit>("sle_subject")->cursorPosition(), 0);
+    QCOMPARE(child<QLineEdit>("sle_subject")->toolTip(), QStringLiteral("季度报告"));
     QCOMPARE(child<QLineEdit>("sle_sendtime")->text(), QStringLiteral("2026-01-02 08:03"));
     QVERIFY(child<QPlainTextEdit>("mle_body")->toPlainText().contains(QStringLiteral("<h1>报告</h1>")));
     QVERIFY(view->toPlainText().contains(QStringLiteral("报告")));
@@ -423,6 +433,14 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     clickRow(3);
     QVERIFY(view->verticalScrollBar()->maximum() > 0);
     QCOMPARE(view->verticalScrollBar()->value(), 0);
+
+    // The keyboard shows a message as a click does.
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("friend@home.cn"));
+    QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 1);
+    QTest::keyClick(grid, Qt::Key_Home);
+    QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
+    QCOMPARE(attachments->count(), 2);
 }
 
 void TestWRecimailForm::clicksThatHitNoRowChangeNothing()
