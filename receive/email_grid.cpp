@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 email_grid::email_grid(d_email_list *rows, QWidget *parent)
@@ -101,6 +102,17 @@ void email_grid::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit rowActivated(indexAt(event->position().toPoint()).row() + 1);
+}
+
+void email_grid::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        emit rowActivated(currentIndex().row() + 1);
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void email_grid::mouseMoveEvent(QMouseEvent *event)

@@ -21,12 +21,15 @@ public:
 
 signals:
     void rowClicked(long row);
+    // A double click on a row, or Enter on the current row: open it.
+    void rowActivated(long row);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool hitsRow(const QMouseEvent *event) const;
