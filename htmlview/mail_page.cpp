@@ -1,6 +1,7 @@
 #include "htmlview/mail_page.h"
 
 #include "htmlview/default_style.h"
+#include "htmlview/mail_elements.h"
 
 #include <litehtml/el_text.h>
 
@@ -111,6 +112,7 @@ void MailPage::relayOut(const QSize &viewport)
     m_layoutWidth = std::max(1, viewport.width());
     m_document->media_changed();
     m_document->render(m_layoutWidth);
+    measureForDrawing(m_document->root());
 }
 
 QSize MailPage::size() const

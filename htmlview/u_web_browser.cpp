@@ -27,6 +27,7 @@
 #include <QStringDecoder>
 #include <QStyle>
 #include <QTextCursor>
+#include <QThreadPool>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -110,6 +111,7 @@ u_web_browser::u_web_browser(QWidget *parent) : QAbstractScrollArea(parent), m_t
 
     // A page too big to lay out is shown as plain text in here.
     m_textView->setReadOnly(true);
+    m_textView->setAccessibleName(QStringLiteral("邮件正文"));
     m_textView->setFrameShape(QFrame::NoFrame);
     m_textView->setFocusProxy(nullptr);
     m_textView->hide();
@@ -381,7 +383,7 @@ void u_web_browser::dropPendingPage()
 
 void u_web_browser::showPrepared(htmlview::PreparedPage prepared)
 {
-    m_page = std::move(prepared.page);
+    retire(std::exchange(m_page, std::move(prepared.page)));
     if (m_page) {
         m_showsPlainText = false;
         m_plainText.clear();
@@ -395,6 +397,15 @@ void u_web_browser::showPrepared(htmlview::PreparedPage prepared)
     viewport()->update();
     QAccessibleEvent changed(this, QAccessible::TextUpdated);
     QAccessible::updateAccessibility(&changed);
+}
+
+void u_web_browser::retire(std::unique_ptr<htmlview::MailPage> page)
+{
+    // Taking a long page apart takes as long as building it did: that
+    // happens on a worker thread, where the page was built.
+    if (page && m_shownPageIsLong)
+        QThreadPool::globalInstance()->start([retired = std::shared_ptr<htmlview::MailPage>(std::move(page))] {});
+    m_shownPageIsLong = m_markup.size() >= kBackgroundPageChars;
 }
 
 void u_web_browser::showPlainText(const QString &text)

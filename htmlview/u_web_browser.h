@@ -178,6 +178,7 @@ private:
     htmlview::PageSettings pageSettings() const;
     void showMarkup();
     void showPrepared(htmlview::PreparedPage prepared);
+    void retire(std::unique_ptr<htmlview::MailPage> page);
     void showPlainText(const QString &text);
     void feedPlainText();
     void startBackgroundBuild();
@@ -198,6 +199,8 @@ private:
     QList<QUrl> m_history;
     int m_historyIndex = -1;
     std::unique_ptr<htmlview::MailPage> m_page;
+    // The page shown belongs to a long markup: it is taken apart on a worker.
+    bool m_shownPageIsLong = false;
     bool m_showsPlainText = false;
     QString m_plainText;
     qsizetype m_plainTextFed = 0;

@@ -383,6 +383,36 @@ private slots:
             QVERIFY(!view.toPlainText().contains(hiddenText));
     }
 
+    // Painting passes over what is out of sight: a page scrolled to any
+    // place shows there what a view tall enough to hold that place at once
+    // shows.
+    void aScrolledPageShowsWhatATallViewShows()
+    {
+        QString html = QStringLiteral("<style>td{background:#ffeecc} .f{float:right;width:60px;height:90px;"
+                                      "background:#00aa00} span{background:#ccccff}</style>");
+        for (int i = 1; html.size() < 40 * 1024; ++i)
+            html += QStringLiteral("<div><p>第 %1 段 <span>行内 %1</span> words to wrap.</p><div class=\"f\"></div>"
+                                   "<table><tr><td>单元 %1</td><td><ul><li>项</li></ul></td></tr></table></div>")
+                            .arg(i);
+        u_web_browser scrolled;
+        u_web_browser tall;
+        scrolled.resize(400, 300);
+        tall.resize(400, 1600);
+        for (u_web_browser *view : {&scrolled, &tall}) {
+            view->show();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            view->of_pastehtml(html);
+            QTRY_VERIFY(!view->pagePending());
+        }
+        QCOMPARE(scrolled.pageSize(), tall.pageSize());
+        const QImage whole = tall.viewport()->grab().toImage();
+        for (const int top : {0, 397, 733, 1300}) {
+            scrolled.verticalScrollBar()->setValue(top);
+            const QImage part = scrolled.viewport()->grab().toImage();
+            QCOMPARE(part, whole.copy(0, top, part.width(), part.height()));
+        }
+    }
+
     // A page the layout engine cannot lay out in bounded time and memory is
     // shown as its text, and the window keeps answering meanwhile.
     void pagesTooBigToLayOutShowTheirText_data()
