@@ -7,7 +7,45 @@
 #include <QObject>
 #include <QThreadPool>
 
+#include <cerrno>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
+
 namespace htmlview {
+
+namespace {
+
+// The threads that prepare pages. They run a little behind the window's
+// own thread, so that a long page being prepared does not slow the paint
+// of its first screenful or the user's next click.
+QThreadPool &pagePool()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(2);
+        return p;
+    }();
+    return *pool;
+}
+
+void yieldToTheWindow()
+{
+#ifdef Q_OS_LINUX
+    thread_local bool lowered = false;
+    if (lowered)
+        return;
+    // A thread's nice value is its own on Linux (0: the calling thread).
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, 0, std::min(nice + 5, 19));
+    lowered = true;
+#endif
+}
+
+} // namespace
 
 PreparedPage PreparedPage::of(const QString &html, const PageSettings &settings)
 {
@@ -29,7 +67,10 @@ std::shared_ptr<PageBuild> PageBuild::start(const PageSettings &settings, const 
                                             std::function<void()> done)
 {
     std::shared_ptr<PageBuild> pageBuild(new PageBuild(receiver, std::move(done)));
-    QThreadPool::globalInstance()->start([pageBuild, settings, html] { pageBuild->build(settings, html); });
+    pagePool().start([pageBuild, settings, html] {
+        yieldToTheWindow();
+        pageBuild->build(settings, html);
+    });
     return pageBuild;
 }
 

@@ -1,5 +1,7 @@
 #include "htmlview/page_limits.h"
 
+#include "htmlview/markup_scan.h"
+
 #include <gumbo.h>
 
 #include <QByteArray>
@@ -36,22 +38,6 @@ Counts countsOf(const GumboNode *root)
             pending.emplace_back(static_cast<const GumboNode *>(children.data[i]), depth + 1);
     }
     return counts;
-}
-
-bool startsWithAt(const QString &text, qsizetype at, QLatin1String what)
-{
-    return QStringView(text).mid(at, what.size()).compare(what, Qt::CaseInsensitive) == 0;
-}
-
-QString tagNameAt(const QString &html, qsizetype at)
-{
-    qsizetype i = at + 1;
-    if (i < html.size() && html.at(i) == QLatin1Char('/'))
-        ++i;
-    const qsizetype start = i;
-    while (i < html.size() && html.at(i).isLetterOrNumber())
-        ++i;
-    return html.mid(start, i - start).toLower();
 }
 
 bool endsALine(const QString &tag)
@@ -132,10 +118,12 @@ QString plainTextOf(const QString &html)
             i = end < 0 ? html.size() : end + 3;
             continue;
         }
-        const QString name = tagNameAt(html, i);
+        const QString name = tagName(html, i);
         const bool closing = i + 1 < html.size() && html.at(i + 1) == QLatin1Char('/');
         const qsizetype tagEnd = html.indexOf(QLatin1Char('>'), i);
-        if (name.isEmpty() && !startsWithAt(html, i, QLatin1String("<!")) && !startsWithAt(html, i, QLatin1String("<?"))) {
+        const bool declaration =
+                startsWithAt(html, i, QLatin1String("<!")) || startsWithAt(html, i, QLatin1String("<?"));
+        if (name.isEmpty() && !declaration) {
             text += c; // a "<" in the text
             ++i;
             continue;

@@ -34,9 +34,8 @@ w_readmail::w_readmail(const Message &message, QWidget *sheet) : QWidget(sheet, 
     setWindowTitle(message.subject.isEmpty() ? QStringLiteral("(无主题)") : message.subject);
 
     sle_from_email = readOnlyField("sle_from_email", message.sender, this);
-    sle_sendtime = readOnlyField(
-            "sle_sendtime", message.sent.isValid() ? message.sent.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QString(),
-            this);
+    const QString sent = message.sent.isValid() ? message.sent.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QString();
+    sle_sendtime = readOnlyField("sle_sendtime", sent, this);
     sle_recipients = readOnlyField("sle_recipients", message.recipients.join(QStringLiteral("; ")), this);
     sle_subject = readOnlyField("sle_subject", message.subject, this);
 

@@ -40,6 +40,14 @@ bool showsRed(QWidget &view)
     return false;
 }
 
+// Shows `view` at 400 x 300, the size the page checks are written for.
+bool shown(u_web_browser &view)
+{
+    view.resize(400, 300);
+    view.show();
+    return QTest::qWaitForWindowExposed(&view);
+}
+
 // A page long enough to be laid out on a worker thread, starting with `top`.
 QString longPage(const QString &top)
 {
@@ -239,9 +247,7 @@ private slots:
                 .replace(QLatin1String("%P"), dir.path());
 
         u_web_browser view;
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(shown(view));
         view.of_setbodyhtml(QString());
         view.of_pastehtml(vector);
         QTRY_VERIFY(!view.pagePending());
@@ -284,9 +290,7 @@ private slots:
         OpenedUrls desktop;
         m_dialogs.questionAnswer = agree;
         u_web_browser view;
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(shown(view));
         view.of_pastehtml(QStringLiteral("<body style=\"margin:0\"><a href=\"%1\" style=\"display:block;height:50px\">"
                                          "link</a></body>").arg(href));
         QTest::mouseMove(view.viewport(), QPoint(300, 200));
@@ -365,9 +369,7 @@ private slots:
         QFETCH(QString, samples);
         QFETCH(QString, hiddenText);
         u_web_browser view;
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(shown(view));
         view.of_setbodyhtml(QString());
         view.of_pastehtml(html);
         const QImage shot = view.viewport()->grab().toImage();
@@ -433,9 +435,7 @@ private slots:
         QFETCH(QString, html);
         QFETCH(QString, lastWords);
         u_web_browser view;
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(shown(view));
         view.of_pastehtml(html);
         QTRY_VERIFY(!view.pagePending());
         QVERIFY(view.showsPlainText());
