@@ -45,6 +45,8 @@ python3 "$HERE/make_corpus.py" "$WORK/seeds"
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+# Fonts the HTML view measures come from fontconfig, whose font set stays.
+export LSAN_OPTIONS="suppressions=$HERE/../../dev/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
 
 echo "fuzzing for $SECONDS_TO_RUN s; findings go to $WORK/artifacts/"
