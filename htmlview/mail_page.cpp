@@ -113,6 +113,9 @@ void MailPage::relayOut(const QSize &viewport)
     m_document->media_changed();
     m_document->render(m_layoutWidth);
     measureForDrawing(m_document->root());
+    // What shows may change with the width (media queries).
+    m_text.reset();
+    m_imageTexts.clear();
 }
 
 QSize MailPage::size() const
@@ -128,17 +131,18 @@ void MailPage::paint(QPainter &painter, const QPoint &scroll, const QRect &visib
 
 QString MailPage::text() const
 {
-    QString text;
-    collectText(m_document->root(), text, nullptr);
-    return text.trimmed();
+    if (!m_text) {
+        QString text;
+        collectText(m_document->root(), text, &m_imageTexts);
+        m_text = text.trimmed();
+    }
+    return *m_text;
 }
 
 QStringList MailPage::imageTexts() const
 {
-    QString text;
-    QStringList images;
-    collectText(m_document->root(), text, &images);
-    return images;
+    text();
+    return m_imageTexts;
 }
 
 bool MailPage::hover(const QPoint &at, const QPoint &inViewport)

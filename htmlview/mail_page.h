@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class QPainter;
 
@@ -34,6 +35,7 @@ public:
 
     // The text the page shows, in reading order: blocks and table rows on
     // lines of their own, an image as its alt text, hidden parts left out.
+    // Read from the page once and kept.
     QString text() const;
     // The alt texts of the page's images, in order.
     QStringList imageTexts() const;
@@ -51,6 +53,8 @@ private:
     std::unique_ptr<PageContainer> m_container;
     litehtml::document::ptr m_document;
     int m_layoutWidth = 0;
+    mutable std::optional<QString> m_text;
+    mutable QStringList m_imageTexts;
 };
 
 } // namespace htmlview

@@ -319,14 +319,24 @@ void u_web_browser::of_setbodyhtml(const QString &as_html)
 QString u_web_browser::toPlainText()
 {
     showPendingPage();
-    if (m_showsPlainText)
-        return m_plainText;
-    return m_page ? m_page->text() : QString();
+    return shownText();
 }
 
 QStringList u_web_browser::imageTexts()
 {
     showPendingPage();
+    return shownImageTexts();
+}
+
+QString u_web_browser::shownText() const
+{
+    if (m_showsPlainText)
+        return m_plainText;
+    return m_page ? m_page->text() : QString();
+}
+
+QStringList u_web_browser::shownImageTexts() const
+{
     return m_page && !m_showsPlainText ? m_page->imageTexts() : QStringList();
 }
 

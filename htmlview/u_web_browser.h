@@ -148,6 +148,10 @@ public:
     // clipboard after "select all"), and the alt texts of its images.
     QString toPlainText();
     QStringList imageTexts();
+    // The same for what shows now, without waiting for a page still being
+    // prepared (for screen readers, which ask often).
+    QString shownText() const;
+    QStringList shownImageTexts() const;
     // The page is shown as plain text, not laid out.
     bool showsPlainText() const { return m_showsPlainText; }
     // The laid-out size of the page in pixels (empty for plain text).

@@ -59,7 +59,7 @@ public:
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Value)
-            return view()->toPlainText();
+            return view()->shownText();
         return QAccessibleWidget::text(t);
     }
 
@@ -99,9 +99,9 @@ public:
     void setCursorPosition(int) override {}
     QString text(int startOffset, int endOffset) const override
     {
-        return view()->toPlainText().mid(startOffset, endOffset - startOffset);
+        return view()->shownText().mid(startOffset, endOffset - startOffset);
     }
-    int characterCount() const override { return int(view()->toPlainText().size()); }
+    int characterCount() const override { return int(view()->shownText().size()); }
     QRect characterRect(int) const override { return QRect(); }
     int offsetAtPoint(const QPoint &) const override { return -1; }
     void scrollToSubstring(int, int) override {}
@@ -116,7 +116,7 @@ private:
     // changed.
     const std::vector<ImageAccessible *> &images() const
     {
-        const QStringList names = view()->imageTexts();
+        const QStringList names = view()->shownImageTexts();
         if (names != m_imageNames) {
             const_cast<WebBrowserAccessible *>(this)->dropImages();
             m_imageNames = names;

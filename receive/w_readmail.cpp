@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -78,6 +79,7 @@ w_readmail::w_readmail(const Message &message, QWidget *sheet) : QWidget(sheet, 
     ole_body->setAccessibleName(QStringLiteral("内容"));
 
     connect(cb_download, &QPushButton::clicked, this, &w_readmail::cb_download_clicked);
+    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this, &QWidget::close);
     connect(lb_attachments, &QListWidget::itemDoubleClicked, this, &w_readmail::cb_download_clicked);
 
     // 800 x 700, or the screen's free area when that is smaller.
