@@ -50,6 +50,14 @@ QStringList ScriptedDialogs::titles() const
     return result;
 }
 
+QStringList ScriptedDialogs::details() const
+{
+    QStringList result;
+    for (const MessageBox &box : messageBoxes)
+        result << box.detail;
+    return result;
+}
+
 QList<bool> ScriptedDialogs::waitCursors() const
 {
     QList<bool> result;
@@ -77,9 +85,9 @@ bool ScriptedDialogs::question(const QString &, const QString &text)
     return questionAnswer;
 }
 
-void ScriptedDialogs::messageBox(const QString &title, const QString &text)
+void ScriptedDialogs::messageBox(const QString &title, const QString &text, const QString &detail)
 {
-    messageBoxes.append({title, text, waitCursorShows()});
+    messageBoxes.append({title, text, detail, waitCursorShows()});
     if (whileMessageShown)
         whileMessageShown();
 }
