@@ -106,10 +106,17 @@ void email_grid::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit rowActivated(indexAt(event->position().toPoint()).row() + 1);
 }
 
 void email_grid::keyPressEvent(QKeyEvent *event)
 {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        emit rowActivated(currentIndex().row() + 1);
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
         emit rowClicked(currentIndex().row() + 1);
         event->accept();

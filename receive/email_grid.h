@@ -23,6 +23,8 @@ public:
 
 signals:
     void rowClicked(long row);
+    // A double click on a row, or Enter on the current row: open it.
+    void rowActivated(long row);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -13,6 +13,8 @@
 #include "receive/em_number_mask.h"
 #include "receive/password_change_trigger.h"
 #include "receive/email_grid.h"
+#include "receive/message_body.h"
+#include "receive/w_readmail.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -67,18 +69,6 @@ void setTextColour(QWidget *widget, const QColor &colour)
 
 constexpr quint16 kDefaultPop3Port = 110;
 
-// A plain-text body shown in the HTML view: as text, not markup, with its
-// line breaks and runs of spaces kept.
-QString plainBodyAsHtml(const QString &body)
-{
-    QString text = body;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QString html = text.toHtmlEscaped();
-    html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-    return QStringLiteral("<span style=\"white-space: pre-wrap;\">") + html + QStringLiteral("</span>");
-}
-
 QString joinedWithSeparators(const QStringList &items)
 {
     QString joined;
@@ -110,6 +100,7 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
             &w_recimail::sle_password_modified);
     connect(cbx_all, &QCheckBox::toggled, this, &w_recimail::cbx_all_clicked);
     connect(dw_1, &email_grid::rowClicked, this, &w_recimail::dw_1_clicked);
+    connect(dw_1, &email_grid::rowActivated, this, &w_recimail::openMessageWindow);
     connect(cb_addfile, &QPushButton::clicked, this, &w_recimail::cb_addfile_clicked);
     connect(lb_attachments, &QListWidget::itemDoubleClicked, this, &w_recimail::cb_addfile_clicked);
 
@@ -126,6 +117,11 @@ QSize w_recimail::sizeHint() const
 void w_recimail::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
+    // The messages opened from the list go with it.
+    for (const QPointer<w_readmail> &window : std::as_const(m_messageWindows))
+        if (window)
+            window->close();
+    m_messageWindows.clear();
     QWidget::closeEvent(event);
 }
 
@@ -433,7 +429,7 @@ void w_recimail::dw_1_clicked(long row)
     mle_body->setPlainText(QString(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
     ole_1->of_setbodyhtml(QString());
-    ole_1->of_pastehtml(m_rows->isHtml(row) ? body : plainBodyAsHtml(body));
+    ole_1->of_pastehtml(bodyAsHtml(body, m_rows->isHtml(row)));
     // The caret ends after the body, but a message is read from its top.
     ole_1->verticalScrollBar()->setValue(0);
     ole_1->horizontalScrollBar()->setValue(0);
@@ -463,9 +459,13 @@ void w_recimail::dw_1_clicked(long row)
 
 void w_recimail::cb_addfile_clicked()
 {
-    const QString ls_filter = QStringLiteral("All files,*.*");
     const QList<QListWidgetItem *> selected = lb_attachments->selectedItems();
-    const QString ls_pathname1 = selected.isEmpty() ? QString() : selected.first()->text();
+    downloadAttachment(selected.isEmpty() ? QString() : selected.first()->text());
+}
+
+void w_recimail::downloadAttachment(const QString &ls_pathname1)
+{
+    const QString ls_filter = QStringLiteral("All files,*.*");
     if (ls_pathname1.isEmpty()) {
         platform::dialogs().messageBox(QString(), QStringLiteral("请先选择一个附件！"));
         return;
@@ -490,4 +490,30 @@ void w_recimail::cb_addfile_clicked()
         platform::dialogs().messageBox(QString(), QStringLiteral("下载成功！"));
     else
         platform::dialogs().messageBox(QString(), QStringLiteral("下载失败！"));
+}
+
+void w_recimail::openMessageWindow(long row)
+{
+    if (row <= 0 || row > m_rows->rowCount())
+        return;
+    w_readmail::Message message;
+    message.sender = m_rows->item(row, QStringLiteral("sender")).toString();
+    message.sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
+    message.subject = m_rows->item(row, QStringLiteral("topic")).toString();
+    message.body = m_rows->item(row, QStringLiteral("body")).toString();
+    message.html = m_rows->isHtml(row);
+    n_orvex ln_orvex;
+    QStringList recipients;
+    ln_orvex.of_parse(m_rows->item(row, QStringLiteral("reciever")).toString(), QStringLiteral(";"), recipients);
+    recipients.removeAll(QString());
+    message.recipients = recipients;
+    message.attachments = m_rows->attachmentPaths(row);
+    if (message.attachments.isEmpty())
+        ln_orvex.of_parse(m_rows->item(row, QStringLiteral("attach")).toString(), QStringLiteral(";"),
+                          message.attachments);
+    message.attachments.removeAll(QString());
+
+    auto *window = new w_readmail(message, this);
+    m_messageWindows.append(window);
+    window->show();
 }

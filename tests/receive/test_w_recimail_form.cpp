@@ -4,6 +4,7 @@
 #include "htmlview/u_web_browser.h"
 #include "platform/layout_units.h"
 #include "receive/d_email_list.h"
+#include "receive/w_readmail.h"
 #include "receive/w_recimail.h"
 #include "support/control_kinds.h"
 #include "support/scripted_dialogs.h"
@@ -17,6 +18,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -98,6 +101,7 @@ private slots:
     void downloadCopiesWhereTheUserChose();
     void downloadLeavesTheSourceIntactAndReportsFailures();
     void doubleClickDownloadsThatEntry();
+    void doubleClickOrEnterOpensTheMessageInItsOwnWindow();
 
 private:
     template <typename T>
@@ -589,3 +593,56 @@ void TestWRecimailForm::doubleClickDownloadsThatEntry()
 
 QTEST_MAIN(TestWRecimailForm)
 #include "test_w_recimail_form.moc"
+
+void TestWRecimailForm::doubleClickOrEnterOpensTheMessageInItsOwnWindow()
+{
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("报告.pdf"));
+    writeFile(report, "pdf");
+    fillTwoMessages(report + QLatin1Char(';'));
+    m_form->mailList()->setItem(1, QStringLiteral("reciever"), QStringLiteral("a@corp.cn;b@corp.cn;"));
+    auto *grid = child<QTableView>("dw_1");
+    const auto windows = [this] { return m_form->findChildren<w_readmail *>(); };
+
+    // A double click on the first row: its message in a window of its own.
+    const QRect first = grid->visualRect(grid->model()->index(0, 2));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(windows().size(), 1);
+    w_readmail *window = windows().first();
+    QVERIFY(window->isWindow() && window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("季度报告"));
+    QCOMPARE(window->size(),
+             QSize(w_readmail::kDefaultWidth, w_readmail::kDefaultHeight)
+                     .boundedTo(window->screen()->availableGeometry().size()));
+    const auto field = [window](const char *name) {
+        return window->findChild<QLineEdit *>(QString::fromLatin1(name))->text();
+    };
+    QCOMPARE(field("sle_from_email"), QStringLiteral("boss@corp.cn"));
+    QCOMPARE(field("sle_sendtime"), QStringLiteral("2026-01-02 08:03"));
+    QCOMPARE(field("sle_recipients"), QStringLiteral("a@corp.cn; b@corp.cn"));
+    QCOMPARE(field("sle_subject"), QStringLiteral("季度报告"));
+    QVERIFY(window->findChild<u_web_browser *>()->toPlainText().contains(QStringLiteral("表格")));
+
+    // "下载" there saves its attachment as the sheet's does.
+    const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
+    m_dialogs.fileAnswers = {{1, saved}};
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cb_download")), Qt::LeftButton);
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("下载成功！")});
+    QCOMPARE(readFile(saved), QByteArray("pdf"));
+
+    // Enter on the current row opens another one beside it.
+    clickRow(2);
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Return);
+    QCOMPARE(windows().size(), 2);
+    QPointer<w_readmail> second = windows().last();
+    QCOMPARE(second->windowTitle(), QStringLiteral("plain"));
+    QVERIFY(window->isVisible() && second->isVisible());
+    QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("plain"));
+
+    // Closing the sheet closes them.
+    QPointer<w_readmail> firstWindow = window;
+    m_form->close();
+    QTRY_VERIFY(!firstWindow && !second);
+}
