@@ -1,14 +1,15 @@
 #include "bus/bus_errors.h"
 
 #include <QStringList>
-#include <utility>
+
+#include <algorithm>
 
 namespace bus::errors {
 
 namespace {
 
-// The component gives its failures as texts, not kinds: the kind is read
-// from the words its reasons use. The first matching row wins, so a row
+// For a failure the component did not name a kind for, the kind is read
+// from the words its reason uses. The first matching row wins, so a row
 // for a more telling word comes before a vaguer one ("登录" before "拒绝").
 struct KindWords {
     const char *kind;
@@ -32,17 +33,47 @@ const QList<KindWords> &kindTable()
     return table;
 }
 
-} // namespace
+bool saysAnyOf(const QString &reason, const QStringList &words)
+{
+    return std::any_of(words.cbegin(), words.cend(),
+                       [&reason](const QString &word) { return reason.contains(word, Qt::CaseInsensitive); });
+}
 
-QString failureName(const QString &reason)
+const char *kindFromWords(const QString &reason)
 {
     for (const KindWords &row : kindTable()) {
-        for (const QString &word : row.words) {
-            if (reason.contains(word, Qt::CaseInsensitive))
-                return QStringLiteral("org.orvex.Error.") + QLatin1String(row.kind);
-        }
+        if (saysAnyOf(reason, row.words))
+            return row.kind;
     }
-    return QStringLiteral("org.orvex.Error.Failed");
+    return "Failed";
+}
+
+// The error kind for the component's name of a failure. The component
+// counts a time-out as a connection failure and an abandoned transfer as
+// "other"; the bus keeps both apart, as it always has.
+const char *kindFromComponent(const QString &kind, const QString &reason)
+{
+    if (kind == QLatin1String("authentication"))
+        return "Authentication";
+    if (kind == QLatin1String("tls"))
+        return "Tls";
+    if (kind == QLatin1String("connection") || kind == QLatin1String("unknownhost"))
+        return saysAnyOf(reason, {QStringLiteral("超时"), QStringLiteral("过慢")}) ? "Timeout" : "Connection";
+    if (kind == QLatin1String("refused") || kind == QLatin1String("unavailable"))
+        return "Refused";
+    if (kind == QLatin1String("localfile"))
+        return "File";
+    if (kind == QLatin1String("other") && saysAnyOf(reason, {QStringLiteral("传输中止"), QStringLiteral("已取消")}))
+        return "Abandoned";
+    return "Failed";
+}
+
+} // namespace
+
+QString failureName(const QString &kind, const QString &reason)
+{
+    const char *name = kind.isEmpty() ? kindFromWords(reason) : kindFromComponent(kind, reason);
+    return QStringLiteral("org.orvex.Error.") + QLatin1String(name);
 }
 
 } // namespace bus::errors

@@ -24,8 +24,10 @@ inline const QString kPropertyReadOnly = QStringLiteral("org.freedesktop.DBus.Er
 
 // The error name for a failure the component reported with `reason`:
 // org.orvex.Error. followed by Authentication, Tls, Timeout, Connection,
-// Refused, File, Abandoned, or Failed when the reason says nothing more.
-QString failureName(const QString &reason);
+// Refused, File, Abandoned, or Failed when nothing more is known. `kind` is
+// the component's own name for the failure (its "failurekind", such as
+// "authentication"); when empty, the kind is read from the reason's words.
+QString failureName(const QString &kind, const QString &reason);
 
 } // namespace errors
 

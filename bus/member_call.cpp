@@ -49,9 +49,18 @@ QString failureReason(const QString &logBefore, const QString &logAfter, const p
     return QStringLiteral("“%1”没有成功").arg(member);
 }
 
-QDBusMessage failure(const QDBusMessage &call, const QString &reason)
+// The component's name for the kind of failure a call ended in: its
+// "failurekind" when the call set or changed it. A kind left from an
+// earlier failure says nothing about this one.
+QString failureKind(const QString &kindBefore, const QObject *object)
 {
-    return call.createErrorReply(errors::failureName(reason), reason);
+    const QString kind = object ? object->property("failurekind").toString() : QString();
+    return kind == kindBefore ? QString() : kind;
+}
+
+QDBusMessage failure(const QDBusMessage &call, const QString &reason, const QString &kind = {})
+{
+    return call.createErrorReply(errors::failureName(kind, reason), reason);
 }
 
 } // namespace
@@ -61,11 +70,13 @@ QDBusMessage callMethod(const QDBusMessage &call, QObject *object, const Exporte
 {
     platform::AutomationObject handle = handleOn(object);
     const QString logBefore = logOf(object);
+    const QString kindBefore = failureKind({}, object);
     const std::optional<QVariant> result = handle.invoke(method.name, arguments);
     const bool refused = result && result->metaType().id() == QMetaType::Bool && !result->toBool()
                          && !isSilent(handle.object());
     if (!result || refused)
-        return failure(call, failureReason(logBefore, logOf(handle.object()), handle, method.name));
+        return failure(call, failureReason(logBefore, logOf(handle.object()), handle, method.name),
+                       failureKind(kindBefore, handle.object()));
     QDBusMessage reply = call.createReply();
     if (method.resultType.id() != QMetaType::Void)
         reply << toBusValue(*result, pathOf);
