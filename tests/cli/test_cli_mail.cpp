@@ -363,8 +363,8 @@ void TestCliMail::failuresSayWhyWithTheirExitCode()
 // fails, says why, and deletes nothing.
 void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
 {
-    m_servers->clearMailbox("user30");
-    m_servers->deliver("user30", "From: sender@example.com\r\nTo: user30@localhost\r\nSubject: notes\r\n"
+    m_servers->clearMailbox("user33");
+    m_servers->deliver("user33", "From: sender@example.com\r\nTo: user33@localhost\r\nSubject: notes\r\n"
                                  "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
                                  "--b\r\nContent-Type: text/plain\r\n\r\nsee the notes\r\n"
                                  "--b\r\nContent-Type: text/plain; name=\"notes.txt\"\r\n"
@@ -375,7 +375,7 @@ void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
     writeFile(work.filePath("notes.txt"), "my own notes");
     writeFile(work.filePath("notes (2).txt"), "older notes");
     const QStringList fetch{"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
-                            "--user", "user30", "--password", "secret-user30", "--log", "--attach-dir"};
+                            "--user", "user33", "--password", "secret-user33", "--log", "--attach-dir"};
 
     for (int round = 0; round < 2; ++round) {
         const CliRun run = runCli(fetch + QStringList{work.path()}, m_environment);
@@ -394,7 +394,7 @@ void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
     QCOMPARE(unsaved.exitCode, 74);  // EX_IOERR
     QVERIFY2(unsaved.err.contains("接收失败！"), qPrintable(unsaved.err));
     QVERIFY2(unsaved.err.contains("附件“notes.txt”没有保存"), qPrintable(unsaved.err));
-    QCOMPARE(m_servers->messageFiles("user30").size(), 1);
+    QCOMPARE(m_servers->messageFiles("user33").size(), 1);
 }
 
 enum class Fault { FullOutput, ClosedOutput, OutputFileNotSynced, NoFsync, FileSizeLimit, FullFolder };
@@ -424,10 +424,10 @@ void TestCliMail::failedOutputOrDiskDeletesNothing()
     QFETCH(Fault, fault);
     QFETCH(int, exitCode);
     QFETCH(QString, reason);
-    m_servers->clearMailbox("user30");
+    m_servers->clearMailbox("user33");
     // The attachment is decoded in memory and written into the folder.
     const QByteArray content(100 * 1024, 'z');
-    m_servers->deliver("user30", "From: sender@example.com\r\nTo: user30@localhost\r\nSubject: big\r\n"
+    m_servers->deliver("user33", "From: sender@example.com\r\nTo: user33@localhost\r\nSubject: big\r\n"
                                  "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
                                  "--b\r\nContent-Type: text/plain\r\n\r\nsee the file\r\n"
                                  "--b\r\nContent-Type: application/octet-stream\r\n"
@@ -461,14 +461,14 @@ void TestCliMail::failedOutputOrDiskDeletesNothing()
     };
 
     const CliRun run = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
-                               "--user", "user30", "--password", "secret-user30", "--delete", "--log",
+                               "--user", "user33", "--password", "secret-user33", "--delete", "--log",
                                "--attach-dir", folder},
                               environment, QString(), QByteArray(), prepare);
     QVERIFY2(!run.crashed, qPrintable(run.err));
     QCOMPARE(run.exitCode, exitCode);
     reason.replace("<folder>", folder);
     QVERIFY2(run.err.contains(reason), qPrintable(run.err));
-    QCOMPARE(m_servers->messageFiles("user30").size(), 1);
+    QCOMPARE(m_servers->messageFiles("user33").size(), 1);
     QVERIFY2(!run.err.contains(QStringLiteral("已在服务器上删除")), qPrintable(run.err));
     if (fault == Fault::FileSizeLimit || fault == Fault::FullFolder) {
         // Nothing claims a file that does not hold the whole attachment.
