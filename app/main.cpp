@@ -1,4 +1,7 @@
+#include "app/command_line.h"
+#include "app/compose_report.h"
 #include "app/orvex_application.h"
+#include "frame/w_main.h"
 #include "platform/fonts.h"
 #include "platform/window_services.h"
 
@@ -17,10 +20,24 @@ bool haveDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    const CommandLineRequest request = readCommandLine(argumentsOf(argc, argv));
+    if (request.action == CommandLineRequest::PrintAndExit) {
+        const QByteArray output = request.output.toUtf8();
+        std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
+        return 0;
+    }
     if (!haveDisplay()) {
         std::fprintf(stderr,
                      "orvex: no display found (DISPLAY is not set).\n"
@@ -37,7 +54,11 @@ int main(int argc, char *argv[])
     platform::installWindowServices();
 
     orvex app;
-    if (!app.open(QApplication::arguments().mid(1).join(QLatin1Char(' '))))
+    w_main *frame = app.open(QApplication::arguments().mid(1).join(QLatin1Char(' ')));
+    if (!frame)
         return 0;
+    if (!request.mailtoLink.isEmpty())
+        orvex::openMailto(*frame, request.mailtoLink);
+    writeComposeReportWhenAsked(*frame);
     return application.exec();
 }

@@ -1,6 +1,7 @@
 #include "cli/cli_arguments.h"
 
 #include "engine/server_field.h"
+#include "orvex_version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -110,6 +111,7 @@ QString generalHelp()
 {
     return QStringLiteral(
                "用法：%1 <命令> [选项]\n"
+               "      %1 --version\n"
                "\n"
                "命令：\n"
                "  send   通过 SMTP 服务器发送一封邮件。\n"
@@ -328,6 +330,12 @@ ParsedArguments parseArguments(const QStringList &arguments, const QString &envi
         ParsedArguments parsed;
         parsed.kind = ParsedArguments::Help;
         parsed.text = generalHelp();
+        return parsed;
+    }
+    if (command == QLatin1String("--version")) {
+        ParsedArguments parsed;
+        parsed.kind = ParsedArguments::Version;
+        parsed.text = QStringLiteral("%1 %2\n").arg(kProgram, QLatin1String(kOrvexVersion));
         return parsed;
     }
     if (command == QLatin1String("send"))

@@ -35,9 +35,9 @@ struct FetchArguments {
 };
 
 struct ParsedArguments {
-    enum Kind { Help, Send, Fetch, Error };
+    enum Kind { Help, Version, Send, Fetch, Error };
     Kind kind = Error;
-    QString text;  // the help text for Help, the message for Error
+    QString text;  // the help text for Help, the version line for Version, the message for Error
     SendArguments send;
     FetchArguments fetch;
 };

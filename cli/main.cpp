@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     // and a mistyped option never touch the component.
     const ParsedArguments parsed =
         parseArguments(QCoreApplication::arguments(), qEnvironmentVariable("ORVEX_PASSWORD"));
-    if (parsed.kind == ParsedArguments::Help) {
+    if (parsed.kind == ParsedArguments::Help || parsed.kind == ParsedArguments::Version) {
         const QByteArray help = parsed.text.toUtf8();
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);
         return kExitOk;

@@ -8,6 +8,7 @@
 #include <optional>
 
 class n_orvex;
+struct MailtoLink;
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
@@ -21,6 +22,12 @@ class w_sendmail : public QWidget {
     Q_OBJECT
 public:
     explicit w_sendmail(QWidget *parent = nullptr);
+
+    // Puts the message a mailto: link describes into the form: its
+    // recipients (Cc too, the form has one recipient line), subject and
+    // body. Blind copies are left out and the user is told, since the
+    // recipient line is seen by everyone the mail goes to.
+    void fillFromMailto(const MailtoLink &link);
 
 protected:
     // Hands the filled records to the engine and returns its result. The

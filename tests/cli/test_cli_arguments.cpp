@@ -1,6 +1,7 @@
 // orvex-cli's command line: help, bad arguments and a component that cannot
 // be registered. None of these reaches a mail server.
 #include "cli/cli_process.h"
+#include "orvex_version.h"
 #include "support/test_files.h"
 
 #include <QTemporaryDir>
@@ -46,6 +47,11 @@ void TestCliArguments::helpDocumentsEveryOption()
         QVERIFY2(text.contains(option), qPrintable(option));
     QVERIFY(text.contains("ORVEX_PASSWORD"));
     QVERIFY(text.contains("maildatetime"));
+    QVERIFY(text.contains("--version"));
+
+    const CliRun version = runCli({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, QByteArray("orvex-cli ") + kOrvexVersion + '\n');
 
     const CliRun send = runCli({"send", "--help"});
     QCOMPARE(send.exitCode, 0);
