@@ -53,7 +53,7 @@ public:
     // had broken off before (they were not committed); true when a broken
     // line had nothing pending.
     Q_INVOKABLE bool disconnect();
-    // Ends every transfer under way in this process at once as a failure,
+    // Ends every transfer under way in this thread at once as a failure,
     // without QUIT: the server deletes nothing. Safe to call from inside a
     // wait of the transfer (the window that started it is being closed).
     Q_INVOKABLE void abandon();
