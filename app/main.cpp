@@ -54,9 +54,11 @@ int main(int argc, char *argv[])
     platform::installWindowServices();
 
     orvex app;
+    // Without its component the program can do nothing: after the box that
+    // says so, it ends as a failure.
     w_main *frame = app.open(QApplication::arguments().mid(1).join(QLatin1Char(' ')));
     if (!frame)
-        return 0;
+        return 1;
     if (!request.mailtoLink.isEmpty())
         orvex::openMailto(*frame, request.mailtoLink);
     writeComposeReportWhenAsked(*frame);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/exit_codes.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -20,6 +22,7 @@ struct SendArguments {
     QStringList attachments; // absolute paths of readable files
     bool receipt = false;
     bool log = false;
+    int timeout = 0;  // seconds; 0: the engine's default
 };
 
 // What `orvex-cli fetch` was asked to do.
@@ -32,6 +35,7 @@ struct FetchArguments {
     bool deleteAfterRead = false;
     QString attachDir;  // absolute path of an existing folder
     bool log = false;
+    int timeout = 0;  // seconds; 0: the engine's default
 };
 
 struct ParsedArguments {
@@ -46,6 +50,3 @@ struct ParsedArguments {
 // is the value of ORVEX_PASSWORD, used when no --password is given. Reads
 // the body file, since a file that cannot be read is a bad argument.
 ParsedArguments parseArguments(const QStringList &arguments, const QString &environmentPassword);
-
-// Exit codes of the program.
-enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitBadArguments = 2 };

@@ -19,6 +19,7 @@ int runFetch(const FetchArguments &arguments)
     if (!pop3.attachpath.endsWith(QDir::separator()))
         pop3.attachpath += QDir::separator();
     pop3.deleteafterread = arguments.deleteAfterRead;
+    pop3.timeout = arguments.timeout;
 
     // Each message is printed as soon as it is read, and whatever was
     // fetched stays printed after a failure, so that the saved attachments
@@ -32,11 +33,10 @@ int runFetch(const FetchArguments &arguments)
     output.finish();
     std::fflush(stdout);
 
-    if (!fetched)
-        printError(QStringLiteral("接收失败！"));
     if (arguments.log)
         printLog(ln_orvex.of_getlasterror());
-    else if (!fetched)
-        printError(QStringLiteral("（加 --log 可看传输日志。）"));
-    return fetched ? kExitOk : kExitFailed;
+    if (fetched)
+        return kExitOk;
+    printFailure(QStringLiteral("接收失败！"), ln_orvex.is_failure);
+    return exitCodeFor(ln_orvex.is_failure.kind);
 }

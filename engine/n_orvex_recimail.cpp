@@ -16,6 +16,8 @@
 namespace {
 
 constexpr quint16 kDefaultPop3Port = 110;
+// With "pop3s://" and no port, the port of TLS from the first byte.
+constexpr quint16 kDefaultPop3sPort = 995;
 constexpr int kPop3Timeout = 300;
 
 // The range of messages to read from a mailbox of `count` messages.
@@ -53,6 +55,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
 
 int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index)
 {
+    is_failure = {};
     platform::AutomationObject orvexpop3;
     platform::AutomationObject orvexpop3message;
     platform::AutomationObject orvexattachments;
@@ -74,6 +77,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
         const int li_return = object->connectToNewObject(QLatin1String(className));
         if (li_return != platform::kCreateOk) {
             engine::reportMissingComponent();
+            is_failure = {engine::FailureKind::Unavailable, QString()};
             return li_return;
         }
     }
@@ -84,22 +88,26 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     // Calls stop at the first one that fails; then nothing is deleted on the
     // server and no half-read message is kept.
     engine::ComponentCalls calls;
-    calls.set(orvexpop3, QStringLiteral("timeout"), kPop3Timeout);
+    calls.set(orvexpop3, QStringLiteral("timeout"), pop3.timeout > 0 ? pop3.timeout : kPop3Timeout);
     calls.set(orvexpop3, QStringLiteral("logging"), true);
     calls.set(orvexpop3message, QStringLiteral("charset"), QStringLiteral("gb2312"));
 
     // A port written in the server field counts as given.
     QString serverError;
     const std::optional<engine::ServerField> server =
-            engine::resolveServerField(pop3.host, pop3.port, kDefaultPop3Port, &serverError);
+            engine::resolveServerField(pop3.host, pop3.port,
+                                       engine::defaultPortFor(pop3.host, kDefaultPop3Port, QStringLiteral("pop3s"),
+                                                              kDefaultPop3sPort),
+                                       &serverError);
     if (!server)
-        calls.fail(serverError);
+        calls.fail(serverError, engine::FailureKind::Input);
     const QVariant connected =
             server ? calls.call(orvexpop3, QStringLiteral("connect"),
                                 {pop3.username, pop3.password, server->host, int(server->port)})
                    : QVariant();
     if (calls.ok() && engine::saysFalse(connected))
-        calls.fail(QStringLiteral("无法登录到邮箱 %1（端口 %2）").arg(server->host).arg(server->port));
+        calls.fail(engine::componentReason(orvexpop3,
+                                           QStringLiteral("无法登录到邮箱 %1（端口 %2）").arg(server->host).arg(server->port)));
 
     const qint64 count = calls.count(orvexpop3);
     const engine::FetchRange range = calls.ok() ? requestedRange(calls, orvexpop3, index, count) : engine::FetchRange{};
@@ -144,6 +152,8 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     is_log = engine::transferLog(orvexpop3.property(QStringLiteral("log")), calls);
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
+    if (calls.failed())
+        is_failure = engine::transferFailure(calls, orvexpop3);
     orvexpop3message.invoke(QStringLiteral("close"));
     for (const auto &[object, className] : creations)
         object->release();

@@ -13,17 +13,35 @@
 namespace {
 
 constexpr quint16 kDefaultSmtpPort = 25;
+// With "smtps://" and no port, the port of TLS from the first byte.
+constexpr quint16 kDefaultSmtpsPort = 465;
 
 } // namespace
 
 int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
 {
+    is_failure = {};
+    // Recipients are separated by ASCII or full-width commas or semicolons,
+    // except inside a quoted display name or an <address>. Blank pieces
+    // (doubled or trailing separators) are no recipients; any other piece
+    // that is not exactly one address stops the send before anything is
+    // made or connected, so that no recipient is dropped without a word.
+    QString malformed;
+    const QStringList ls_recipientaddress = engine::recipientPieces(mail.recipientaddress, &malformed);
+    if (!malformed.isNull()) {
+        is_failure = {engine::FailureKind::Input,
+                      QStringLiteral("收件人“%1”不是一个邮件地址，邮件没有发出").arg(malformed)};
+        is_log = QStringLiteral("错误：%1\n").arg(is_failure.reason);
+        return -1;
+    }
+
     platform::AutomationObject orvexsmtpmessage;
     // Closing the window ends the send at once; the message is not delivered.
     const platform::InputHoldBack holdBack(
             [&orvexsmtpmessage] { orvexsmtpmessage.invoke(QStringLiteral("abandon")); });
     if (orvexsmtpmessage.connectToNewObject(QStringLiteral("orvex.Message")) != platform::kCreateOk) {
         engine::reportMissingComponent();
+        is_failure = {engine::FailureKind::Unavailable, QString()};
         return -1;
     }
 
@@ -40,21 +58,12 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     calls.set(orvexsmtpmessage, QStringLiteral("returnreceipt"), mail.returnreceipt);
     calls.set(orvexsmtpmessage, QStringLiteral("from"), mail.senderaddress);
     calls.set(orvexsmtpmessage, QStringLiteral("fromname"), mail.sendername);
+    if (smtp.timeout > 0)
+        calls.set(orvexsmtpmessage, QStringLiteral("timeout"), smtp.timeout);
 
-    // Recipients are separated by ASCII or full-width commas, except inside
-    // a quoted display name or an <address>; a piece without "@" (an empty
-    // one from a doubled or trailing comma, a stray word) is not an address
-    // and is skipped. Pieces go out as they stand.
-    QStringList ls_recipientaddress;
-    if (engine::hasQuotedParts(mail.recipientaddress))
-        ls_recipientaddress = engine::splitOutsideQuotes(mail.recipientaddress);
-    else
-        of_parse(of_replace(mail.recipientaddress, QStringLiteral("，"), QStringLiteral(",")), QStringLiteral(","),
-                 ls_recipientaddress);
-    for (const QString &address : std::as_const(ls_recipientaddress)) {
-        if (address.contains(u'@'))
-            calls.call(orvexsmtpmessage, QStringLiteral("addrecipient"), {address});
-    }
+    // Pieces go out as they stand.
+    for (const QString &address : ls_recipientaddress)
+        calls.call(orvexsmtpmessage, QStringLiteral("addrecipient"), {address});
 
     if (mail.html)
         calls.set(orvexsmtpmessage, QStringLiteral("htmlbody"), engine::htmlDocumentFor(mail.body));
@@ -70,9 +79,12 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // always one host and one port.
     QString serverError;
     const std::optional<engine::ServerField> server =
-            engine::resolveServerField(smtp.host, smtp.port, kDefaultSmtpPort, &serverError);
+            engine::resolveServerField(smtp.host, smtp.port,
+                                       engine::defaultPortFor(smtp.host, kDefaultSmtpPort, QStringLiteral("smtps"),
+                                                              kDefaultSmtpsPort),
+                                       &serverError);
     if (!server)
-        calls.fail(serverError);
+        calls.fail(serverError, engine::FailureKind::Input);
 
     if (smtp.smtpauth) {
         calls.set(orvexsmtpmessage, QStringLiteral("mailserverusername"), smtp.username);
@@ -92,6 +104,8 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     is_log = engine::transferLog(orvexsmtpmessage.property(QStringLiteral("log")), calls);
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
+    if (li_return != 1)
+        is_failure = engine::transferFailure(calls, orvexsmtpmessage);
     orvexsmtpmessage.invoke(QStringLiteral("close"));
     orvexsmtpmessage.release();
     return li_return;

@@ -8,7 +8,7 @@
 struct stru_mail {
     QString senderaddress;
     QString sendername;
-    QString recipientaddress;       // sending: all recipients, separated by commas
+    QString recipientaddress;       // sending: all recipients, separated by commas or semicolons
     QStringList recipientaddress1;  // fetched: one recipient address per element
     QString subject;
     QString body;

@@ -12,4 +12,5 @@ struct stru_pop3_login {
     QString attachpath;            // folder the attachments of fetched mail are saved into
     bool deleteafterread = false;  // delete the fetched messages on the server
     bool allmail = false;          // declared for completeness; the range text says what to fetch
+    int timeout = 0;  // seconds a wait for the server may last; 0: the usual 300
 };

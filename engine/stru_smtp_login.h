@@ -10,4 +10,5 @@ struct stru_smtp_login {
     QString username;
     QString password;
     bool smtpauth = false;  // authenticate with username and password
+    int timeout = 0;  // seconds a wait for the server may last; 0: the usual 300
 };
