@@ -2,6 +2,7 @@
 #include "app/compose_report.h"
 #include "app/orvex_application.h"
 #include "frame/w_main.h"
+#include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/window_services.h"
 
@@ -20,19 +21,11 @@ bool haveDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-QStringList argumentsOf(int argc, char *argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    const CommandLineRequest request = readCommandLine(argumentsOf(argc, argv));
+    const CommandLineRequest request = readCommandLine(platform::nativeArguments(argc, argv));
     if (request.action == CommandLineRequest::PrintAndExit) {
         const QByteArray output = request.output.toUtf8();
         std::fwrite(output.constData(), 1, size_t(output.size()), stdout);

@@ -1,10 +1,12 @@
 #include "cli/cli_arguments.h"
 #include "cli/fetch_command.h"
 #include "cli/send_command.h"
+#include "cli/standard_streams.h"
 #include "cli/stderr_dialog_service.h"
 #include "engine/n_orvex.h"
 #include "platform/component_library.h"
 #include "platform/component_registry.h"
+#include "platform/files.h"
 
 #include <QCoreApplication>
 
@@ -35,6 +37,7 @@ bool registerComponent()
 
 int main(int argc, char *argv[])
 {
+    reserveStandardStreams();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvex-cli"));
 
@@ -44,7 +47,7 @@ int main(int argc, char *argv[])
     // Arguments are checked before anything is registered, so that --help
     // and a mistyped option never touch the component.
     const ParsedArguments parsed =
-        parseArguments(QCoreApplication::arguments(), qEnvironmentVariable("ORVEX_PASSWORD"));
+        parseArguments(platform::nativeArguments(argc, argv), qEnvironmentVariable("ORVEX_PASSWORD"));
     if (parsed.kind == ParsedArguments::Help || parsed.kind == ParsedArguments::Version) {
         const QByteArray help = parsed.text.toUtf8();
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);

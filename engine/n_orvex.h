@@ -23,6 +23,20 @@ public:
     // Why the most recent transfer or registration through this instance
     // failed, and the kind of failure; kind None after a success.
     engine::Failure is_failure;
+    // What the user must know about a fetch that returned kFetchedEndUnsure:
+    // which messages may or may not have been deleted on the server.
+    QString is_warning;
+
+    // of_recimail's result when every message asked for was read and saved
+    // and their deletion was asked for, but the server never confirmed the
+    // end of the session: the records are all there, and the messages may
+    // or may not be gone from the server.
+    static constexpr int kFetchedEndUnsure = 2;
+
+    // Told once every message asked for was read and handed over, before
+    // anything is deleted, to put what it was handed somewhere safe. False,
+    // with the reason, keeps every message on the server and fails the fetch.
+    using RecordsKept = std::function<bool(QString *reason)>;
 
     // The component library's self-registration entry points. A library
     // that cannot be loaded or lacks the entry point gives -1.
@@ -44,13 +58,16 @@ public:
     bool of_unregister();
 
     // Fetches the messages named by index ("0-0" for all, or "m-n") and
-    // appends one record per message to mail. 1 on success.
+    // appends one record per message to mail. 1 on success; see also
+    // kFetchedEndUnsure.
     int of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index);
     // The same fetch, handing each record to `each` as soon as its message
     // is read and its attachments saved, instead of keeping them all: a
     // front end that writes records out needs no memory for the mailbox.
-    // Deleting on the server still waits until every message was read.
-    int of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index);
+    // Deleting on the server still waits until every message was read, and
+    // until `kept` (when given) says the records are safe.
+    int of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index,
+                    const RecordsKept &kept = {});
 
     // The log of the last transfer; the empty string when there is none.
     QString of_getlasterror();

@@ -46,6 +46,15 @@ QString notDeletedText(const engine::FetchRange &range)
     return QStringLiteral("服务器上的邮件没有删除，%1仍在服务器上").arg(messagesText(range));
 }
 
+// For the user, after every message was read and saved but the server did
+// not confirm the end of the session that deleted them.
+QString unsureEndText(const engine::FetchRange &range)
+{
+    return QStringLiteral("邮件已全部收到，附件已保存，但服务器没有确认退出（QUIT）：%1可能已在服务器上删除，"
+                          "也可能仍在服务器上。请到服务器上查看，以免重复收取或误以为邮件丢失。")
+            .arg(messagesText(range));
+}
+
 } // namespace
 
 int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index)
@@ -53,9 +62,11 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
     return of_recimail(std::move(pop3), [&mail](const stru_mail &record) { mail.append(record); }, std::move(index));
 }
 
-int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index)
+int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index,
+                         const RecordsKept &kept)
 {
     is_failure = {};
+    is_warning.clear();
     platform::AutomationObject orvexpop3;
     platform::AutomationObject orvexpop3message;
     platform::AutomationObject orvexattachments;
@@ -129,6 +140,14 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
             each(record);
     }
 
+    // The caller's records of the messages are safe before any of them may
+    // leave the server.
+    if (calls.ok() && kept) {
+        QString reason;
+        if (!kept(&reason))
+            calls.fail(pop3.deleteafterread ? QStringLiteral("%1，%2").arg(reason, notDeletedText(range)) : reason);
+    }
+
     // Deleting is asked for only once everything requested was read and
     // saved: after a failure the messages stay on the server. Once asked,
     // the fetch succeeds only when the server took every deletion, which it
@@ -143,10 +162,12 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     }
 
     // Logging off comes before the log is read, so that what became of the
-    // QUIT is in it.
+    // QUIT is in it. Every message is read and saved by then: a session that
+    // ends in doubt hides none of them, but says what may be gone.
     const std::optional<QVariant> quit = orvexpop3.invoke(QStringLiteral("disconnect"));
     if (deleting && calls.ok() && (!quit || engine::saysFalse(*quit))) {
         const QString reason = QStringLiteral("服务器没有确认退出（QUIT），%1可能仍在服务器上").arg(messagesText(range));
+        is_warning = unsureEndText(range);
         calls.fail(quit ? reason : QStringLiteral("%1：%2").arg(reason, orvexpop3.lastError()));
     }
     is_log = engine::transferLog(orvexpop3.property(QStringLiteral("log")), calls);
@@ -157,5 +178,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     orvexpop3message.invoke(QStringLiteral("close"));
     for (const auto &[object, className] : creations)
         object->release();
+    if (!is_warning.isEmpty())
+        return kFetchedEndUnsure;
     return calls.ok() ? 1 : -1;
 }
