@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "app/compose_report.h"
 #include "app/orvex_application.h"
+#include "app/qt_translations.h"
 #include "frame/w_main.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
@@ -45,6 +46,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("org.orvex.orvex"));
     platform::installFontSubstitutions();
     platform::installWindowServices();
+    installQtTranslations();
 
     orvex app;
     // Without its component the program can do nothing: after the box that

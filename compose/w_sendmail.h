@@ -22,6 +22,8 @@ class w_sendmail : public QWidget {
     Q_OBJECT
 public:
     explicit w_sendmail(QWidget *parent = nullptr);
+    // The design size: what a sheet arranged in the frame starts from.
+    QSize sizeHint() const override;
 
     // Puts the message a mailto: link describes into the form: its
     // recipients (Cc too, the form has one recipient line), subject and
@@ -45,6 +47,7 @@ private:
     void setControlFlags();
     void arrangeStackingOrder();
     void arrangeTabOrder();
+    void nameFieldsByTheirCaptions();
     void sle_password_constructor();
 
     struct MissingField {

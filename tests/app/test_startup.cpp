@@ -2,6 +2,7 @@
 // say that registration failed and open nothing. Also the engine's
 // registration answers and its log. The program's --help and --version.
 #include "app/orvex_application.h"
+#include "app/qt_translations.h"
 #include "compose/w_sendmail.h"
 #include "engine/n_orvex.h"
 #include "support/modal_watch.h"
@@ -69,6 +70,7 @@ private slots:
     void lastErrorIsEmptyOnANewEngine();
     void helpAndVersionNeedNoDisplay_data();
     void helpAndVersionNeedNoDisplay();
+    void qtsOwnTextsAreChinese();
 };
 
 void TestStartup::init()
@@ -233,6 +235,13 @@ void TestStartup::helpAndVersionNeedNoDisplay()
     const QString out = QString::fromUtf8(program.readAllStandardOutput());
     QVERIFY2(out.contains(printed), qPrintable(out));
     QVERIFY2(program.readAllStandardError().isEmpty(), "nothing on stderr");
+}
+
+// The buttons of Qt's own dialogs beside the Chinese windows.
+void TestStartup::qtsOwnTextsAreChinese()
+{
+    QVERIFY(installQtTranslations());
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
 }
 
 QTEST_MAIN(TestStartup)
