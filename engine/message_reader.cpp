@@ -30,6 +30,15 @@ void readRecipients(ComponentCalls &calls, MessageHandles handles, stru_mail &re
     record.recipientaddress1 = addresses;
 }
 
+// Cc apart from To, Reply-To and the ids a reply or a thread refers to.
+void readReferences(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
+{
+    record.ccaddress1 = calls.get(handles.message, QStringLiteral("cc")).toStringList();
+    record.replyto = calls.get(handles.message, QStringLiteral("replyto")).toString();
+    record.messageid = calls.get(handles.message, QStringLiteral("messageid")).toString();
+    record.inreplyto = calls.get(handles.message, QStringLiteral("inreplyto")).toString();
+}
+
 void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
 {
     const QString htmlbody = calls.get(handles.message, QStringLiteral("htmlbody")).toString();
@@ -42,6 +51,9 @@ void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
     if (longEnough) {
         record.body = htmlbody;
         record.html = true;
+        // A reader without HTML still has the plain alternative, when the
+        // sender wrote one.
+        record.text = calls.get(handles.message, QStringLiteral("body")).toString();
     } else {
         record.body = calls.get(handles.message, QStringLiteral("body")).toString();
         record.html = false;
@@ -123,7 +135,9 @@ bool readMessage(ComponentCalls &calls, MessageHandles handles, AttachmentTarget
     record.senderaddress = calls.get(handles.message, QStringLiteral("from")).toString();
     record.sendername = calls.get(handles.message, QStringLiteral("fromname")).toString();
     record.maildatetime = toMailDateTime(calls.get(handles.message, QStringLiteral("date")));
+    record.mailutcoffset = calls.get(handles.message, QStringLiteral("dateoffset")).toInt();
     readRecipients(calls, handles, record);
+    readReferences(calls, handles, record);
     record.subject = calls.get(handles.message, QStringLiteral("subject")).toString();
     readBody(calls, handles, record);
     readAttachments(calls, handles, targets, record);

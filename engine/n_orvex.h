@@ -45,8 +45,17 @@ public:
     // The same fetch, handing each record to `each` as soon as its message
     // is read and its attachments saved, instead of keeping them all: a
     // front end that writes records out needs no memory for the mailbox.
-    // Deleting on the server still waits until every message was read.
-    int of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index);
+    // Deleting on the server still waits until every message was read, and
+    // then until `beforedelete` (when given) returns true: a front end that
+    // keeps copies of the messages makes them durable there, and a false
+    // (with its reason) fails the fetch with nothing deleted.
+    int of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index,
+                    const std::function<bool(QString &reason)> &beforedelete = {});
+
+    // After a fetch with stru_pop3_login::onlynew: the unique ids of every
+    // message in the mailbox, by message number; empty when the mailbox is
+    // empty or the server gives none.
+    QStringList is_uids;
 
     // The log of the last transfer; the empty string when there is none.
     QString of_getlasterror();

@@ -5,6 +5,7 @@
 #include "engine/html_body.h"
 #include "engine/recipient_list.h"
 #include "engine/server_field.h"
+#include "engine/tls_settings.h"
 #include "engine/transfer_log.h"
 
 #include "platform/automation_object.h"
@@ -44,17 +45,25 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // Recipients are separated by ASCII or full-width commas, except inside
     // a quoted display name or an <address>; a piece without "@" (an empty
     // one from a doubled or trailing comma, a stray word) is not an address
-    // and is skipped. Pieces go out as they stand.
-    QStringList ls_recipientaddress;
-    if (engine::hasQuotedParts(mail.recipientaddress))
-        ls_recipientaddress = engine::splitOutsideQuotes(mail.recipientaddress);
-    else
-        of_parse(of_replace(mail.recipientaddress, QStringLiteral("，"), QStringLiteral(",")), QStringLiteral(","),
-                 ls_recipientaddress);
-    for (const QString &address : std::as_const(ls_recipientaddress)) {
-        if (address.contains(u'@'))
-            calls.call(orvexsmtpmessage, QStringLiteral("addrecipient"), {address});
-    }
+    // and is skipped. Pieces go out as they stand. Cc and Bcc are split the
+    // same way as To.
+    const auto addRecipients = [&](const QString &text, const QString &method) {
+        QStringList ls_recipientaddress;
+        if (engine::hasQuotedParts(text))
+            ls_recipientaddress = engine::splitOutsideQuotes(text);
+        else
+            of_parse(of_replace(text, QStringLiteral("，"), QStringLiteral(",")), QStringLiteral(","),
+                     ls_recipientaddress);
+        for (const QString &address : std::as_const(ls_recipientaddress)) {
+            if (address.contains(u'@'))
+                calls.call(orvexsmtpmessage, method, {address});
+        }
+    };
+    addRecipients(mail.recipientaddress, QStringLiteral("addrecipient"));
+    if (!mail.ccaddress.isEmpty())
+        addRecipients(mail.ccaddress, QStringLiteral("addcc"));
+    if (!mail.bccaddress.isEmpty())
+        addRecipients(mail.bccaddress, QStringLiteral("addbcc"));
 
     if (mail.html)
         calls.set(orvexsmtpmessage, QStringLiteral("htmlbody"), engine::htmlDocumentFor(mail.body));
@@ -73,6 +82,8 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
             engine::resolveServerField(smtp.host, smtp.port, kDefaultSmtpPort, &serverError);
     if (!server)
         calls.fail(serverError);
+
+    engine::applyTlsSettings(calls, orvexsmtpmessage, smtp.tlsrequired, smtp.tlsfingerprint, smtp.cafile);
 
     if (smtp.smtpauth) {
         calls.set(orvexsmtpmessage, QStringLiteral("mailserverusername"), smtp.username);

@@ -10,4 +10,8 @@ struct stru_smtp_login {
     QString username;
     QString password;
     bool smtpauth = false;  // authenticate with username and password
+    // TLS beyond the default of STARTTLS whenever offered.
+    bool tlsrequired = false;  // no TLS offered: nothing is sent
+    QString tlsfingerprint;    // SHA-256 of the one server certificate to trust
+    QString cafile;            // an extra CA bundle; empty: ORVEX_CA_FILE
 };
