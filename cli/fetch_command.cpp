@@ -1,12 +1,42 @@
 #include "cli/fetch_command.h"
 
 #include "cli/mail_json.h"
+#include "cli/raw_copies.h"
+#include "cli/seen_messages.h"
 #include "cli/stderr_dialog_service.h"
 #include "engine/n_orvex.h"
+#include "engine/server_field.h"
 
 #include <QDir>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr quint16 kDefaultPop3Port = 110;
+
+std::unique_ptr<RawCopies> rawCopiesFor(const FetchArguments &arguments)
+{
+    if (!arguments.maildir.isEmpty())
+        return RawCopies::forMaildir(arguments.maildir);
+    if (!arguments.mbox.isEmpty())
+        return RawCopies::forMbox(arguments.mbox);
+    return nullptr;
+}
+
+// The seen list of the mailbox, named by the server as it is reached.
+SeenMessages seenMessagesOf(const FetchArguments &arguments)
+{
+    QString ignored;  // the field was checked with the arguments
+    const std::optional<engine::ServerField> field =
+            engine::resolveServerField(arguments.server, arguments.port, kDefaultPop3Port, &ignored);
+    return field ? SeenMessages(arguments.user, field->host, field->port)
+                 : SeenMessages(arguments.user, arguments.server, arguments.port);
+}
+
+} // namespace
 
 int runFetch(const FetchArguments &arguments)
 {
@@ -19,6 +49,29 @@ int runFetch(const FetchArguments &arguments)
     if (!pop3.attachpath.endsWith(QDir::separator()))
         pop3.attachpath += QDir::separator();
     pop3.deleteafterread = arguments.deleteAfterRead;
+    pop3.tlsrequired = arguments.tls.required;
+    pop3.tlsfingerprint = arguments.tls.fingerprint;
+    pop3.cafile = arguments.tls.caFile;
+
+    const std::unique_ptr<RawCopies> rawCopies = rawCopiesFor(arguments);
+    if (rawCopies) {
+        pop3.rawcopydir = rawCopies->scratchFolder();
+        if (pop3.rawcopydir.isEmpty()) {
+            printError(rawCopies->error());
+            printError(QStringLiteral("接收失败！"));
+            return kExitFailed;
+        }
+    }
+    const SeenMessages seenMessages = seenMessagesOf(arguments);
+    if (arguments.onlyNew) {
+        QString error;
+        if (!seenMessages.load(pop3.seenuids, error)) {
+            printError(error);
+            printError(QStringLiteral("接收失败！"));
+            return kExitFailed;
+        }
+        pop3.onlynew = true;
+    }
 
     // Each message is printed as soon as it is read, and whatever was
     // fetched stays printed after a failure, so that the saved attachments
@@ -26,11 +79,38 @@ int runFetch(const FetchArguments &arguments)
     // whole range came.
     MailJsonWriter output(stdout);
     n_orvex ln_orvex;
-    const bool fetched =
-            ln_orvex.of_recimail(pop3, [&output](const stru_mail &record) { output.write(record); }, arguments.range)
-            == 1;
+    QStringList fetchedUids;
+    const auto each = [&](const stru_mail &record) {
+        if (rawCopies)
+            rawCopies->keep(record);
+        output.write(record);
+        fetchedUids << record.uid;
+    };
+    const auto beforeDelete = [&rawCopies](QString &reason) { return !rawCopies || rawCopies->makeDurable(reason); };
+    bool fetched = ln_orvex.of_recimail(pop3, each, arguments.range, beforeDelete) == 1;
     output.finish();
     std::fflush(stdout);
+
+    // Copies that no deletion waited for are made durable all the same.
+    QString copyError;
+    if (fetched && rawCopies && !rawCopies->makeDurable(copyError))
+        fetched = false;
+    if (!fetched && rawCopies && !rawCopies->error().isEmpty())
+        printError(rawCopies->error());
+
+    if (fetched && arguments.onlyNew) {
+        if (ln_orvex.is_uids.isEmpty() && !fetchedUids.isEmpty()) {
+            printError(QStringLiteral("orvex-cli：服务器不支持 UIDL，无法分辨新邮件，已收取全部邮件。"));
+        } else {
+            QString error;
+            const QStringList seen = seenAfterFetch(pop3.seenuids, ln_orvex.is_uids,
+                                                    arguments.deleteAfterRead ? QStringList() : fetchedUids);
+            if (!seenMessages.save(seen, error)) {
+                printError(error);
+                fetched = false;
+            }
+        }
+    }
 
     if (!fetched)
         printError(QStringLiteral("接收失败！"));
