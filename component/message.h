@@ -45,6 +45,9 @@ class Message : public QObject {
     Q_PROPERTY(QString replyto MEMBER m_replyTo)
     Q_PROPERTY(QString messageid MEMBER m_messageId)
     Q_PROPERTY(QString inreplyto MEMBER m_inReplyTo)
+    // Fetched: the message as plain text, for a reader without HTML: its
+    // text/plain alternative (what "body" holds).
+    Q_PROPERTY(QString plaintext READ plainBody)
     // Sending: "required" sends only over TLS; "opportunistic" (the
     // default) uses STARTTLS whenever the server offers it.
     Q_PROPERTY(QString tls MEMBER m_tls)

@@ -30,13 +30,23 @@ void readRecipients(ComponentCalls &calls, MessageHandles handles, stru_mail &re
     record.recipientaddress1 = addresses;
 }
 
-// Cc apart from To, Reply-To and the ids a reply or a thread refers to.
-void readReferences(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
+// A property that not every component has; empty when this one lacks it.
+// The fields it fills serve front ends beyond the windows, and a fetch
+// must not fail for their sake.
+QVariant optionalProperty(platform::AutomationObject &object, const QString &name)
 {
-    record.ccaddress1 = calls.get(handles.message, QStringLiteral("cc")).toStringList();
-    record.replyto = calls.get(handles.message, QStringLiteral("replyto")).toString();
-    record.messageid = calls.get(handles.message, QStringLiteral("messageid")).toString();
-    record.inreplyto = calls.get(handles.message, QStringLiteral("inreplyto")).toString();
+    return object.property(name).value_or(QVariant());
+}
+
+// Cc apart from To, Reply-To, the ids a reply or a thread refers to and the
+// zone the date was written in.
+void readReferences(MessageHandles handles, stru_mail &record)
+{
+    record.ccaddress1 = optionalProperty(handles.message, QStringLiteral("cc")).toStringList();
+    record.replyto = optionalProperty(handles.message, QStringLiteral("replyto")).toString();
+    record.messageid = optionalProperty(handles.message, QStringLiteral("messageid")).toString();
+    record.inreplyto = optionalProperty(handles.message, QStringLiteral("inreplyto")).toString();
+    record.mailutcoffset = optionalProperty(handles.message, QStringLiteral("dateoffset")).toInt();
 }
 
 void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
@@ -51,9 +61,9 @@ void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
     if (longEnough) {
         record.body = htmlbody;
         record.html = true;
-        // A reader without HTML still has the plain alternative, when the
-        // sender wrote one.
-        record.text = calls.get(handles.message, QStringLiteral("body")).toString();
+        // A reader without HTML still has the plain text, when the
+        // component can give one.
+        record.text = optionalProperty(handles.message, QStringLiteral("plaintext")).toString();
     } else {
         record.body = calls.get(handles.message, QStringLiteral("body")).toString();
         record.html = false;
@@ -135,9 +145,9 @@ bool readMessage(ComponentCalls &calls, MessageHandles handles, AttachmentTarget
     record.senderaddress = calls.get(handles.message, QStringLiteral("from")).toString();
     record.sendername = calls.get(handles.message, QStringLiteral("fromname")).toString();
     record.maildatetime = toMailDateTime(calls.get(handles.message, QStringLiteral("date")));
-    record.mailutcoffset = calls.get(handles.message, QStringLiteral("dateoffset")).toInt();
     readRecipients(calls, handles, record);
-    readReferences(calls, handles, record);
+    if (calls.ok())
+        readReferences(handles, record);
     record.subject = calls.get(handles.message, QStringLiteral("subject")).toString();
     readBody(calls, handles, record);
     readAttachments(calls, handles, targets, record);
