@@ -86,15 +86,11 @@ int runFetch(const FetchArguments &arguments)
         output.write(record);
         fetchedUids << record.uid;
     };
-    const auto beforeDelete = [&rawCopies](QString &reason) { return !rawCopies || rawCopies->makeDurable(reason); };
-    bool fetched = ln_orvex.of_recimail(pop3, each, arguments.range, beforeDelete) == 1;
+    const auto copiesKept = [&rawCopies](QString *reason) { return !rawCopies || rawCopies->makeDurable(*reason); };
+    bool fetched = ln_orvex.of_recimail(pop3, each, arguments.range, copiesKept) == 1;
     output.finish();
     std::fflush(stdout);
 
-    // Copies that no deletion waited for are made durable all the same.
-    QString copyError;
-    if (fetched && rawCopies && !rawCopies->makeDurable(copyError))
-        fetched = false;
     if (!fetched && rawCopies && !rawCopies->error().isEmpty())
         printError(rawCopies->error());
 

@@ -107,13 +107,18 @@ QString RawCopies::scratchFolder() const
 
 void RawCopies::keep(const stru_mail &record)
 {
-    if (!m_error.isEmpty() || record.rawfile.isEmpty())
+    if (record.rawfile.isEmpty())
         return;
-    if (!m_maildir.isEmpty())
-        deliverToMaildir(record.rawfile);
-    else
-        appendToMbox(record.rawfile, record.senderaddress);
-    m_delivered = true;
+    if (m_error.isEmpty()) {
+        if (!m_maildir.isEmpty())
+            deliverToMaildir(record.rawfile);
+        else
+            appendToMbox(record.rawfile, record.senderaddress);
+        m_delivered = true;
+    }
+    // Delivered, the scratch name is not needed any more; not delivered,
+    // the copy is of no use, since its message stays on the server.
+    QFile::remove(record.rawfile);
 }
 
 bool RawCopies::deliverToMaildir(const QString &file)
@@ -124,7 +129,6 @@ bool RawCopies::deliverToMaildir(const QString &file)
         m_error = QStringLiteral("无法把邮件放入 %1：%2").arg(target, errnoText());
         return false;
     }
-    ::unlink(QFile::encodeName(file).constData());
     return true;
 }
 
@@ -168,7 +172,6 @@ bool RawCopies::appendToMbox(const QString &file, const QString &sender)
             m_error += QStringLiteral("（且无法截去写了一半的邮件）");
         return false;
     }
-    raw.remove();
     return true;
 }
 

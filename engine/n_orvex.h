@@ -20,6 +20,11 @@ public:
     // string when none was kept.
     QString is_log;
 
+    // Told once every message asked for was read and handed over, before
+    // anything is deleted, to put what it was handed somewhere safe. False,
+    // with the reason, keeps every message on the server and fails the fetch.
+    using RecordsKept = std::function<bool(QString *reason)>;
+
     // The component library's self-registration entry points. A library
     // that cannot be loaded or lacks the entry point gives -1.
     long dllregisterserver();
@@ -46,11 +51,9 @@ public:
     // is read and its attachments saved, instead of keeping them all: a
     // front end that writes records out needs no memory for the mailbox.
     // Deleting on the server still waits until every message was read, and
-    // then until `beforedelete` (when given) returns true: a front end that
-    // keeps copies of the messages makes them durable there, and a false
-    // (with its reason) fails the fetch with nothing deleted.
+    // until `kept` (when given) says the records are safe.
     int of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index,
-                    const std::function<bool(QString &reason)> &beforedelete = {});
+                    const RecordsKept &kept = {});
 
     // After a fetch with stru_pop3_login::onlynew: the unique ids of every
     // message in the mailbox, by message number; empty when the mailbox is

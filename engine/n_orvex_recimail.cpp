@@ -89,7 +89,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
 }
 
 int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index,
-                         const std::function<bool(QString &reason)> &beforedelete)
+                         const RecordsKept &kept)
 {
     is_uids.clear();
     platform::AutomationObject orvexpop3;
@@ -168,12 +168,12 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
             each(record);
     }
 
-    // What the front end keeps of the messages must be safe before any of
-    // them leaves the server.
-    if (calls.ok() && pop3.deleteafterread && !range.isEmpty() && beforedelete) {
+    // The caller's records of the messages are safe before any of them may
+    // leave the server.
+    if (calls.ok() && kept) {
         QString reason;
-        if (!beforedelete(reason))
-            calls.fail(QStringLiteral("%1，%2").arg(reason, notDeletedText(range)));
+        if (!kept(&reason))
+            calls.fail(pop3.deleteafterread ? QStringLiteral("%1，%2").arg(reason, notDeletedText(range)) : reason);
     }
 
     // Deleting is asked for only once everything requested was read and

@@ -387,8 +387,10 @@ void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
 void TestCliMail::rawCopiesHoldTheServersBytes_data()
 {
     QTest::addColumn<QString>("option");
-    QTest::newRow("maildir") << "--maildir";
-    QTest::newRow("mbox") << "--mbox";
+    QTest::addColumn<bool>("broken");  // new/ of the Maildir takes no file (it leads into /proc)
+    QTest::newRow("maildir") << "--maildir" << false;
+    QTest::newRow("mbox") << "--mbox" << false;
+    QTest::newRow("maildir that takes no file: nothing deleted") << "--maildir" << true;
 }
 
 // With --delete the messages leave the server, and what stays is the copy:
@@ -397,6 +399,7 @@ void TestCliMail::rawCopiesHoldTheServersBytes_data()
 void TestCliMail::rawCopiesHoldTheServersBytes()
 {
     QFETCH(QString, option);
+    QFETCH(bool, broken);
     m_servers->clearMailbox("user33");
     const QByteArray message = referencedMessage();
     m_servers->deliver("user33", message);
@@ -406,10 +409,19 @@ void TestCliMail::rawCopiesHoldTheServersBytes()
     const QString target = work.filePath("copies");
     if (option == "--maildir")
         QVERIFY(QDir().mkpath(target));
+    if (broken)
+        QVERIFY(QFile::link("/proc", target + "/new"));
 
     const CliRun run = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
                                "--user", "user33", "--password", "secret-user33", "--delete", option, target},
                               m_environment, work.path());
+    if (broken) {
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(target + "/new"), qPrintable(run.err));
+        QCOMPARE(m_servers->messageFiles("user33").size(), 2);
+        QVERIFY(QDir(target + "/tmp").isEmpty());
+        return;
+    }
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY(m_servers->waitForMessageCount("user33", 0));
     if (option == "--maildir") {
