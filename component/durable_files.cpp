@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <unistd.h>
 #include <vector>
 
@@ -26,6 +27,15 @@ std::vector<NotedFile> &notedFiles()
 {
     static std::vector<NotedFile> files;
     return files;
+}
+
+// Mailboxes may fetch in several threads at once (the session bus service
+// runs each object in its own); one list serves them all, since flushing
+// another mailbox's files as well loses nothing.
+std::recursive_mutex &notedFilesLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
 }
 
 QString flushError(const QString &path, int code)
@@ -70,6 +80,7 @@ void noteUnsyncedFile(const QString &path)
     file.path = path;
     file.folder = QFileInfo(path).absolutePath();
     file.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const std::lock_guard guard(notedFilesLock());
     notedFiles().push_back(file);
     if (notedFiles().size() >= kMaxHeldOpen)
         syncNotedFiles(nullptr);
@@ -77,6 +88,7 @@ void noteUnsyncedFile(const QString &path)
 
 bool syncNotedFiles(QString *error)
 {
+    const std::lock_guard guard(notedFilesLock());
     std::vector<NotedFile> &files = notedFiles();
     QSet<QString> folders;
     for (const NotedFile &file : files) {

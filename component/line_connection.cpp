@@ -20,10 +20,12 @@ constexpr int kDefaultTimeoutSeconds = 300;
 // A polite close waits this long at most for the peer to take the rest.
 constexpr int kCloseWaitMs = 3000;
 
-// Every connection alive in this process, for abandonAll().
+// Every connection alive in this thread, for abandonAll(). A connection
+// lives and dies in the thread that made it; the threads that each run
+// their own transfers (the session bus service) must not end each other's.
 QList<LineConnection *> &liveConnections()
 {
-    static QList<LineConnection *> connections;
+    static thread_local QList<LineConnection *> connections;
     return connections;
 }
 

@@ -123,7 +123,7 @@ public:
     // that makes no sense): logs it, closes the connection and keeps the
     // text. Returns false, for `return conn.fail(...)`.
     bool fail(const QString &text);
-    // Ends the transfer of every connection of this process at once, as a
+    // Ends the transfer of every connection of this thread at once, as a
     // failure: a wait under way returns, and nothing more is sent (no QUIT,
     // so a POP3 server commits no deletion). For the user who closes the
     // window that started the transfer.

@@ -81,7 +81,7 @@ public:
     // smtp://). True when the server accepted it; with `silent` off a
     // failure is also raised as an automation error.
     Q_INVOKABLE bool send(const QString &server);
-    // Ends every transfer under way in this process at once as a failure; a
+    // Ends every transfer under way in this thread at once as a failure; a
     // server that never saw the end of the data delivers nothing. Safe to
     // call from inside a wait of the send (its window is being closed).
     Q_INVOKABLE void abandon();

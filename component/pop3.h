@@ -70,7 +70,7 @@ public:
     // The caller will not ask for message `number` in this session: it is
     // never read ahead.
     Q_INVOKABLE void skipmessage(int number);
-    // Ends every transfer under way in this process at once as a failure,
+    // Ends every transfer under way in this thread at once as a failure,
     // without QUIT: the server deletes nothing. Safe to call from inside a
     // wait of the transfer (the window that started it is being closed).
     Q_INVOKABLE void abandon();

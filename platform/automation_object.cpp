@@ -277,6 +277,7 @@ void AutomationObject::release()
 bool AutomationObject::fail(const QString &message)
 {
     m_lastError = message;
+    m_objectError.clear();
     return false;
 }
 
@@ -294,10 +295,13 @@ bool AutomationObject::takeObjectError(const QString &member)
     const QString error = m_object->property(kAutomationErrorProperty).toString();
     if (error.isEmpty()) {
         m_lastError.clear();
+        m_objectError.clear();
         return true;
     }
     m_object->setProperty(kAutomationErrorProperty, QVariant());
-    return fail(QStringLiteral("“%1”出错：%2").arg(member, error));
+    fail(QStringLiteral("“%1”出错：%2").arg(member, error));
+    m_objectError = error;
+    return false;
 }
 
 } // namespace platform

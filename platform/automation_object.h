@@ -64,6 +64,9 @@ public:
     bool isBound() const { return !m_object.isNull(); }
     QObject *object() const { return m_object.data(); }
     QString lastError() const { return m_lastError; }
+    // The reason the object itself raised in the last call, without the
+    // member's name; empty when the call succeeded or failed in this layer.
+    QString objectError() const { return m_objectError; }
 
 private:
     bool fail(const QString &message);
@@ -73,6 +76,7 @@ private:
     QPointer<QObject> m_object;
     bool m_owned = false;
     QString m_lastError;
+    QString m_objectError;
 };
 
 } // namespace platform

@@ -25,4 +25,11 @@ QString registeredLibrary(const QString &className)
     return {};
 }
 
+QStringList registeredClassNames()
+{
+    QSettings registry(componentRegistryFile(), QSettings::IniFormat);
+    registry.beginGroup(QStringLiteral("classes"));
+    return registry.childKeys();
+}
+
 } // namespace platform

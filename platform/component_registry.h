@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -13,5 +14,8 @@ QString componentRegistryFile();
 // The library path registered for className (letter case ignored), or an
 // empty string when the class is not registered.
 QString registeredLibrary(const QString &className);
+
+// Every class name in the registry, spelled as it was registered.
+QStringList registeredClassNames();
 
 } // namespace platform

@@ -44,7 +44,7 @@ QString elsewhereAddress()
 NamespaceRun runInOwnNetworkNamespace(const QString &testCase)
 {
     NamespaceRun run;
-    if (!namespacesCanBeMade(&run.skipReason))
+    if (!namespacesCanBeMade(&run.unavailableReason))
         return run;
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -60,7 +60,7 @@ NamespaceRun runInOwnNetworkNamespace(const QString &testCase)
     }
     run.output = child.readAll();
     if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77) {
-        run.skipReason = QStringLiteral("the network inside the namespace cannot be set up: %1")
+        run.unavailableReason = QStringLiteral("the network inside the namespace cannot be set up: %1")
                              .arg(QString::fromLocal8Bit(run.output).trimmed());
         return run;
     }

@@ -20,7 +20,7 @@ QString elsewhereAddress();
 
 struct NamespaceRun {
     bool ran = false;
-    QString skipReason; // why no namespace could be made, when !ran
+    QString unavailableReason; // why no namespace could be made, when !ran
     int exitCode = -1;
     QByteArray output;
 };

@@ -31,6 +31,8 @@ void ScriptedPop3Server::accept()
     m_trickling = trickleAt == "GREETING";
     if (!silentAtGreeting)
         send(greeting);
+    else
+        m_stalled = true; // silent throughout: a TLS ClientHello can hold CR LF bytes
     m_trickling = false;
 }
 

@@ -24,7 +24,7 @@ public:
     QList<QByteArray> messages;   // message n is messages[n - 1]
     QList<qint64> listedSizes;    // sizes LIST reports instead of the real ones; -1 leaves a message out
     QByteArray password = "secret";
-    bool silentAtGreeting = false;
+    bool silentAtGreeting = false; // no greeting and no answer to anything
     int dropDuringRetr = 0;       // the line is cut halfway through this message
     int stallDuringRetr = 0;      // the server goes quiet halfway through this message
     int refuseRetr = 0;           // RETR of this message gets -ERR

@@ -22,6 +22,8 @@ void ScriptedSmtpServer::accept()
             startServerTls(socket, m_behaviour.tls);
         if (m_behaviour.greet)
             socket->write(m_behaviour.greeting);
+        else
+            m_stalled = true; // silent throughout: a TLS ClientHello can hold CR LF bytes
     }
 }
 

@@ -19,7 +19,7 @@ class ScriptedSmtpServer : public QObject {
     Q_OBJECT
 public:
     struct Behaviour {
-        bool greet = true;                 // false: accept and say nothing
+        bool greet = true;                 // false: accept and never say anything
         QByteArray greeting = "220-scripted.example ESMTP\r\n220 ready\r\n";
         bool rejectEhlo = false;           // 502 to EHLO, as servers before ESMTP
         QByteArray authMechanisms = "PLAIN LOGIN"; // only these two are understood

@@ -148,6 +148,17 @@ private slots:
         QVERIFY2(component::syncNotedFiles(&error), qPrintable(error));
         QVERIFY(error.isEmpty());
         QVERIFY(component::syncNotedFiles(&error));
+
+        // (Kept last: /dev/null stays noted for the rest of the process.)
+        // The flush really happens: a noted file the kernel cannot flush
+        // (fsync on a character device fails) fails it, named, and stays
+        // noted for the next attempt.
+        component::noteUnsyncedFile(QStringLiteral("/dev/null"));
+        QVERIFY(!component::syncNotedFiles(&error));
+        QVERIFY2(error.contains(QStringLiteral("/dev/null")), qPrintable(error));
+        error.clear();
+        QVERIFY(!component::syncNotedFiles(&error));
+        QVERIFY(!error.isEmpty());
     }
 };
 
