@@ -115,6 +115,15 @@ private slots:
             QVERIFY(mailbox.disconnect());
             QVERIFY(mailbox.log().contains(QStringLiteral("C: PASS ********")));
         }
+        // Unless TLS is required: then not even the user name goes out.
+        ScriptedPop3Server plain;
+        plain.capabilities = {"USER"};
+        const quint16 plainPort = plain.listen();
+        Mailbox strict;
+        strict.object().setProperty(QStringLiteral("tls"), QStringLiteral("required"));
+        QVERIFY(!strict.connect(QStringLiteral("u"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), plainPort));
+        QVERIFY2(strict.log().contains(QStringLiteral("要求 TLS")), qPrintable(strict.log()));
+        QCOMPARE(plain.count("USER"), 0);
     }
 
     void passwordNeverInClearToAServerElsewhere()
