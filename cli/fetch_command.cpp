@@ -36,6 +36,25 @@ SeenMessages seenMessagesOf(const FetchArguments &arguments)
                  : SeenMessages(arguments.user, arguments.server, arguments.port);
 }
 
+// After a fetch with --only-new: the messages it left on the server join
+// the seen list, and those gone from the server leave it. False when the
+// list could not be written.
+bool updateSeenList(const SeenMessages &seenMessages, const QStringList &seenBefore, const QStringList &mailbox,
+                    const QStringList &fetchedUids, const FetchArguments &arguments)
+{
+    if (mailbox.isEmpty() && !fetchedUids.isEmpty()) {
+        printError(QStringLiteral("orvex-cli：服务器不支持 UIDL，无法分辨新邮件，已收取全部邮件。"));
+        return true;
+    }
+    QString error;
+    const QStringList seen =
+            seenAfterFetch(seenBefore, mailbox, arguments.deleteAfterRead ? QStringList() : fetchedUids);
+    if (seenMessages.save(seen, error))
+        return true;
+    printError(error);
+    return false;
+}
+
 } // namespace
 
 int runFetch(const FetchArguments &arguments)
@@ -94,19 +113,8 @@ int runFetch(const FetchArguments &arguments)
     if (!fetched && rawCopies && !rawCopies->error().isEmpty())
         printError(rawCopies->error());
 
-    if (fetched && arguments.onlyNew) {
-        if (ln_orvex.is_uids.isEmpty() && !fetchedUids.isEmpty()) {
-            printError(QStringLiteral("orvex-cli：服务器不支持 UIDL，无法分辨新邮件，已收取全部邮件。"));
-        } else {
-            QString error;
-            const QStringList seen = seenAfterFetch(pop3.seenuids, ln_orvex.is_uids,
-                                                    arguments.deleteAfterRead ? QStringList() : fetchedUids);
-            if (!seenMessages.save(seen, error)) {
-                printError(error);
-                fetched = false;
-            }
-        }
-    }
+    if (fetched && arguments.onlyNew)
+        fetched = updateSeenList(seenMessages, pop3.seenuids, ln_orvex.is_uids, fetchedUids, arguments);
 
     if (!fetched)
         printError(QStringLiteral("接收失败！"));
