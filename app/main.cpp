@@ -37,7 +37,9 @@ int main(int argc, char *argv[])
     platform::installWindowServices();
 
     orvex app;
+    // Without its component the program can do nothing: after the box that
+    // says so, it ends as a failure.
     if (!app.open(QApplication::arguments().mid(1).join(QLatin1Char(' '))))
-        return 0;
+        return 1;
     return application.exec();
 }

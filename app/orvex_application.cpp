@@ -7,13 +7,9 @@
 w_main *orvex::open(const QString &commandline)
 {
     Q_UNUSED(commandline);
-    bool registered = false;
-    {
-        n_orvex ln_orvex;
-        registered = ln_orvex.of_register();
-    }
-    if (!registered) {
-        platform::dialogs().messageBox(QString(""), QStringLiteral("注册orvex组件失败！"));
+    n_orvex ln_orvex;
+    if (!ln_orvex.of_register()) {
+        platform::dialogs().messageBox(QString(""), QStringLiteral("注册orvex组件失败！"), ln_orvex.is_failure.reason);
         return nullptr;
     }
     auto *frame = new w_main;

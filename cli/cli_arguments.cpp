@@ -16,6 +16,9 @@
 namespace {
 
 const QString kProgram = QStringLiteral("orvex-cli");
+// How long the component waits for a plain port's greeting before it says
+// that the port may want TLS from the first byte.
+constexpr int kGreetingWaitSeconds = 8;
 const QString kSendSynopsis = QStringLiteral("--server <host> --from <address> --to <address> (--body <text> | --body-file <file>) [选项]");
 const QString kFetchSynopsis = QStringLiteral("--server <host> --user <user> [选项]");
 
@@ -40,6 +43,12 @@ void addServerOptions(QCommandLineParser &parser, const QString &protocol, const
     addOption(parser, QStringLiteral("port"),
               QStringLiteral("服务器端口，1-65535；不写时用 --server 中写的端口，都没写时用 %1。").arg(defaultPort),
               QStringLiteral("port"));
+    addOption(parser, QStringLiteral("timeout"),
+              QStringLiteral("每次等待服务器最多多少秒（1-86400），默认 300。"
+                             "不论此值多大，普通端口连上后 %1 秒内没有问候即失败，并提示该端口可能要求 %2。")
+                  .arg(kGreetingWaitSeconds)
+                  .arg(scheme),
+              QStringLiteral("seconds"));
 }
 
 void addPasswordOptions(QCommandLineParser &parser)
@@ -86,7 +95,8 @@ void addSendOptions(QCommandLineParser &parser)
     addOption(parser, QStringLiteral("from"), QStringLiteral("发件人地址（必填）。"), QStringLiteral("address"));
     addOption(parser, QStringLiteral("from-name"), QStringLiteral("发件人姓名。"), QStringLiteral("name"));
     addOption(parser, QStringLiteral("to"),
-              QStringLiteral("收件人地址（必填），多个地址用逗号分开，如 \"a@x,b@y\"。"),
+              QStringLiteral("收件人地址（必填），多个地址用逗号或分号分开（, ， ; ；），如 \"a@x;b@y\"；"
+                             "有一段不是一个地址时什么也不发送（退出码 2）。"),
               QStringLiteral("address"));
     addOption(parser, QStringLiteral("cc"), QStringLiteral("抄送地址，写法同 --to；写进邮件的 Cc 头。"),
               QStringLiteral("address"));
@@ -165,11 +175,11 @@ QString generalHelp()
                "         如 2026-12-07T18:00:00+08:00，没有日期时为 null）、text（纯文本正文：正文是\n"
                "         HTML 时为其纯文本版本，没有时为空）。\n"
                "\n"
-               "退出码：0 成功，1 发送或收取失败（--log 显示原因），2 参数有误。\n"
                "服务器证书按系统证书库验证；--ca-file 或环境变量 ORVEX_CA_FILE 可再指定一个 CA 证书文件\n"
                "（指定的文件无法读取时连接失败）。\n"
                "\n")
                .arg(kProgram)
+           + QString::fromUtf8(exitCodesHelp()) + QStringLiteral("\n")
            + commandHelp(QStringLiteral("send"), addSendOptions,
                          kSendSynopsis)
            + QStringLiteral("\n")
@@ -226,6 +236,23 @@ std::optional<QString> readBodyFile(const QString &path, QString &message)
         return std::nullopt;
     }
     return body;
+}
+
+// --timeout, when given: 0 when not, nullopt for a bad value.
+std::optional<int> timeoutFrom(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(QStringLiteral("timeout")))
+        return 0;
+    bool ok = false;
+    const int seconds = parser.value(QStringLiteral("timeout")).toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 86400)
+        return std::nullopt;
+    return seconds;
+}
+
+QString badTimeout(const QCommandLineParser &parser)
+{
+    return QStringLiteral("--timeout：\"%1\" 不是 1 到 86400 之间的秒数。").arg(parser.value(QStringLiteral("timeout")));
 }
 
 // The options every command shares. Returns an error message, empty when
@@ -398,6 +425,10 @@ ParsedArguments checkSend(const QCommandLineParser &parser, const QString &envir
     if (QString message = checkTls(parser, send.tls); !message.isEmpty())
         return error(message);
     send.log = parser.isSet(QStringLiteral("log"));
+    const std::optional<int> timeout = timeoutFrom(parser);
+    if (!timeout)
+        return error(badTimeout(parser));
+    send.timeout = *timeout;
     // Last, since it may run a command or ask on the terminal: nothing else
     // may be wrong by then.
     if (!send.user.isEmpty()) {
@@ -452,6 +483,10 @@ ParsedArguments checkFetch(const QCommandLineParser &parser, const QString &envi
     if (QString message = checkTls(parser, fetch.tls); !message.isEmpty())
         return error(message);
     fetch.log = parser.isSet(QStringLiteral("log"));
+    const std::optional<int> timeout = timeoutFrom(parser);
+    if (!timeout)
+        return error(badTimeout(parser));
+    fetch.timeout = *timeout;
     // Last, since it may run a command or ask on the terminal.
     QString message;
     const std::optional<QString> password = passwordFor(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/exit_codes.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -30,6 +32,7 @@ struct SendArguments {
     bool receipt = false;
     TlsArguments tls;
     bool log = false;
+    int timeout = 0;  // seconds; 0: the engine's default
 };
 
 // What `orvex-cli fetch` was asked to do.
@@ -46,6 +49,7 @@ struct FetchArguments {
     bool onlyNew = false;
     TlsArguments tls;
     bool log = false;
+    int timeout = 0;  // seconds; 0: the engine's default
 };
 
 struct ParsedArguments {
@@ -62,6 +66,3 @@ struct ParsedArguments {
 // since a file that cannot be read and a logon without a password are bad
 // arguments.
 ParsedArguments parseArguments(const QStringList &arguments, const QString &environmentPassword);
-
-// Exit codes of the program.
-enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitBadArguments = 2 };

@@ -1,5 +1,6 @@
 #include "cli/fetch_command.h"
 
+#include "cli/exit_codes.h"
 #include "cli/mail_json.h"
 #include "cli/raw_copies.h"
 #include "cli/seen_messages.h"
@@ -51,7 +52,7 @@ bool updateSeenList(const SeenMessages &seenMessages, const QStringList &seenBef
             seenAfterFetch(seenBefore, mailbox, arguments.deleteAfterRead ? QStringList() : fetchedUids);
     if (seenMessages.save(seen, error))
         return true;
-    printError(error);
+    printError(QStringLiteral("orvex-cli：") + error);
     return false;
 }
 
@@ -68,6 +69,7 @@ int runFetch(const FetchArguments &arguments)
     if (!pop3.attachpath.endsWith(QDir::separator()))
         pop3.attachpath += QDir::separator();
     pop3.deleteafterread = arguments.deleteAfterRead;
+    pop3.timeout = arguments.timeout;
     pop3.tlsrequired = arguments.tls.required;
     pop3.tlsfingerprint = arguments.tls.fingerprint;
     pop3.cafile = arguments.tls.caFile;
@@ -76,18 +78,16 @@ int runFetch(const FetchArguments &arguments)
     if (rawCopies) {
         pop3.rawcopydir = rawCopies->scratchFolder();
         if (pop3.rawcopydir.isEmpty()) {
-            printError(rawCopies->error());
-            printError(QStringLiteral("接收失败！"));
-            return kExitFailed;
+            printError(QStringLiteral("接收失败！") + rawCopies->error());
+            return kExitIoError;
         }
     }
     const SeenMessages seenMessages = seenMessagesOf(arguments);
     if (arguments.onlyNew) {
         QString error;
         if (!seenMessages.load(pop3.seenuids, error)) {
-            printError(error);
-            printError(QStringLiteral("接收失败！"));
-            return kExitFailed;
+            printError(QStringLiteral("接收失败！") + error);
+            return kExitIoError;
         }
         pop3.onlynew = true;
     }
@@ -106,21 +106,17 @@ int runFetch(const FetchArguments &arguments)
         fetchedUids << record.uid;
     };
     const auto copiesKept = [&rawCopies](QString *reason) { return !rawCopies || rawCopies->makeDurable(*reason); };
-    bool fetched = ln_orvex.of_recimail(pop3, each, arguments.range, copiesKept) == 1;
+    const bool fetched = ln_orvex.of_recimail(pop3, each, arguments.range, copiesKept) == 1;
     output.finish();
     std::fflush(stdout);
 
-    if (!fetched && rawCopies && !rawCopies->error().isEmpty())
-        printError(rawCopies->error());
-
-    if (fetched && arguments.onlyNew)
-        fetched = updateSeenList(seenMessages, pop3.seenuids, ln_orvex.is_uids, fetchedUids, arguments);
-
-    if (!fetched)
-        printError(QStringLiteral("接收失败！"));
     if (arguments.log)
         printLog(ln_orvex.of_getlasterror());
-    else if (!fetched)
-        printError(QStringLiteral("（加 --log 可看传输日志。）"));
-    return fetched ? kExitOk : kExitFailed;
+    if (!fetched) {
+        printFailure(QStringLiteral("接收失败！"), ln_orvex.is_failure);
+        return exitCodeFor(ln_orvex.is_failure.kind);
+    }
+    if (arguments.onlyNew && !updateSeenList(seenMessages, pop3.seenuids, ln_orvex.is_uids, fetchedUids, arguments))
+        return kExitIoError;
+    return kExitOk;
 }

@@ -4,10 +4,35 @@
 #include "cli/send_command.h"
 #include "cli/stderr_dialog_service.h"
 #include "engine/n_orvex.h"
+#include "platform/component_library.h"
+#include "platform/component_registry.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+
+namespace {
+
+// Registers the component for this and later runs. A registry that cannot
+// be written (a read-only home, a service account) does not stop a program
+// that has the component loaded already: it registers it for this process
+// only and says once why the file was not written.
+bool registerComponent()
+{
+    n_orvex ln_orvex;
+    if (ln_orvex.of_register())
+        return true;
+    if (ln_orvex.is_failure.kind == engine::FailureKind::LocalFile) {
+        platform::registerComponentInProcess(platform::componentLibraryLocation());
+        printError(QStringLiteral("注意：组件注册表没有写入（%1），本次只在本进程内注册orvex组件。")
+                           .arg(ln_orvex.is_failure.reason));
+        return true;
+    }
+    printFailure(QStringLiteral("注册orvex组件失败！"), ln_orvex.is_failure);
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -35,12 +60,7 @@ int main(int argc, char *argv[])
         return kExitBadArguments;
     }
 
-    {
-        n_orvex ln_orvex;
-        if (!ln_orvex.of_register()) {
-            printError(QStringLiteral("注册orvex组件失败！"));
-            return kExitFailed;
-        }
-    }
+    if (!registerComponent())
+        return kExitUnavailable;
     return parsed.kind == ParsedArguments::Send ? runSend(parsed.send) : runFetch(parsed.fetch);
 }

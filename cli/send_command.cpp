@@ -31,19 +31,19 @@ int runSend(const SendArguments &arguments)
     smtp.username = arguments.user;
     smtp.password = arguments.password;
     smtp.smtpauth = !arguments.user.isEmpty();
+    smtp.timeout = arguments.timeout;
     smtp.tlsrequired = arguments.tls.required;
     smtp.tlsfingerprint = arguments.tls.fingerprint;
     smtp.cafile = arguments.tls.caFile;
 
     n_orvex ln_orvex;
     const bool sent = ln_orvex.of_sendmail(smtp, mail) == 1;
-    // A script wants silence on success; a failure is said, with the reason
-    // in the transfer log.
-    if (!sent)
-        printError(QStringLiteral("发送失败！"));
+    // A script wants silence on success; a failure is said with its reason,
+    // and its exit code tells the kind.
     if (arguments.log)
         printLog(ln_orvex.of_getlasterror());
-    else if (!sent)
-        printError(QStringLiteral("（加 --log 可看传输日志。）"));
-    return sent ? kExitOk : kExitFailed;
+    if (sent)
+        return kExitOk;
+    printFailure(QStringLiteral("发送失败！"), ln_orvex.is_failure);
+    return exitCodeFor(ln_orvex.is_failure.kind);
 }

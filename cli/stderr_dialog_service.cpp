@@ -18,9 +18,16 @@ void printLog(const QString &log)
         printError(text);
 }
 
-void StderrDialogService::messageBox(const QString &title, const QString &text)
+void printFailure(const QString &headline, const engine::Failure &failure)
+{
+    printError(failure.reason.isEmpty() ? headline : headline + failure.reason);
+}
+
+void StderrDialogService::messageBox(const QString &title, const QString &text, const QString &detail)
 {
     printError(title.isEmpty() ? text : title + QStringLiteral("：") + text);
+    if (!detail.isEmpty())
+        printError(detail);
 }
 
 // No file or print dialog can be answered from a shell: each reports an

@@ -85,7 +85,7 @@ void LineConnection::abandonAll()
     for (LineConnection *connection : liveConnections()) {
         connection->m_abandoned = true;
         // Aborted, not closed: nothing still unsent goes out.
-        connection->fail(QStringLiteral("窗口已关闭，传输中止"));
+        connection->fail(QStringLiteral("窗口已关闭，传输中止"), FailureKind::Other);
         if (connection->m_loop)
             connection->m_loop->quit();
     }
@@ -153,22 +153,34 @@ QString LineConnection::socketErrorText() const
     return m_socket->errorString();
 }
 
+FailureKind LineConnection::socketFailureKind() const
+{
+    if (!m_sslErrors.isEmpty() || m_socket->error() == QAbstractSocket::SslHandshakeFailedError
+        || m_socket->error() == QAbstractSocket::SslInternalError
+        || m_socket->error() == QAbstractSocket::SslInvalidUserDataError)
+        return FailureKind::Tls;
+    if (m_socket->error() == QAbstractSocket::HostNotFoundError)
+        return FailureKind::UnknownHost;
+    return FailureKind::Connection;
+}
+
 bool LineConnection::failWait(WaitResult result, const QString &what)
 {
     if (hasFailed())
         return false;
     if (result == WaitResult::TimedOut)
-        return fail(QStringLiteral("%1超时（%2 秒）").arg(what).arg(m_timeoutSeconds));
+        return fail(QStringLiteral("%1超时（%2 秒）").arg(what).arg(m_timeoutSeconds), FailureKind::Connection);
     if (m_quitting)
-        return fail(QStringLiteral("%1时程序正在退出，传输中止").arg(what));
-    return fail(QStringLiteral("%1时连接中断：%2").arg(what, socketErrorText()));
+        return fail(QStringLiteral("%1时程序正在退出，传输中止").arg(what), FailureKind::Other);
+    return fail(QStringLiteral("%1时连接中断：%2").arg(what, socketErrorText()), socketFailureKind());
 }
 
-bool LineConnection::fail(const QString &text)
+bool LineConnection::fail(const QString &text, FailureKind kind)
 {
     if (m_error.isEmpty()) {
-        m_error = text;
-        log(QStringLiteral("错误：%1").arg(text));
+        m_error = masked(text);
+        m_failureKind = kind;
+        log(QStringLiteral("错误：%1").arg(m_error));
     }
     m_socket->abort();
     return false;
@@ -177,7 +189,28 @@ bool LineConnection::fail(const QString &text)
 void LineConnection::log(const QString &line) const
 {
     if (m_logger)
-        m_logger(line);
+        m_logger(masked(line));
+}
+
+void LineConnection::addSecret(const QByteArray &secret)
+{
+    // Shorter texts would mask ordinary words and numbers of the replies.
+    constexpr qsizetype kShortestMasked = 3;
+    const QString text = QString::fromUtf8(secret);
+    if (text.size() < kShortestMasked || m_secrets.contains(text))
+        return;
+    m_secrets.append(text);
+    // Longest first, so that a secret that holds another is masked whole.
+    std::sort(m_secrets.begin(), m_secrets.end(),
+              [](const QString &a, const QString &b) { return a.size() > b.size(); });
+}
+
+QString LineConnection::masked(const QString &text) const
+{
+    QString result = text;
+    for (const QString &secret : m_secrets)
+        result.replace(secret, QStringLiteral("********"));
+    return result;
 }
 
 bool LineConnection::prepareTls()
@@ -193,7 +226,7 @@ bool LineConnection::prepareTls()
     // fails the connection: the server it is meant for would fail to verify
     // anyway, with a reason that hides the cause.
     if (!extraCaFile.isEmpty() && !config.addCaCertificates(extraCaFile, QSsl::Pem))
-        return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile));
+        return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
     m_socket->setSslConfiguration(config);
     return true;
 }
@@ -219,10 +252,10 @@ bool LineConnection::pinnedCertificateMatches() const
 bool LineConnection::failConnect(WaitResult result, const QString &target)
 {
     if (m_quitting)
-        return fail(QStringLiteral("连接 %1 时程序正在退出，传输中止").arg(target));
+        return fail(QStringLiteral("连接 %1 时程序正在退出，传输中止").arg(target), FailureKind::Other);
     if (result == WaitResult::TimedOut)
-        return fail(QStringLiteral("连接 %1 超时（%2 秒）").arg(target).arg(m_timeoutSeconds));
-    return fail(QStringLiteral("无法连接 %1：%2").arg(target, socketErrorText()));
+        return fail(QStringLiteral("连接 %1 超时（%2 秒）").arg(target).arg(m_timeoutSeconds), FailureKind::Connection);
+    return fail(QStringLiteral("无法连接 %1：%2").arg(target, socketErrorText()), socketFailureKind());
 }
 
 bool LineConnection::waitForEncrypted(const QString &target)
@@ -234,7 +267,8 @@ bool LineConnection::waitForEncrypted(const QString &target)
         return fail(QStringLiteral("服务器 %1 的证书指纹 %2 与指定的 %3 不符")
                             .arg(target,
                                  fingerprintText(m_socket->peerCertificate().digest(QCryptographicHash::Sha256)),
-                                 fingerprintText(m_tlsPolicy.fingerprint)));
+                                 fingerprintText(m_tlsPolicy.fingerprint)),
+                    FailureKind::Tls);
     log(QStringLiteral("已建立加密连接（%1）").arg(tlsDescription()));
     return true;
 }
@@ -246,13 +280,14 @@ bool LineConnection::connectToHost(const QString &host, quint16 port, bool impli
     m_host = host;
     m_port = port;
     m_error.clear();
+    m_failureKind = FailureKind::None;
     m_socket->abort();
     const QString target = QStringLiteral("%1:%2").arg(host).arg(port);
     log(QStringLiteral("连接 %1%2").arg(target, implicitTls ? QStringLiteral("（TLS）") : QString()));
 
     if (implicitTls) {
         if (!QSslSocket::supportsSsl())
-            return fail(QStringLiteral("本机不支持 TLS，无法连接 %1").arg(target));
+            return fail(QStringLiteral("本机不支持 TLS，无法连接 %1").arg(target), FailureKind::Tls);
         if (!prepareTls())
             return false;
         m_socket->connectToHostEncrypted(host, port);
@@ -270,7 +305,7 @@ bool LineConnection::startTls()
     if (hasFailed())
         return false;
     if (!QSslSocket::supportsSsl())
-        return fail(QStringLiteral("本机不支持 TLS"));
+        return fail(QStringLiteral("本机不支持 TLS"), FailureKind::Tls);
     // Nothing the server sent before the handshake may count as part of the
     // protected session.
     m_socket->readAll();
@@ -278,6 +313,25 @@ bool LineConnection::startTls()
         return false;
     m_socket->startClientEncryption();
     return waitForEncrypted(QStringLiteral("%1:%2").arg(m_host).arg(m_port));
+}
+
+bool LineConnection::awaitGreeting(const QString &hint)
+{
+    if (hasFailed())
+        return false;
+    const int seconds = std::min(m_timeoutSeconds, kGreetingWaitSeconds);
+    const WaitResult result =
+            waitUntil([this] { return m_socket->bytesAvailable() > 0; }, QDeadlineTimer(qint64(seconds) * 1000));
+    if (result == WaitResult::TimedOut)
+        return fail(QStringLiteral("%1 秒内没有收到服务器的问候：%2").arg(seconds).arg(hint), FailureKind::Tls);
+    if (result != WaitResult::Done)
+        return failWait(result, QStringLiteral("等待服务器问候"));
+    // A TLS record starts with its content type (22 handshake, 21 alert)
+    // and the major version 3; no greeting line does.
+    const QByteArray head = m_socket->peek(2);
+    if (head.size() == 2 && (head[0] == 0x16 || head[0] == 0x15) && head[1] == 0x03)
+        return fail(QStringLiteral("服务器发来的是 TLS 数据而不是问候：%1").arg(hint), FailureKind::Tls);
+    return true;
 }
 
 bool LineConnection::canReadLine() const
@@ -324,7 +378,7 @@ bool LineConnection::readSome(QByteArray &chunk, qint64 maxBytes, const ReadDead
         !deadline.at.isForever() && deadline.at.remainingTime() <= qint64(m_timeoutSeconds) * 1000;
     const WaitResult result = waitUntil([this] { return m_socket->bytesAvailable() > 0; }, deadline.at);
     if (result == WaitResult::TimedOut && deadlineBinds && !deadline.reason.isEmpty())
-        return fail(deadline.reason);
+        return fail(deadline.reason, FailureKind::Connection);
     if (result != WaitResult::Done)
         return failWait(result, QStringLiteral("接收数据"));
     chunk = m_socket->read(std::max<qint64>(1, maxBytes));
@@ -351,9 +405,9 @@ bool LineConnection::write(const QByteArray &data)
     if (hasFailed())
         return false;
     if (!isConnected())
-        return fail(QStringLiteral("发送数据时连接中断：%1").arg(socketErrorText()));
+        return fail(QStringLiteral("发送数据时连接中断：%1").arg(socketErrorText()), socketFailureKind());
     if (m_socket->write(data) != data.size())
-        return fail(QStringLiteral("发送数据失败：%1").arg(socketErrorText()));
+        return fail(QStringLiteral("发送数据失败：%1").arg(socketErrorText()), socketFailureKind());
     if (pendingBytes() <= kMaxPendingBytes)
         return true;
     const WaitResult result = waitUntil([this] { return pendingBytes() <= kMaxPendingBytes; });
@@ -377,7 +431,7 @@ bool LineConnection::writeCommand(const QByteArray &command, const QString &show
     // A line break inside a command would start a command of its own; what
     // the callers check before, this makes sure of.
     if (command.contains('\r') || command.contains('\n') || command.contains('\0'))
-        return fail(QStringLiteral("命令中含有换行或 NUL 字符，没有发出"));
+        return fail(QStringLiteral("命令中含有换行或 NUL 字符，没有发出"), FailureKind::Input);
     log(QStringLiteral("C: %1").arg(shownAs.isEmpty() ? QString::fromUtf8(command) : shownAs));
     return write(command + "\r\n");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/failure_kind.h"
 #include "component/tls_policy.h"
 
 #include <QByteArray>
@@ -121,8 +122,8 @@ public:
 
     // Records a failure of the protocol above (a refused command, a reply
     // that makes no sense): logs it, closes the connection and keeps the
-    // text. Returns false, for `return conn.fail(...)`.
-    bool fail(const QString &text);
+    // text and its kind. Returns false, for `return conn.fail(...)`.
+    bool fail(const QString &text, FailureKind kind = FailureKind::Protocol);
     // Ends the transfer of every connection of this thread at once, as a
     // failure: a wait under way returns, and nothing more is sent (no QUIT,
     // so a POP3 server commits no deletion). For the user who closes the
@@ -130,6 +131,23 @@ public:
     static void abandonAll();
     bool hasFailed() const { return !m_error.isEmpty(); }
     QString errorText() const { return m_error; }
+    FailureKind failureKind() const { return m_failureKind; }
+
+    // Marks `secret` (a password, an authentication response) as sent in
+    // confidence: wherever the server's text is logged or reported as an
+    // error, it shows as ******** instead, so that a server that quotes
+    // what it was sent leaks nothing.
+    void addSecret(const QByteArray &secret);
+    QString masked(const QString &text) const;
+
+    // Waits, on a fresh plain connection, for the server to speak first, as
+    // SMTP and POP3 servers do. A server that sends a TLS record instead,
+    // or stays silent for a few seconds, most likely waits for a TLS
+    // handshake: that fails at once with `hint` instead of after the full
+    // timeout.
+    bool awaitGreeting(const QString &hint);
+    // How long awaitGreeting() waits for the first byte.
+    static constexpr int kGreetingWaitSeconds = 8;
 
     // The send buffer limit write() keeps to.
     static constexpr qint64 kMaxPendingBytes = 1024 * 1024;
@@ -141,6 +159,7 @@ private:
     qint64 pendingBytes() const;
     bool failWait(WaitResult result, const QString &what);
     QString socketErrorText() const;
+    FailureKind socketFailureKind() const;
     bool prepareTls();
     void checkCertificateErrors(const QList<QSslError> &errors);
     bool pinnedCertificateMatches() const;
@@ -160,6 +179,8 @@ private:
     QString m_host;
     quint16 m_port = 0;
     QString m_error;
+    FailureKind m_failureKind = FailureKind::None;
+    QStringList m_secrets;
     QStringList m_sslErrors;
     Logger m_logger;
     TlsPolicy m_tlsPolicy;

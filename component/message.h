@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/failure_kind.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -57,6 +59,10 @@ class Message : public QObject {
     // ORVEX_CA_FILE.
     Q_PROPERTY(QString cafile MEMBER m_caFile)
     Q_PROPERTY(QString log READ log)
+    // After a failed send: why, in one line, and the kind of failure by
+    // name ("authentication", "connection", "tls", ...); empty otherwise.
+    Q_PROPERTY(QString lasterror READ lastError)
+    Q_PROPERTY(QString failurekind READ failureKindName)
     Q_PROPERTY(QObject *recipients READ recipients)
     Q_PROPERTY(QObject *attachments READ attachments)
 public:
@@ -89,6 +95,8 @@ public:
     Q_INVOKABLE void close();
 
     QString log() const { return m_log; }
+    QString lastError() const { return m_lastError; }
+    QString failureKindName() const { return component::failureKindName(m_failureKind); }
     QObject *recipients() const;
     QObject *attachments() const;
 
@@ -186,6 +194,8 @@ private:
     bool m_rawKept = false;
     std::unique_ptr<QTemporaryFile> m_rawFile;
     QString m_log;
+    QString m_lastError;
+    FailureKind m_failureKind = FailureKind::None;
     QStringList m_attachmentFiles;
     Recipients *m_recipients;
     Attachments *m_attachments;

@@ -131,7 +131,11 @@ OutgoingMessage outgoingMessage(const Message &message, const Addresses &address
 bool Message::send(const QString &server)
 {
     clearLog();
-    auto failure = [this](const QString &reason, bool alreadyLogged) {
+    m_lastError.clear();
+    m_failureKind = FailureKind::None;
+    auto failure = [this](const QString &reason, bool alreadyLogged, FailureKind kind) {
+        m_lastError = reason;
+        m_failureKind = kind;
         if (!alreadyLogged)
             appendLog(QStringLiteral("错误：%1").arg(reason));
         if (!m_silent)
@@ -142,20 +146,20 @@ bool Message::send(const QString &server)
     QString error;
     const std::optional<ServerAddress> address = parseServerAddress(server, kSmtpSchemes, &error);
     if (!address)
-        return failure(error, false);
+        return failure(error, false, FailureKind::Input);
     const std::optional<Addresses> addresses = checkedAddresses(*this, *m_recipients, &error);
     if (!addresses)
-        return failure(error, false);
+        return failure(error, false, FailureKind::Input);
     // Every attachment is checked before the server is bothered; the files
     // are read only while the message goes out.
     for (const QString &path : std::as_const(m_attachmentFiles)) {
         if (const QString reason = unreadableFileReason(path); !reason.isEmpty())
-            return failure(QStringLiteral("无法读取附件 %1：%2").arg(path, reason), false);
+            return failure(QStringLiteral("无法读取附件 %1：%2").arg(path, reason), false, FailureKind::LocalFile);
     }
 
     const std::optional<TlsPolicy> policy = tlsPolicyFrom(m_tls, m_tlsFingerprint, m_caFile, &error);
     if (!policy)
-        return failure(error, false);
+        return failure(error, false, FailureKind::Input);
 
     LineConnection connection(m_timeout);
     connection.setTlsPolicy(*policy);
@@ -187,7 +191,8 @@ bool Message::send(const QString &server)
         if (!unsendable)
             return true;
         return smtp.refuse(QStringLiteral("地址 %1 的用户名部分含有非 ASCII 字符，而服务器不支持 SMTPUTF8，邮件没有发出")
-                                   .arg(unsendable->unicodeAddress()));
+                                   .arg(unsendable->unicodeAddress()),
+                           FailureKind::Refused);
     };
     const auto loggedOn = [&] {
         if (m_mailserverusername.isEmpty())
@@ -201,12 +206,13 @@ bool Message::send(const QString &server)
             return true;
         return smtp.refuse(QStringLiteral("邮件约 %1 字节，超过服务器允许的 %2 字节（SIZE），邮件没有发出")
                                    .arg(expectedBytes)
-                                   .arg(limit));
+                                   .arg(limit),
+                           FailureKind::Refused);
     };
     GMimeMessagePtr mime;
     const auto built = [&] {
         mime = buildMimeMessage(outgoingMessage(*this, *addresses, utf8), &error);
-        return mime || smtp.refuse(error);
+        return mime || smtp.refuse(error, FailureKind::Refused);
     };
     const auto envelope = [&] {
         QList<QByteArray> recipients;
@@ -217,9 +223,11 @@ bool Message::send(const QString &server)
     const bool sent = opened() && addressesFit() && loggedOn() && fitsSizeLimit() && built() && envelope()
                       && smtp.sendMessage(GMIME_OBJECT(mime.get()), reportData);
     const QString reason = smtp.errorText();
+    const FailureKind kind = smtp.failureKind();
     smtp.quit();
     if (!sent)
-        return failure(reason.isEmpty() ? QStringLiteral("发送失败") : reason, true);
+        return failure(reason.isEmpty() ? QStringLiteral("发送失败") : reason, true,
+                       reason.isEmpty() ? FailureKind::Other : kind);
     appendLog(QStringLiteral("邮件已发送"));
     return true;
 }

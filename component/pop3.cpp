@@ -109,11 +109,21 @@ void Pop3::appendLog(const QString &line)
     m_log += QLatin1Char('\n');
 }
 
+void Pop3::noteFailure(const QString &reason, FailureKind kind)
+{
+    if (m_failureKind != FailureKind::None)
+        return;
+    m_lastError = reason;
+    m_failureKind = kind;
+}
+
 bool Pop3::connect(const QString &user, const QString &password, const QString &host, int port)
 {
     if (m_client)
         disconnect();
     m_log.clear();
+    m_lastError.clear();
+    m_failureKind = FailureKind::None;
     m_messages->reset();
     m_retrieved.clear();
     m_deleted.clear();
@@ -124,6 +134,7 @@ bool Pop3::connect(const QString &user, const QString &password, const QString &
     const std::optional<TlsPolicy> policy = tlsPolicyFrom(m_tls, m_tlsFingerprint, m_caFile, &policyError);
     if (!policy) {
         appendLog(QStringLiteral("错误：%1").arg(policyError));
+        noteFailure(policyError, FailureKind::Input);
         return false;
     }
     m_client = std::make_unique<Pop3Client>(m_timeout);
@@ -134,6 +145,8 @@ bool Pop3::connect(const QString &user, const QString &password, const QString &
     m_loggedOn = m_client->open(user, password, host, port);
     if (m_loggedOn)
         appendLog(QStringLiteral("邮箱中有 %1 封邮件").arg(m_client->messageCount()));
+    else
+        noteFailure(m_client->errorText(), m_client->failureKind());
     return m_loggedOn;
 }
 
@@ -151,6 +164,7 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
 {
     if (!m_loggedOn || !m_client) {
         *error = QStringLiteral("没有登录到邮箱，无法取出第 %1 封邮件").arg(number);
+        noteFailure(*error, FailureKind::Other);
         return nullptr;
     }
     // A small message is read in memory; anything else passes through a
@@ -164,12 +178,14 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     QIODevice &storage = inMemory ? static_cast<QIODevice &>(buffer) : file;
     if (!storage.open(QIODevice::ReadWrite)) {
         *error = QStringLiteral("无法建立临时文件：%1").arg(storage.errorString());
+        noteFailure(*error, FailureKind::LocalFile);
         return nullptr;
     }
     QString limitError;
     const qint64 limit = retrievalLimit(inMemory, &limitError);
     if (limit <= 0) {
         *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(limitError);
+        noteFailure(*error, FailureKind::LocalFile);
         appendLog(QStringLiteral("错误：%1").arg(*error));
         return nullptr;
     }
@@ -190,6 +206,7 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
                                    ? QStringLiteral("无法写入临时文件：%1").arg(skeleton->errorString())
                                    : m_client->errorText();
         *error = QStringLiteral("取出第 %1 封邮件失败：%2").arg(number).arg(reason);
+        noteFailure(*error, m_client->errorText().isEmpty() ? FailureKind::LocalFile : m_client->failureKind());
         appendLog(QStringLiteral("错误：%1").arg(*error));
         if (!m_client->isOpen())
             m_loggedOn = false;
@@ -207,6 +224,7 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     if (!read) {
         delete message;
         *error = QStringLiteral("第 %1 封邮件无法读取：%2").arg(number).arg(readError);
+        noteFailure(*error, FailureKind::Refused);
         appendLog(QStringLiteral("错误：%1").arg(*error));
         return nullptr;
     }
@@ -249,6 +267,7 @@ bool Pop3::deletemessages()
     const QString kept = numbersText(numbers + m_deleted.values());
     if (!m_loggedOn || !m_client || !m_client->isOpen()) {
         appendLog(notDeletedLine(QStringLiteral("连接已断开"), kept));
+        noteFailure(QStringLiteral("连接已断开，第 %1 封邮件没有删除").arg(kept), FailureKind::Connection);
         return false;
     }
     // What was saved from these messages must be on disk before they leave
@@ -256,6 +275,7 @@ bool Pop3::deletemessages()
     QString syncError;
     if (!syncNotedFiles(&syncError)) {
         appendLog(notDeletedLine(syncError, numbersText(numbers)));
+        noteFailure(syncError, FailureKind::LocalFile);
         return false;
     }
     QList<int> accepted;
@@ -264,6 +284,7 @@ bool Pop3::deletemessages()
             m_deleted.insert(number);
         return true;
     }
+    noteFailure(m_client->errorText(), m_client->failureKind());
     undoDeletions(kept);
     return false;
 }
@@ -294,6 +315,9 @@ bool Pop3::disconnect()
         return true;
     const bool wasOpen = m_client->isOpen();
     const bool confirmed = m_client->quit();
+    if (!confirmed && (wasOpen || !m_deleted.isEmpty()))
+        noteFailure(m_client->errorText().isEmpty() ? QStringLiteral("服务器没有确认退出（QUIT）") : m_client->errorText(),
+                    m_client->errorText().isEmpty() ? FailureKind::Connection : m_client->failureKind());
     m_loggedOn = false;
     const QList<int> pending = m_deleted.values();
     m_deleted.clear();
@@ -318,6 +342,7 @@ QStringList Pop3::uids()
         return uids;
     if (!m_client->readUids(uids, &supported)) {
         appendLog(QStringLiteral("错误：无法读取邮件的唯一标识（UIDL）：%1").arg(m_client->errorText()));
+        noteFailure(m_client->errorText(), m_client->failureKind());
         if (!m_client->isOpen())
             m_loggedOn = false;
         raiseAutomationError(this, m_client->errorText());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/failure_kind.h"
 #include "component/transfer_progress.h"
 
 #include <QObject>
@@ -42,6 +43,11 @@ class Pop3 : public QObject {
     Q_PROPERTY(int count READ count)
     Q_PROPERTY(QObject *messages READ messages)
     Q_PROPERTY(QString log READ log)
+    // The first failure of the session: why, in one line, and its kind by
+    // name ("authentication", "connection", "tls", ...); empty while
+    // nothing failed.
+    Q_PROPERTY(QString lasterror READ lastError)
+    Q_PROPERTY(QString failurekind READ failureKindName)
 public:
     static constexpr qint64 kDefaultMaxMessageSize = 256 * 1024 * 1024;
 
@@ -92,6 +98,8 @@ public:
     int count() const;
     QObject *messages() const;
     QString log() const { return m_log; }
+    QString lastError() const { return m_lastError; }
+    QString failureKindName() const { return component::failureKindName(m_failureKind); }
 
     // For the collection: retrieves and parses message `number` (from 1).
     // Null with the reason in `error` when that fails.
@@ -107,6 +115,8 @@ Q_SIGNALS:
 
 private:
     void appendLog(const QString &line);
+    // Keeps the first failure of the session for lasterror/failurekind.
+    void noteFailure(const QString &reason, FailureKind kind);
     void undoDeletions(const QString &kept);
     void reportRetrieval(int number, qint64 bytesSoFar);
 
@@ -124,6 +134,8 @@ private:
     QString m_caFile;
     QSet<int> m_skipped;
     QString m_log;
+    QString m_lastError;
+    FailureKind m_failureKind = FailureKind::None;
     std::unique_ptr<Pop3Client> m_client;
     Pop3Messages *m_messages;
     QSet<int> m_retrieved;  // handed out and retrieved in full

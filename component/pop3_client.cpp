@@ -91,22 +91,40 @@ qint64 Pop3Client::messageSize(int number) const
     return m_sizes.value(number, 0);
 }
 
-bool Pop3Client::failSession(const QString &text)
+bool Pop3Client::failSession(const QString &text, FailureKind kind)
 {
     m_loggedIn = false;
     m_outstanding.clear();
     m_repliesDue = 0;
-    return m_conn.fail(text);
+    return m_conn.fail(text, kind);
 }
 
-bool Pop3Client::refuse(const QString &text)
+bool Pop3Client::refuse(const QString &text, FailureKind kind)
 {
-    m_error = text;
+    setError(text, kind);
     m_conn.log(QStringLiteral("错误：%1").arg(text));
     const QString kept = m_error;
     quit();
-    m_error = kept;
+    setError(kept, kind);
     return false;
+}
+
+void Pop3Client::setError(const QString &text, FailureKind kind)
+{
+    // The server's words may quote what it was sent.
+    m_error = m_conn.masked(text);
+    m_failureKind = kind;
+}
+
+void Pop3Client::clearError()
+{
+    m_error.clear();
+    m_failureKind = FailureKind::None;
+}
+
+FailureKind Pop3Client::failureKind() const
+{
+    return m_error.isEmpty() ? m_conn.failureKind() : m_failureKind;
 }
 
 // ---- Lines and replies ------------------------------------------------------
@@ -282,7 +300,7 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, 
         // Stop at once rather than read on into nowhere: a full disk, or a
         // message that does not end where its size said it would.
         if (writeFailed)
-            return failSession(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()));
+            return failSession(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()), FailureKind::LocalFile);
         if (bytes > limit)
             return failSession(pastLimit);
         if (head.size() == 4 && startsLikeStatusLine(head))
@@ -291,7 +309,7 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, 
     if (startsLikeStatusLine(head))
         return failSession(outOfStepText());
     if (writeFailed) {
-        m_error = QStringLiteral("无法写入临时文件：%1").arg(out->errorString());
+        setError(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()), FailureKind::LocalFile);
         return false;
     }
     return true;
@@ -301,7 +319,7 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, 
 
 bool Pop3Client::open(const QString &user, const QString &password, const QString &host, int port)
 {
-    m_error.clear();
+    clearError();
     m_buffer.clear();
     m_outstanding.clear();
     m_capabilities.clear();
@@ -318,7 +336,7 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
     QString addressError;
     std::optional<ServerAddress> address = parseServerAddress(bracketedHost(host), kPop3Schemes, &addressError);
     if (!address) {
-        m_error = addressError;
+        setError(addressError, FailureKind::Input);
         m_conn.log(QStringLiteral("错误：%1").arg(addressError));
         return false;
     }
@@ -330,12 +348,13 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
         address->port = quint16(port);
         address->implicitTls = secureScheme || (port == kPop3Schemes.implicitTlsPort && !address->plainTextRequested);
     } else if (port != 0) {
-        m_error = QStringLiteral("端口 %1 无效").arg(port);
+        setError(QStringLiteral("端口 %1 无效").arg(port), FailureKind::Input);
         m_conn.log(QStringLiteral("错误：%1").arg(m_error));
         return false;
     }
     if (user.isEmpty() || hasLineBreakOrNul(user) || hasLineBreakOrNul(password)) {
-        m_error = user.isEmpty() ? QStringLiteral("用户名为空") : QStringLiteral("用户名或密码中含有换行等不允许的字符");
+        setError(user.isEmpty() ? QStringLiteral("用户名为空") : QStringLiteral("用户名或密码中含有换行等不允许的字符"),
+                 FailureKind::Input);
         m_conn.log(QStringLiteral("错误：%1").arg(m_error));
         return false;
     }
@@ -350,7 +369,8 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
     if (!m_conn.isEncrypted() && m_capabilities.contains("STLS") && !startTls())
         return false;
     if (!m_conn.isEncrypted() && m_conn.tlsPolicy().required)
-        return refuse(QStringLiteral("服务器 %1 没有提供加密连接（STLS），而收取要求 TLS，没有登录").arg(m_host));
+        return refuse(QStringLiteral("服务器 %1 没有提供加密连接（STLS），而收取要求 TLS，没有登录").arg(m_host),
+                      FailureKind::Tls);
     if (m_progress)
         m_progress(QStringLiteral("正在登录 %1…").arg(address->host));
     if (!authenticate(user, password, address->plainTextRequested))
@@ -362,11 +382,13 @@ bool Pop3Client::connectAndGreet(const QString &host, quint16 port, bool implici
 {
     if (!m_conn.connectToHost(host, port, implicitTls))
         return false;
+    if (!implicitTls && !m_conn.awaitGreeting(QStringLiteral("该端口可能要求 TLS 直接连接，请写成 pop3s://主机")))
+        return false;
     Reply greeting;
     if (!readReply(greeting))
         return false;
     if (!greeting.ok)
-        return refuse(QStringLiteral("服务器拒绝了连接：%1").arg(QString::fromUtf8(greeting.text)));
+        return refuse(QStringLiteral("服务器拒绝了连接：%1").arg(QString::fromUtf8(greeting.text)), FailureKind::Unavailable);
     return true;
 }
 
@@ -419,7 +441,9 @@ bool Pop3Client::authenticate(const QString &user, const QString &password, bool
 {
     if (!m_conn.isEncrypted() && !m_conn.isLoopback() && !plainTextRequested)
         return refuse(QStringLiteral("服务器没有提供 TLS 加密（STLS），密码不以明文发送。"
-                                     "如确需明文登录，请在服务器名前写上 pop3://"));
+                                     "如确需明文登录，请在服务器名前写上 pop3://"),
+                      FailureKind::Tls);
+    m_conn.addSecret(password.toUtf8());
     // On an encrypted link, a refused challenge-response mechanism is
     // followed by PLAIN or LOGIN (see SaslClient::mechanismsToTry).
     const QList<QByteArray> mechanisms = SaslClient().mechanismsToTry(m_saslMechanisms, m_conn.isEncrypted());
@@ -434,7 +458,8 @@ bool Pop3Client::authenticate(const QString &user, const QString &password, bool
     if (outcome != SaslClient::Attempt::Refused)
         return outcome == SaslClient::Attempt::Accepted;
     return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1；已尝试的登录方式：%2）")
-                          .arg(QString::fromUtf8(refusal), tried.join(QStringLiteral("、"))));
+                          .arg(QString::fromUtf8(refusal), tried.join(QStringLiteral("、"))),
+                  FailureKind::Authentication);
 }
 
 SaslClient::Attempt Pop3Client::authenticateSasl(const QByteArray &mechanism, const QString &user,
@@ -442,7 +467,7 @@ SaslClient::Attempt Pop3Client::authenticateSasl(const QByteArray &mechanism, co
 {
     SaslClient sasl;
     if (!sasl.start(mechanism, user, password, "pop", m_host)) {
-        refuse(sasl.errorText());
+        refuse(sasl.errorText(), FailureKind::Authentication);
         return SaslClient::Attempt::Failed;
     }
     if (!sendCommand("AUTH " + mechanism))
@@ -467,9 +492,10 @@ SaslClient::Attempt Pop3Client::authenticateSasl(const QByteArray &mechanism, co
                 sendCommand("*");
                 Reply cancelled;
                 readReply(cancelled);
-                refuse(sasl.errorText());
+                refuse(sasl.errorText(), FailureKind::Authentication);
                 return SaslClient::Attempt::Failed;
             }
+            m_conn.addSecret(response);
             if (!sendCommand(response, QStringLiteral("（身份验证应答已隐藏）")))
                 return SaslClient::Attempt::Failed;
             continue;
@@ -494,11 +520,13 @@ bool Pop3Client::authenticateUserPass(const QString &user, const QString &passwo
     if (!sendCommand("USER " + user.toUtf8()) || !readReply(reply))
         return false;
     if (!reply.ok)
-        return refuse(QStringLiteral("登录失败：服务器拒绝了用户名（%1）").arg(QString::fromUtf8(reply.text)));
+        return refuse(QStringLiteral("登录失败：服务器拒绝了用户名（%1）").arg(QString::fromUtf8(reply.text)),
+                      FailureKind::Authentication);
     if (!sendCommand("PASS " + password.toUtf8(), QStringLiteral("PASS ********")) || !readReply(reply))
         return false;
     if (!reply.ok)
-        return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1）").arg(QString::fromUtf8(reply.text)));
+        return refuse(QStringLiteral("登录失败：服务器拒绝了用户名或密码（%1）").arg(QString::fromUtf8(reply.text)),
+                      FailureKind::Authentication);
     m_conn.log(QStringLiteral("已登录（USER/PASS）"));
     return true;
 }
@@ -519,7 +547,7 @@ bool Pop3Client::readStatAndList()
         // The LIST reply still on its way comes before QUIT's.
         if (m_pipelining && (!readReply(reply) || (reply.ok && !skipMultiLineText())))
             return false;
-        return refuse(reason);
+        return refuse(reason, reply.ok ? FailureKind::Protocol : FailureKind::Unavailable);
     }
 
     QHash<int, qint64> sizes;
@@ -559,7 +587,8 @@ bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
     if (!readReply(reply))
         return false;
     if (!reply.ok) {
-        m_error = QStringLiteral("服务器拒绝取出邮件 %1：%2").arg(number).arg(QString::fromUtf8(reply.text));
+        setError(QStringLiteral("服务器拒绝取出邮件 %1：%2").arg(number).arg(QString::fromUtf8(reply.text)),
+                 FailureKind::Unavailable);
         return false;
     }
     // LIST sizes are exact as a rule; twice the size and more is no message
@@ -591,7 +620,7 @@ bool Pop3Client::discardOutstanding()
         if (!readRetrievalReply(number, nullptr) && m_conn.hasFailed())
             return false;
     }
-    m_error.clear();
+    clearError();
     return true;
 }
 
@@ -624,13 +653,14 @@ void Pop3Client::topUpReadAhead(int current)
 
 bool Pop3Client::retrieve(int number, QIODevice &out)
 {
-    m_error.clear();
+    clearError();
     if (!isOpen()) {
-        m_error = m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱");
+        setError(m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱"),
+                 m_conn.hasFailed() ? m_conn.failureKind() : FailureKind::Other);
         return false;
     }
     if (number < 1 || number > m_count) {
-        m_error = QStringLiteral("邮箱中没有第 %1 封邮件（共 %2 封）").arg(number).arg(m_count);
+        setError(QStringLiteral("邮箱中没有第 %1 封邮件（共 %2 封）").arg(number).arg(m_count), FailureKind::Input);
         return false;
     }
     // Replies come in the order the commands went out: skip those read
@@ -643,7 +673,7 @@ bool Pop3Client::retrieve(int number, QIODevice &out)
         if (!readRetrievalReply(skipped, nullptr) && m_conn.hasFailed())
             return false;
     }
-    m_error.clear();
+    clearError();
     int following = m_lastRequested + 1;
     while (m_skipped.contains(following))
         ++following;
@@ -666,7 +696,7 @@ bool Pop3Client::readUids(QStringList &uids, bool *supported)
 {
     uids.clear();
     *supported = false;
-    m_error.clear();
+    clearError();
     if (!isOpen()) {
         m_error = m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱");
         return false;
@@ -699,9 +729,10 @@ bool Pop3Client::readUids(QStringList &uids, bool *supported)
 
 bool Pop3Client::markDeleted(const QList<int> &numbers, QList<int> *accepted)
 {
-    m_error.clear();
+    clearError();
     if (!isOpen()) {
-        m_error = m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱");
+        setError(m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱"),
+                 m_conn.hasFailed() ? m_conn.failureKind() : FailureKind::Other);
         return false;
     }
     if (!discardOutstanding())
@@ -731,7 +762,7 @@ bool Pop3Client::markDeleted(const QList<int> &numbers, QList<int> *accepted)
         }
     }
     if (!refused.isEmpty()) {
-        m_error = QStringLiteral("服务器没有删除邮件 %1").arg(refused.join(QStringLiteral("、")));
+        setError(QStringLiteral("服务器没有删除邮件 %1").arg(refused.join(QStringLiteral("、"))), FailureKind::Unavailable);
         m_conn.log(QStringLiteral("错误：%1").arg(m_error));
         return false;
     }
@@ -746,7 +777,8 @@ bool Pop3Client::resetDeletions()
     if (!sendCommand("RSET") || !readReply(reply))
         return false;
     if (!reply.ok) {
-        m_error = QStringLiteral("服务器拒绝撤销删除（RSET）：%1").arg(QString::fromUtf8(reply.text));
+        setError(QStringLiteral("服务器拒绝撤销删除（RSET）：%1").arg(QString::fromUtf8(reply.text)),
+                 FailureKind::Unavailable);
         m_conn.log(QStringLiteral("错误：%1").arg(m_error));
     }
     return reply.ok;
@@ -765,7 +797,7 @@ bool Pop3Client::quit()
     Reply reply;
     const bool confirmed = sendCommand("QUIT") && readReply(reply) && reply.ok;
     if (!confirmed && !m_conn.hasFailed() && m_error.isEmpty())
-        m_error = QStringLiteral("服务器没有确认 QUIT：%1").arg(QString::fromUtf8(reply.text));
+        setError(QStringLiteral("服务器没有确认 QUIT：%1").arg(QString::fromUtf8(reply.text)), FailureKind::Unavailable);
     m_conn.close();
     return confirmed;
 }

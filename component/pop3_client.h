@@ -99,6 +99,7 @@ public:
     void abort();
 
     QString errorText() const { return m_error.isEmpty() ? m_conn.errorText() : m_error; }
+    FailureKind failureKind() const;
 
     // Read-ahead bounds: retrieval commands outstanding beyond the one asked
     // for, and the LIST sizes those messages may add up to. Enough to keep a
@@ -151,12 +152,15 @@ private:
     void topUpReadAhead(int current);
     bool discardOutstanding();
     bool readRetrievalReply(int number, QIODevice *out);
-    bool failSession(const QString &text);
-    bool refuse(const QString &text);
+    bool failSession(const QString &text, FailureKind kind = FailureKind::Protocol);
+    bool refuse(const QString &text, FailureKind kind);
+    void setError(const QString &text, FailureKind kind);
+    void clearError();
 
     LineConnection m_conn;
     QByteArray m_buffer;
     QString m_error;
+    FailureKind m_failureKind = FailureKind::None;
     QString m_host;
     QList<QByteArray> m_capabilities;
     QList<QByteArray> m_saslMechanisms;

@@ -37,11 +37,18 @@ QString SmtpClient::errorText() const
     return m_error.isEmpty() ? m_connection.errorText() : m_error;
 }
 
-bool SmtpClient::refuse(const QString &text)
+FailureKind SmtpClient::failureKind() const
+{
+    return m_error.isEmpty() ? m_connection.failureKind() : m_failureKind;
+}
+
+bool SmtpClient::refuse(const QString &text, FailureKind kind)
 {
     if (m_error.isEmpty()) {
-        m_error = text;
-        m_connection.log(QStringLiteral("错误：%1").arg(text));
+        // The server's words may quote what it was sent.
+        m_error = m_connection.masked(text);
+        m_failureKind = kind;
+        m_connection.log(QStringLiteral("错误：%1").arg(m_error));
     }
     return false;
 }
@@ -111,7 +118,8 @@ bool SmtpClient::greet()
     if (!command("HELO " + clientName(), reply))
         return false;
     if (reply.code != 250)
-        return refuse(QStringLiteral("服务器不接受问候：%1").arg(reply.text()));
+        return refuse(QStringLiteral("服务器不接受问候：%1").arg(reply.text()),
+                      refusalKind(reply.code, FailureKind::Unavailable));
     return true;
 }
 
@@ -121,7 +129,7 @@ bool SmtpClient::startTls()
     if (!command("STARTTLS", reply))
         return false;
     if (reply.code != 220)
-        return refuse(QStringLiteral("服务器提供了 STARTTLS 却拒绝建立加密连接：%1").arg(reply.text()));
+        return refuse(QStringLiteral("服务器提供了 STARTTLS 却拒绝建立加密连接：%1").arg(reply.text()), FailureKind::Tls);
     if (!m_connection.startTls())
         return false;
     // What the server said before TLS may have been tampered with: ask again.
@@ -134,18 +142,22 @@ bool SmtpClient::open(const ServerAddress &server)
     m_connection.setMaxLineLength(kMaxReplyLine);
     if (!m_connection.connectToHost(server.host, server.port, server.implicitTls))
         return false;
+    if (!server.implicitTls
+        && !m_connection.awaitGreeting(QStringLiteral("该端口可能要求 TLS 直接连接，请写成 smtps://主机")))
+        return false;
     SmtpReply reply;
     if (!readReply(reply))
         return false;
     if (reply.code != 220)
-        return refuse(QStringLiteral("服务器拒绝服务：%1").arg(reply.text()));
+        return refuse(QStringLiteral("服务器拒绝服务：%1").arg(reply.text()), refusalKind(reply.code, FailureKind::Unavailable));
     if (!greet())
         return false;
     if (!m_connection.isEncrypted() && supports("STARTTLS"))
         return startTls();
     if (!m_connection.isEncrypted() && m_connection.tlsPolicy().required)
         return refuse(QStringLiteral("服务器 %1 没有提供加密连接（STARTTLS），而发送要求 TLS，邮件没有发出")
-                          .arg(server.display()));
+                              .arg(server.display()),
+                      FailureKind::Tls);
     return true;
 }
 
@@ -178,7 +190,7 @@ SaslClient::Attempt SmtpClient::authenticateWith(SaslClient &sasl, const QByteAr
                                                      const QString &user, const QString &password, SmtpReply &reply)
 {
     if (!sasl.start(mechanism, user, password, "smtp", m_server.host)) {
-        refuse(sasl.errorText());
+        refuse(sasl.errorText(), FailureKind::Authentication);
         return SaslClient::Attempt::Failed;
     }
     if (!command("AUTH " + mechanism, reply))
@@ -188,9 +200,10 @@ SaslClient::Attempt SmtpClient::authenticateWith(SaslClient &sasl, const QByteAr
         if (sasl.step(reply.lines.value(0).trimmed(), response) == SaslClient::Step::Failed) {
             // "*" cancels the exchange (RFC 4954 4).
             if (command("*", reply))
-                refuse(sasl.errorText());
+                refuse(sasl.errorText(), FailureKind::Authentication);
             return SaslClient::Attempt::Failed;
         }
+        m_connection.addSecret(response);
         if (!command(response, reply, kSecretPlaceholder))
             return SaslClient::Attempt::Failed;
     }
@@ -204,15 +217,18 @@ bool SmtpClient::authenticate(const QString &user, const QString &password)
     if (!m_connection.mayCarryCredentials(m_server.plainTextRequested))
         return refuse(QStringLiteral("服务器 %1 没有提供加密连接（TLS），为保护密码，登录信息没有发出。"
                                      "如确需以明文登录，请在服务器地址前写上 smtp://")
-                          .arg(m_server.display()));
+                          .arg(m_server.display()),
+                      FailureKind::Tls);
+    m_connection.addSecret(password.toUtf8());
     const QList<QByteArray> offered = authMechanisms();
     if (offered.isEmpty())
-        return refuse(QStringLiteral("服务器不支持登录（没有提供 AUTH）"));
+        return refuse(QStringLiteral("服务器不支持登录（没有提供 AUTH）"), FailureKind::Unavailable);
     SaslClient sasl;
     const QList<QByteArray> mechanisms = sasl.mechanismsToTry(offered, m_connection.isEncrypted());
     if (mechanisms.isEmpty())
         return refuse(QStringLiteral("服务器提供的登录方式（%1）都无法使用")
-                          .arg(QString::fromLatin1(offered.join(' '))));
+                          .arg(QString::fromLatin1(offered.join(' '))),
+                      FailureKind::Unavailable);
 
     SmtpReply reply;
     QStringList tried;
@@ -224,7 +240,8 @@ bool SmtpClient::authenticate(const QString &user, const QString &password)
     if (m_connection.hasFailed() || !m_error.isEmpty())
         return false;
     return refuse(QStringLiteral("登录失败（用户名或密码错误？已尝试的登录方式：%1）：%2")
-                          .arg(tried.join(QStringLiteral("、")), reply.text()));
+                          .arg(tried.join(QStringLiteral("、")), reply.text()),
+                  refusalKind(reply.code, FailureKind::Authentication));
 }
 
 bool SmtpClient::sendEnvelope(const QByteArray &from, const QList<QByteArray> &recipients,
@@ -239,16 +256,22 @@ bool SmtpClient::sendEnvelope(const QByteArray &from, const QList<QByteArray> &r
     if (!command(mailFrom, reply))
         return false;
     if (reply.code != 250)
-        return refuse(QStringLiteral("服务器不接受发件人 <%1>：%2").arg(QString::fromUtf8(from), reply.text()));
+        return refuse(QStringLiteral("服务器不接受发件人 <%1>：%2").arg(QString::fromUtf8(from), reply.text()),
+                      refusalKind(reply.code, FailureKind::Refused));
     QStringList refused;
+    bool refusedForGood = false;
     for (const QByteArray &recipient : recipients) {
         if (!command("RCPT TO:<" + recipient + ">", reply))
             return false;
-        if (reply.code != 250 && reply.code != 251)
+        if (reply.code != 250 && reply.code != 251) {
             refused << QStringLiteral("<%1>（%2）").arg(QString::fromUtf8(recipient), reply.text());
+            refusedForGood = refusedForGood || refusalKind(reply.code, FailureKind::Refused) == FailureKind::Refused;
+        }
     }
+    // Only when every refusal was temporary may the same send work later.
     if (!refused.isEmpty())
-        return refuse(QStringLiteral("服务器拒绝了收件人：%1").arg(refused.join(QStringLiteral("，"))));
+        return refuse(QStringLiteral("服务器拒绝了收件人：%1").arg(refused.join(QStringLiteral("，"))),
+                      refusedForGood ? FailureKind::Refused : FailureKind::Connection);
     return true;
 }
 
@@ -258,7 +281,8 @@ bool SmtpClient::sendMessage(GMimeObject *message, const std::function<bool(qint
     if (!command("DATA", reply))
         return false;
     if (reply.code != 354)
-        return refuse(QStringLiteral("服务器不接受邮件内容：%1").arg(reply.text()));
+        return refuse(QStringLiteral("服务器不接受邮件内容：%1").arg(reply.text()),
+                      refusalKind(reply.code, FailureKind::Refused));
 
     bool cancelled = false;
     qint64 sent = 0;
@@ -279,14 +303,15 @@ bool SmtpClient::sendMessage(GMimeObject *message, const std::function<bool(qint
             return false;
         // The data is incomplete and has no end mark: dropping the line is
         // the only way to make sure the server never delivers it.
-        return m_connection.fail(cancelled ? QStringLiteral("发送已取消")
-                                           : QStringLiteral("读取附件文件时出错，邮件没有发出"));
+        return cancelled ? m_connection.fail(QStringLiteral("发送已取消"), FailureKind::Other)
+                         : m_connection.fail(QStringLiteral("读取附件文件时出错，邮件没有发出"), FailureKind::LocalFile);
     }
     m_connection.log(QStringLiteral("C: <邮件数据，共 %1 字节>").arg(writer.bytesWritten()));
     if (!readReply(reply))
         return false;
     if (reply.code != 250)
-        return refuse(QStringLiteral("服务器没有接受这封邮件：%1").arg(reply.text()));
+        return refuse(QStringLiteral("服务器没有接受这封邮件：%1").arg(reply.text()),
+                      refusalKind(reply.code, FailureKind::Refused));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/failure_kind.h"
 #include "component/sasl_client.h"
 #include "component/server_address.h"
 
@@ -61,12 +62,13 @@ public:
     void quit();
 
     QString errorText() const;
+    FailureKind failureKind() const;
     bool supports(const QByteArray &extension) const { return m_extensions.contains(extension); }
     // The largest message the server takes (its SIZE extension); 0 when it
     // names no limit.
     qint64 sizeLimit() const;
     // Fails the send for a reason found on our side, with a line in the log.
-    bool refuse(const QString &text);
+    bool refuse(const QString &text, FailureKind kind);
 
 private:
     bool readReply(SmtpReply &reply);
@@ -85,6 +87,7 @@ private:
     QSet<QByteArray> m_extensions; // EHLO keywords, upper case
     QList<QByteArray> m_ehloLines;
     QString m_error;
+    FailureKind m_failureKind = FailureKind::None;
 };
 
 } // namespace component

@@ -1,6 +1,7 @@
 #include "compose/w_sendmail.h"
 
 #include "engine/n_orvex.h"
+#include "engine/server_field.h"
 #include "platform/dialog_service.h"
 #include "platform/files.h"
 #include "platform/window_services.h"
@@ -17,14 +18,7 @@
 
 namespace {
 
-// The port field as the record holds it: a number from 1 to 65535, or 0
-// (the engine's default port) for anything else, empty text included.
-quint16 portFromText(const QString &text)
-{
-    bool ok = false;
-    const uint port = text.trimmed().toUInt(&ok);
-    return ok && port >= 1 && port <= 65535 ? quint16(port) : quint16(0);
-}
+constexpr quint16 kDefaultSmtpPort = 25;
 
 // A multi-line field's text as it is handed over: line breaks as CR LF,
 // every other character as typed (no-break spaces included).
@@ -89,7 +83,8 @@ void w_sendmail::cb_send_clicked()
     // The transfer is over: its progress must not stand behind the result.
     platform::reportTransferProgress(QString());
     platform::dialogs().messageBox(QStringLiteral(""),
-                                   result == 1 ? QStringLiteral("发送成功！") : QStringLiteral("发送失败！"));
+                                   result == 1 ? QStringLiteral("发送成功！") : QStringLiteral("发送失败！"),
+                                   result == 1 ? QString() : ln_orvex.is_failure.reason);
     showLog(ln_orvex.of_getlasterror());
 }
 
@@ -131,7 +126,7 @@ stru_smtp_login w_sendmail::smtpLoginFromForm() const
 {
     stru_smtp_login smtp;
     smtp.host = sle_server->text();
-    smtp.port = portFromText(sle_port->text());
+    smtp.port = engine::portFromField(sle_port->text(), sle_port->isModified(), kDefaultSmtpPort);
     smtp.username = sle_userid->text();
     smtp.password = sle_password->text();
     smtp.smtpauth = cbx_smtpauth->isChecked();

@@ -2,18 +2,22 @@
 
 namespace engine {
 
-void ComponentCalls::fail(const QString &reason)
+void ComponentCalls::fail(const QString &reason, FailureKind kind)
 {
     if (m_failed)
         return;
     m_failed = true;
     m_error = reason;
+    m_kind = kind;
 }
 
-void ComponentCalls::explainFailure(const QString &context)
+void ComponentCalls::explainFailure(const QString &context, FailureKind kind)
 {
-    if (m_failed)
-        m_error = m_error.isEmpty() ? context : QStringLiteral("%1：%2").arg(context, m_error);
+    if (!m_failed)
+        return;
+    m_error = m_error.isEmpty() ? context : QStringLiteral("%1：%2").arg(context, m_error);
+    if (kind != FailureKind::None)
+        m_kind = kind;
 }
 
 bool ComponentCalls::check(bool succeeded, const platform::AutomationObject &object)
@@ -72,10 +76,31 @@ qint64 ComponentCalls::count(platform::AutomationObject &object, const QString &
     bool isNumber = false;
     const qint64 n = value.toLongLong(&isNumber);
     if (!isNumber || n < 0) {
-        fail(QStringLiteral("组件的“%1”不是数目：%2").arg(name, value.toString()));
+        fail(QStringLiteral("组件的“%1”不是数目：%2").arg(name, value.toString()), FailureKind::Protocol);
         return 0;
     }
     return n;
+}
+
+QString componentReason(platform::AutomationObject &object, const QString &fallback)
+{
+    const QString reason = object.property(QStringLiteral("lasterror")).value_or(QVariant()).toString();
+    return reason.isEmpty() ? fallback : reason;
+}
+
+Failure transferFailure(const ComponentCalls &calls, platform::AutomationObject &object)
+{
+    Failure failure;
+    failure.kind = calls.failureKind();
+    if (failure.kind == FailureKind::None) {
+        // A component without the property still failed: Other.
+        failure.kind = failureKindFromName(
+                object.property(QStringLiteral("failurekind")).value_or(QVariant()).toString());
+    }
+    failure.reason = calls.failed() && !calls.error().isEmpty()
+                             ? calls.error()
+                             : componentReason(object, QStringLiteral("组件没有说明原因"));
+    return failure;
 }
 
 bool saysFalse(const QVariant &result)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/failure_kind.h"
 #include "platform/automation_object.h"
 
 #include <QString>
@@ -18,11 +19,15 @@ public:
     bool ok() const { return !m_failed; }
     bool failed() const { return m_failed; }
     QString error() const { return m_error; }
+    // The kind the caller named for the failure; None when the failure came
+    // from the component, which then names the kind itself.
+    FailureKind failureKind() const { return m_kind; }
 
     // Marks the run failed for a reason of the caller's own.
-    void fail(const QString &reason);
-    // Puts what was being done in front of the reason of a failure.
-    void explainFailure(const QString &context);
+    void fail(const QString &reason, FailureKind kind = FailureKind::None);
+    // Puts what was being done in front of the reason of a failure, and
+    // names its kind when given.
+    void explainFailure(const QString &context, FailureKind kind = FailureKind::None);
 
     bool set(platform::AutomationObject &object, const QString &name, const QVariant &value);
     // The property's value; an invalid QVariant after a failure.
@@ -41,7 +46,17 @@ private:
 
     bool m_failed = false;
     QString m_error;
+    FailureKind m_kind = FailureKind::None;
 };
+
+// Why a transfer through `object` (a Message or a POP3) failed: the kind
+// and reason the run was failed with, else those the component reports in
+// its "failurekind" and "lasterror" properties.
+Failure transferFailure(const ComponentCalls &calls, platform::AutomationObject &object);
+
+// The component's own reason for the last failure of `object`, or
+// `fallback` when it gives none.
+QString componentReason(platform::AutomationObject &object, const QString &fallback);
 
 // True when a method's result says it failed: an explicit false. A method
 // that returns nothing has not failed.

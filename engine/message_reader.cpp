@@ -100,22 +100,23 @@ QString saveAttachment(ComponentCalls &calls, MessageHandles handles, Attachment
     QString error;
     const std::optional<QString> scratch = targets.newScratchFile(&error);
     if (!scratch) {
-        calls.fail(QStringLiteral("附件“%1”没有保存：%2").arg(name, error));
+        calls.fail(QStringLiteral("附件“%1”没有保存：%2").arg(name, error), FailureKind::LocalFile);
         return {};
     }
     ScratchGuard guard(*scratch);
     const QVariant saved = calls.call(handles.attachment, QStringLiteral("savetofile"), {*scratch});
     if (calls.failed()) {
-        calls.explainFailure(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()));
+        calls.explainFailure(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()),
+                             FailureKind::LocalFile);
         return {};
     }
     if (saysFalse(saved) || !QFileInfo(*scratch).isFile()) {
-        calls.fail(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()));
+        calls.fail(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()), FailureKind::LocalFile);
         return {};
     }
     const std::optional<QString> target = targets.place(*scratch, name, &error);
     if (!target) {
-        calls.fail(QStringLiteral("附件“%1”没有保存：%2").arg(name, error));
+        calls.fail(QStringLiteral("附件“%1”没有保存：%2").arg(name, error), FailureKind::LocalFile);
         return {};
     }
     // The scratch name is gone now: it became the target, or the target

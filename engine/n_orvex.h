@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/failure_kind.h"
 #include "engine/stru_mail.h"
 #include "engine/stru_pop3_login.h"
 #include "engine/stru_smtp_login.h"
@@ -19,6 +20,9 @@ public:
     // The log of the most recent transfer made through this instance; a null
     // string when none was kept.
     QString is_log;
+    // Why the most recent transfer or registration through this instance
+    // failed, and the kind of failure; kind None after a success.
+    engine::Failure is_failure;
 
     // Told once every message asked for was read and handed over, before
     // anything is deleted, to put what it was handed somewhere safe. False,

@@ -19,6 +19,8 @@
 namespace {
 
 constexpr quint16 kDefaultPop3Port = 110;
+// With "pop3s://" and no port, the port of TLS from the first byte.
+constexpr quint16 kDefaultPop3sPort = 995;
 constexpr int kPop3Timeout = 300;
 
 // The range of messages to read from a mailbox of `count` messages.
@@ -75,9 +77,9 @@ bool keepRawCopy(engine::ComponentCalls &calls, platform::AutomationObject &orve
         return true;
     record.rawfile = calls.call(orvexpop3message, QStringLiteral("saveraw"), {pop3.rawcopydir}).toString();
     if (calls.failed())
-        calls.explainFailure(QStringLiteral("邮件原文没有保存到 %1").arg(pop3.rawcopydir));
+        calls.explainFailure(QStringLiteral("邮件原文没有保存到 %1").arg(pop3.rawcopydir), engine::FailureKind::LocalFile);
     else if (record.rawfile.isEmpty())
-        calls.fail(QStringLiteral("邮件原文没有保存到 %1").arg(pop3.rawcopydir));
+        calls.fail(QStringLiteral("邮件原文没有保存到 %1").arg(pop3.rawcopydir), engine::FailureKind::LocalFile);
     return calls.ok();
 }
 
@@ -91,6 +93,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString i
 int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index,
                          const RecordsKept &kept)
 {
+    is_failure = {};
     is_uids.clear();
     platform::AutomationObject orvexpop3;
     platform::AutomationObject orvexpop3message;
@@ -113,6 +116,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
         const int li_return = object->connectToNewObject(QLatin1String(className));
         if (li_return != platform::kCreateOk) {
             engine::reportMissingComponent();
+            is_failure = {engine::FailureKind::Unavailable, QString()};
             return li_return;
         }
     }
@@ -123,7 +127,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     // Calls stop at the first one that fails; then nothing is deleted on the
     // server and no half-read message is kept.
     engine::ComponentCalls calls;
-    calls.set(orvexpop3, QStringLiteral("timeout"), kPop3Timeout);
+    calls.set(orvexpop3, QStringLiteral("timeout"), pop3.timeout > 0 ? pop3.timeout : kPop3Timeout);
     calls.set(orvexpop3, QStringLiteral("logging"), true);
     calls.set(orvexpop3message, QStringLiteral("charset"), QStringLiteral("gb2312"));
     engine::applyTlsSettings(calls, orvexpop3, pop3.tlsrequired, pop3.tlsfingerprint, pop3.cafile);
@@ -133,15 +137,19 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     // A port written in the server field counts as given.
     QString serverError;
     const std::optional<engine::ServerField> server =
-            engine::resolveServerField(pop3.host, pop3.port, kDefaultPop3Port, &serverError);
+            engine::resolveServerField(pop3.host, pop3.port,
+                                       engine::defaultPortFor(pop3.host, kDefaultPop3Port, QStringLiteral("pop3s"),
+                                                              kDefaultPop3sPort),
+                                       &serverError);
     if (!server)
-        calls.fail(serverError);
+        calls.fail(serverError, engine::FailureKind::Input);
     const QVariant connected =
             server ? calls.call(orvexpop3, QStringLiteral("connect"),
                                 {pop3.username, pop3.password, server->host, int(server->port)})
                    : QVariant();
     if (calls.ok() && engine::saysFalse(connected))
-        calls.fail(QStringLiteral("无法登录到邮箱 %1（端口 %2）").arg(server->host).arg(server->port));
+        calls.fail(engine::componentReason(orvexpop3,
+                                           QStringLiteral("无法登录到邮箱 %1（端口 %2）").arg(server->host).arg(server->port)));
 
     const qint64 count = calls.count(orvexpop3);
     const engine::FetchRange range = calls.ok() ? requestedRange(calls, orvexpop3, index, count) : engine::FetchRange{};
@@ -173,7 +181,8 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     if (calls.ok() && kept) {
         QString reason;
         if (!kept(&reason))
-            calls.fail(pop3.deleteafterread ? QStringLiteral("%1，%2").arg(reason, notDeletedText(range)) : reason);
+            calls.fail(pop3.deleteafterread ? QStringLiteral("%1，%2").arg(reason, notDeletedText(range)) : reason,
+                       engine::FailureKind::LocalFile);
     }
 
     // Deleting is asked for only once everything requested was read and
@@ -199,6 +208,8 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     is_log = engine::transferLog(orvexpop3.property(QStringLiteral("log")), calls);
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
+    if (calls.failed())
+        is_failure = engine::transferFailure(calls, orvexpop3);
     orvexpop3message.invoke(QStringLiteral("close"));
     for (const auto &[object, className] : creations)
         object->release();

@@ -1,22 +1,50 @@
 #include "engine/n_orvex.h"
 
 #include "platform/component_library.h"
+#include "platform/component_registry.h"
+
+namespace {
+
+// A library that cannot be loaded or lacks the entry point gives -1, with
+// the reason in `loadError`.
+long callEntryPoint(const char *name, QString *loadError)
+{
+    return platform::callComponentEntryPoint(name, loadError).value_or(-1);
+}
+
+// Why registering failed: the library could not be loaded, or the registry
+// file could not be written, or the entry point's own code.
+engine::Failure registrationFailure(long ll_rc, const QString &loadError)
+{
+    if (!loadError.isEmpty())
+        return {engine::FailureKind::Unavailable, QStringLiteral("无法载入orvex组件：%1").arg(loadError)};
+    const QString problem = platform::componentRegistryWriteProblem();
+    if (!problem.isEmpty())
+        return {engine::FailureKind::LocalFile, problem};
+    return {engine::FailureKind::Other, QStringLiteral("组件的注册函数返回 %1（注册表文件 %2）")
+                                                .arg(ll_rc)
+                                                .arg(platform::componentRegistryFile())};
+}
+
+} // namespace
 
 long n_orvex::dllregisterserver()
 {
     QString error;
-    return platform::callComponentEntryPoint("DllRegisterServer", &error).value_or(-1);
+    return callEntryPoint("DllRegisterServer", &error);
 }
 
 long n_orvex::dllunregisterserver()
 {
     QString error;
-    return platform::callComponentEntryPoint("DllUnregisterServer", &error).value_or(-1);
+    return callEntryPoint("DllUnregisterServer", &error);
 }
 
 bool n_orvex::of_register()
 {
-    const long ll_rc = dllregisterserver();
+    QString loadError;
+    const long ll_rc = callEntryPoint("DllRegisterServer", &loadError);
+    is_failure = ll_rc == 0 ? engine::Failure{} : registrationFailure(ll_rc, loadError);
     return ll_rc == 0;
 }
 

@@ -14,17 +14,40 @@
 namespace {
 
 constexpr quint16 kDefaultSmtpPort = 25;
+// With "smtps://" and no port, the port of TLS from the first byte.
+constexpr quint16 kDefaultSmtpsPort = 465;
 
 } // namespace
 
 int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
 {
+    is_failure = {};
+    // Recipients are separated by ASCII or full-width commas or semicolons,
+    // except inside a quoted display name or an <address>. Blank pieces
+    // (doubled or trailing separators) are no recipients; any other piece
+    // that is not exactly one address stops the send before anything is
+    // made or connected, so that no recipient is dropped without a word.
+    // Cc and Bcc are split the same way.
+    QString malformed;
+    const QStringList ls_recipientaddress = engine::recipientPieces(mail.recipientaddress, &malformed);
+    const QStringList ls_ccaddress =
+            malformed.isNull() ? engine::recipientPieces(mail.ccaddress, &malformed) : QStringList();
+    const QStringList ls_bccaddress =
+            malformed.isNull() ? engine::recipientPieces(mail.bccaddress, &malformed) : QStringList();
+    if (!malformed.isNull()) {
+        is_failure = {engine::FailureKind::Input,
+                      QStringLiteral("收件人“%1”不是一个邮件地址，邮件没有发出").arg(malformed)};
+        is_log = QStringLiteral("错误：%1\n").arg(is_failure.reason);
+        return -1;
+    }
+
     platform::AutomationObject orvexsmtpmessage;
     // Closing the window ends the send at once; the message is not delivered.
     const platform::InputHoldBack holdBack(
             [&orvexsmtpmessage] { orvexsmtpmessage.invoke(QStringLiteral("abandon")); });
     if (orvexsmtpmessage.connectToNewObject(QStringLiteral("orvex.Message")) != platform::kCreateOk) {
         engine::reportMissingComponent();
+        is_failure = {engine::FailureKind::Unavailable, QString()};
         return -1;
     }
 
@@ -41,29 +64,16 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     calls.set(orvexsmtpmessage, QStringLiteral("returnreceipt"), mail.returnreceipt);
     calls.set(orvexsmtpmessage, QStringLiteral("from"), mail.senderaddress);
     calls.set(orvexsmtpmessage, QStringLiteral("fromname"), mail.sendername);
+    if (smtp.timeout > 0)
+        calls.set(orvexsmtpmessage, QStringLiteral("timeout"), smtp.timeout);
 
-    // Recipients are separated by ASCII or full-width commas, except inside
-    // a quoted display name or an <address>; a piece without "@" (an empty
-    // one from a doubled or trailing comma, a stray word) is not an address
-    // and is skipped. Pieces go out as they stand. Cc and Bcc are split the
-    // same way as To.
-    const auto addRecipients = [&](const QString &text, const QString &method) {
-        QStringList ls_recipientaddress;
-        if (engine::hasQuotedParts(text))
-            ls_recipientaddress = engine::splitOutsideQuotes(text);
-        else
-            of_parse(of_replace(text, QStringLiteral("，"), QStringLiteral(",")), QStringLiteral(","),
-                     ls_recipientaddress);
-        for (const QString &address : std::as_const(ls_recipientaddress)) {
-            if (address.contains(u'@'))
-                calls.call(orvexsmtpmessage, method, {address});
-        }
-    };
-    addRecipients(mail.recipientaddress, QStringLiteral("addrecipient"));
-    if (!mail.ccaddress.isEmpty())
-        addRecipients(mail.ccaddress, QStringLiteral("addcc"));
-    if (!mail.bccaddress.isEmpty())
-        addRecipients(mail.bccaddress, QStringLiteral("addbcc"));
+    // Pieces go out as they stand.
+    for (const QString &address : ls_recipientaddress)
+        calls.call(orvexsmtpmessage, QStringLiteral("addrecipient"), {address});
+    for (const QString &address : std::as_const(ls_ccaddress))
+        calls.call(orvexsmtpmessage, QStringLiteral("addcc"), {address});
+    for (const QString &address : std::as_const(ls_bccaddress))
+        calls.call(orvexsmtpmessage, QStringLiteral("addbcc"), {address});
 
     if (mail.html)
         calls.set(orvexsmtpmessage, QStringLiteral("htmlbody"), engine::htmlDocumentFor(mail.body));
@@ -79,9 +89,12 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // always one host and one port.
     QString serverError;
     const std::optional<engine::ServerField> server =
-            engine::resolveServerField(smtp.host, smtp.port, kDefaultSmtpPort, &serverError);
+            engine::resolveServerField(smtp.host, smtp.port,
+                                       engine::defaultPortFor(smtp.host, kDefaultSmtpPort, QStringLiteral("smtps"),
+                                                              kDefaultSmtpsPort),
+                                       &serverError);
     if (!server)
-        calls.fail(serverError);
+        calls.fail(serverError, engine::FailureKind::Input);
 
     engine::applyTlsSettings(calls, orvexsmtpmessage, smtp.tlsrequired, smtp.tlsfingerprint, smtp.cafile);
 
@@ -103,6 +116,8 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     is_log = engine::transferLog(orvexsmtpmessage.property(QStringLiteral("log")), calls);
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
+    if (li_return != 1)
+        is_failure = engine::transferFailure(calls, orvexsmtpmessage);
     orvexsmtpmessage.invoke(QStringLiteral("close"));
     orvexsmtpmessage.release();
     return li_return;

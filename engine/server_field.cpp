@@ -49,4 +49,18 @@ std::optional<ServerField> resolveServerField(const QString &field, quint16 port
     return ServerField{split.host, quint16(written)};
 }
 
+quint16 defaultPortFor(const QString &field, quint16 plain, const QString &secureScheme, quint16 secure)
+{
+    return field.trimmed().startsWith(secureScheme + QStringLiteral("://"), Qt::CaseInsensitive) ? secure : plain;
+}
+
+quint16 portFromField(const QString &text, bool editedByUser, quint16 defaultPort)
+{
+    if (!editedByUser && text.trimmed() == QString::number(defaultPort))
+        return 0;
+    bool ok = false;
+    const uint port = text.trimmed().toUInt(&ok);
+    return ok && port >= 1 && port <= 65535 ? quint16(port) : quint16(0);
+}
+
 } // namespace engine

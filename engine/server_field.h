@@ -20,4 +20,15 @@ struct ServerField {
 std::optional<ServerField> resolveServerField(const QString &field, quint16 port, quint16 defaultPort,
                                               QString *error);
 
+// The usual port for a server field: `secure` when the field starts with
+// the protocol's TLS scheme ("smtps://"), else `plain`.
+quint16 defaultPortFor(const QString &field, quint16 plain, const QString &secureScheme, quint16 secure);
+
+// The port a form's port field gives: a number from 1 to 65535, or 0 (no
+// port given: the one in the server field, else the default) for anything
+// else, and for the field's own untouched default, so that a port written
+// into the server field is not contradicted by a value the user never
+// chose.
+quint16 portFromField(const QString &text, bool editedByUser, quint16 defaultPort);
+
 } // namespace engine

@@ -8,7 +8,7 @@
 struct stru_mail {
     QString senderaddress;
     QString sendername;
-    QString recipientaddress;       // sending: all recipients, separated by commas
+    QString recipientaddress;       // sending: all recipients, separated by commas or semicolons
     QStringList recipientaddress1;  // fetched: one recipient address per element (To, then Cc)
     QString ccaddress;              // sending: Cc recipients, separated as recipientaddress
     QString bccaddress;             // sending: Bcc recipients, never written into the message

@@ -13,6 +13,7 @@ struct stru_pop3_login {
     QString attachpath;            // folder the attachments of fetched mail are saved into
     bool deleteafterread = false;  // delete the fetched messages on the server
     bool allmail = false;          // declared for completeness; the range text says what to fetch
+    int timeout = 0;  // seconds a wait for the server may last; 0: the usual 300
     // TLS beyond the default of STARTTLS whenever offered.
     bool tlsrequired = false;  // no TLS offered: nothing is sent
     QString tlsfingerprint;    // SHA-256 of the one server certificate to trust

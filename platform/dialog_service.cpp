@@ -11,9 +11,12 @@ namespace {
 // Where there is nobody to show a dialog to.
 class NoDialogs : public DialogService {
 public:
-    void messageBox(const QString &title, const QString &text) override
+    void messageBox(const QString &title, const QString &text, const QString &detail) override
     {
-        const QByteArray line = (title.isEmpty() ? text : title + QStringLiteral(": ") + text).toUtf8() + '\n';
+        QString shown = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+        if (!detail.isEmpty())
+            shown += QLatin1Char('\n') + detail;
+        const QByteArray line = shown.toUtf8() + '\n';
         std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     }
     int getFileOpenName(const QString &, QString &, QString &, const QString &, const QString &) override

@@ -14,8 +14,9 @@ public:
     virtual ~DialogService() = default;
 
     // A modal message box: the title (possibly empty) and the text, the
-    // information icon and one OK button.
-    virtual void messageBox(const QString &title, const QString &text) = 0;
+    // information icon and one OK button. A non-empty `detail` (why an
+    // action failed) is shown in the same box below the text.
+    virtual void messageBox(const QString &title, const QString &text, const QString &detail = QString()) = 0;
 
     // The file-open and file-save dialogs. `pathname` goes in as the
     // suggested path and comes out as the chosen full path; `filename`

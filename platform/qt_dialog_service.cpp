@@ -40,9 +40,12 @@ int runFileDialog(FileDialogKind kind, const QString &title, QString &pathname, 
 
 } // namespace
 
-void QtDialogService::messageBox(const QString &title, const QString &text)
+void QtDialogService::messageBox(const QString &title, const QString &text, const QString &detail)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, QApplication::activeWindow());
+    // Shown at once under the text, not behind a "Show Details" button:
+    // the reason is what the user needs to act on.
+    box.setInformativeText(detail);
     box.exec();
 }
 

@@ -8,7 +8,7 @@ namespace platform {
 // parented to the active window.
 class QtDialogService : public DialogService {
 public:
-    void messageBox(const QString &title, const QString &text) override;
+    void messageBox(const QString &title, const QString &text, const QString &detail = QString()) override;
     int getFileOpenName(const QString &title, QString &pathname, QString &filename, const QString &extension,
                         const QString &filter) override;
     int getFileSaveName(const QString &title, QString &pathname, QString &filename, const QString &extension,

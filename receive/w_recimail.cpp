@@ -1,6 +1,7 @@
 #include "receive/w_recimail.h"
 
 #include "engine/n_orvex.h"
+#include "engine/server_field.h"
 #include "htmlview/u_web_browser.h"
 #include "platform/dialog_service.h"
 #include "platform/files.h"
@@ -63,14 +64,7 @@ void setTextColour(QWidget *widget, const QColor &colour)
     widget->setPalette(palette);
 }
 
-// A port as the user typed it; anything that is not a port number is 0,
-// which the engine takes for the standard port.
-quint16 portFromText(const QString &text)
-{
-    bool ok = false;
-    const uint port = text.trimmed().toUInt(&ok);
-    return ok && port >= 1 && port <= 65535 ? quint16(port) : quint16(0);
-}
+constexpr quint16 kDefaultPop3Port = 110;
 
 // A plain-text body shown in the HTML view: as text, not markup, with its
 // line breaks and runs of spaces kept.
@@ -283,9 +277,9 @@ void w_recimail::cb_rev_clicked()
     std::optional<platform::WaitCursor> hourglass(std::in_place);
     // The hourglass lasts until the handler ends, but a message waiting for
     // the user shows the normal pointer.
-    const auto tell = [&hourglass](const QString &text) {
+    const auto tell = [&hourglass](const QString &text, const QString &detail = QString()) {
         hourglass.reset();
-        platform::dialogs().messageBox(QString(), text);
+        platform::dialogs().messageBox(QString(), text, detail);
     };
     // Whatever happens, this fetch answers the change of password.
     sle_password->setModified(false);
@@ -311,7 +305,7 @@ void w_recimail::cb_rev_clicked()
     n_orvex ln_orvex;
     stru_pop3_login pop3;
     pop3.host = sle_server->text();
-    pop3.port = portFromText(sle_port->text());
+    pop3.port = engine::portFromField(sle_port->text(), sle_port->isModified(), kDefaultPop3Port);
     pop3.username = sle_userid->text();
     pop3.password = sle_password->text();
     pop3.deleteafterread = cbx_deleteafterread->isChecked();
@@ -323,7 +317,7 @@ void w_recimail::cb_rev_clicked()
         // Closing the window ended the fetch: it is going, with no word.
         if (platform::transferAbandoned())
             return;
-        tell(QStringLiteral("接收失败！"));
+        tell(QStringLiteral("接收失败！"), ln_orvex.is_failure.reason);
         return;
     }
 

@@ -14,6 +14,9 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -72,16 +75,34 @@ void TestStartup::init()
 void TestStartup::failedRegistrationOpensNoFrame_data()
 {
     QTest::addColumn<QString>("library");
-    QTest::newRow("entry point returns 1") << QStringLiteral(STUB_RETURNS_ONE);
-    QTest::newRow("entry point returns -1") << QStringLiteral(STUB_RETURNS_MINUS_ONE);
-    QTest::newRow("no entry point") << QStringLiteral(STUB_NO_ENTRY_POINT);
-    QTest::newRow("library missing") << QStringLiteral("/nonexistent/liborvex.so");
+    QTest::addColumn<bool>("unwritableConfig");
+    QTest::addColumn<QStringList>("reasonNames"); // what the box's detail names
+    QTest::newRow("entry point returns 1") << QStringLiteral(STUB_RETURNS_ONE) << false << QStringList{"返回 1"};
+    QTest::newRow("entry point returns -1") << QStringLiteral(STUB_RETURNS_MINUS_ONE) << false
+                                            << QStringList{"返回 -1"};
+    QTest::newRow("no entry point") << QStringLiteral(STUB_NO_ENTRY_POINT) << false
+                                    << QStringList{"DllRegisterServer"};
+    QTest::newRow("library missing") << QStringLiteral("/nonexistent/liborvex.so") << false
+                                     << QStringList{"/nonexistent/liborvex.so"};
+    // A home where no folder can be made: the file and the system's error.
+    QTest::newRow("registry cannot be written") << realComponent() << true
+                                                << QStringList{"orvex/components.ini", "Not a directory"};
 }
 
 void TestStartup::failedRegistrationOpensNoFrame()
 {
     QFETCH(QString, library);
+    QFETCH(bool, unwritableConfig);
+    QFETCH(QStringList, reasonNames);
     useComponent(library);
+    QTemporaryDir home;
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    const auto restoreConfigHome = qScopeGuard([&configHome] { qputenv("XDG_CONFIG_HOME", configHome); });
+    if (unwritableConfig) {
+        QFile plainFile(home.filePath("not-a-folder"));
+        QVERIFY(plainFile.open(QIODevice::WriteOnly));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("not-a-folder/config")));
+    }
     ScriptedDialogs dialogs;
     ModalWatch watch;
     orvex app;
@@ -90,6 +111,8 @@ void TestStartup::failedRegistrationOpensNoFrame()
     QCOMPARE(dialogs.messageBoxes.size(), 1);
     QVERIFY(dialogs.messageBoxes.first().title.isEmpty());
     QCOMPARE(dialogs.messageBoxes.first().text, kFailureText);
+    for (const QString &name : reasonNames)
+        QVERIFY2(dialogs.messageBoxes.first().detail.contains(name), qPrintable(dialogs.messageBoxes.first().detail));
     QVERIFY(visibleWindows().isEmpty());
     QVERIFY(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
     QCOMPARE(watch.caught, 0);

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTcpServer>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -92,7 +93,8 @@ private slots:
     void sendAndFetchRoundTrip();
     void schemesAndLineBreaks();
     void deleteRemovesOnlyWhatWasFetched();
-    void refusedLogonFailsWithTheLog();
+    void failuresSayWhyWithTheirExitCode_data();
+    void failuresSayWhyWithTheirExitCode();
     void usersFilesAndUnsavedMessagesAreKept();
     void rawCopiesHoldTheServersBytes_data();
     void rawCopiesHoldTheServersBytes();
@@ -140,7 +142,7 @@ void TestCliMail::sendAndFetchRoundTrip()
 
     const CliRun send = runCli({"send", "--server", "localhost", "--port", QString::number(m_servers->smtpPort()),
                                 "--user", "user23", "--password", "secret-user23", "--from", "user23@localhost",
-                                "--from-name", "测试发件人", "--to", "user23@localhost,user24@localhost",
+                                "--from-name", "测试发件人", "--to", "user23@localhost；user24@localhost",
                                 "--cc", "user31@localhost", "--bcc", "user32@localhost",
                                 "--subject", "中文主题：往返测试", "--body-file", body, "--html", "--attach", text,
                                 "--attach", data, "--receipt", "--log"},
@@ -310,38 +312,87 @@ void TestCliMail::deleteRemovesOnlyWhatWasFetched()
     QCOMPARE(jsonArray(rest).size(), 2);
 }
 
-void TestCliMail::refusedLogonFailsWithTheLog()
+// Every failure says why on stderr, without --log too, and ends with the
+// exit code of its kind; nothing is sent or deleted. A registry that cannot
+// be written is no failure: the run goes on and says so once.
+void TestCliMail::failuresSayWhyWithTheirExitCode_data()
 {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("trustTestCa");
+    QTest::addColumn<bool>("unwritableConfig");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+
+    const QString smtp = QString::number(m_servers->smtpPort());
+    const QString pop3 = QString::number(m_servers->pop3Port());
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString refusedPort = QString::number(closed.serverPort());
+    closed.close();
+    const QStringList send{"send", "--from", "user23@localhost", "--body", "never sent"};
+    const QStringList fetch{"fetch", "--user", "user23", "--delete"};
+
+    QTest::newRow("send: wrong password")
+            << send + QStringList{"--server", "localhost:" + smtp, "--to", "user24@localhost", "--user", "user23",
+                                  "--password", "wrong-password-23", "--log"}
+            << true << false << 77 << "登录失败";
+    QTest::newRow("fetch: wrong password")
+            << fetch + QStringList{"--server", "localhost:" + pop3, "--password", "wrong-password-23"} << true << false
+            << 77 << "登录失败";
+    QTest::newRow("send: refused port")
+            << send + QStringList{"--server", "127.0.0.1:" + refusedPort, "--to", "user24@localhost"} << true << false
+            << 75 << "无法连接 127.0.0.1:" + refusedPort;
+    QTest::newRow("fetch: untrusted certificate")
+            << fetch + QStringList{"--server", "pop3s://localhost:" + QString::number(m_servers->pop3sPort()),
+                                   "--password", "secret-user23"}
+            << false << false << 69 << "证书";
+    QTest::newRow("send: semicolons, one piece no address")
+            << send + QStringList{"--server", "localhost:" + smtp, "--to", "user24@localhost;bob at localhost"}
+            << true << false << 2 << "“bob at localhost”";
+    QTest::newRow("send: TLS port without smtps://")
+            << send + QStringList{"--server", "localhost:" + QString::number(m_servers->smtpsPort()), "--to",
+                                  "user24@localhost", "--timeout", "2"}
+            << true << false << 69 << "2 秒内没有收到服务器的问候：该端口可能要求 TLS 直接连接，请写成 smtps://主机";
+    QTest::newRow("fetch: TLS port without pop3s://")
+            << fetch + QStringList{"--server", "localhost:" + QString::number(m_servers->pop3sPort()), "--password",
+                                   "secret-user23", "--timeout", "2"}
+            << true << false << 69 << "2 秒内没有收到服务器的问候：该端口可能要求 TLS 直接连接，请写成 pop3s://主机";
+    QTest::newRow("fetch: registry cannot be written")
+            << fetch + QStringList{"--server", "localhost:" + pop3, "--password", "secret-user23"} << true << true << 0
+            << "components.ini";
+}
+
+void TestCliMail::failuresSayWhyWithTheirExitCode()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, trustTestCa);
+    QFETCH(bool, unwritableConfig);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
     m_servers->clearMailbox("user23");
+    m_servers->clearMailbox("user24");
     m_servers->deliver("user23", rawMessage(1, true));
     QTemporaryDir work;
     QVERIFY(work.isValid());
+    QProcessEnvironment environment = m_environment;
+    if (!trustTestCa)
+        environment.remove("ORVEX_CA_FILE");
+    if (unwritableConfig) {
+        // Below a plain file no folder can be made, whoever runs the test.
+        writeFile(work.filePath("not-a-folder"), "");
+        environment.insert("XDG_CONFIG_HOME", work.filePath("not-a-folder/config"));
+    }
 
-    const CliRun send = runCli({"send", "--server", "localhost", "--port", QString::number(m_servers->smtpPort()),
-                                "--user", "user23", "--password", "wrong-password-23", "--from", "user23@localhost",
-                                "--to", "user24@localhost", "--body", "never sent", "--log"},
-                               m_environment);
-    QCOMPARE(send.exitCode, 1);
-    QVERIFY2(send.err.contains("发送失败！"), qPrintable(send.err));
-    QVERIFY2(send.err.trimmed().split('\n').size() > 1, qPrintable(send.err));  // the log follows
-    QVERIFY2(!send.err.contains("wrong-password-23"), qPrintable(send.err));
-
-    const CliRun fetch = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
-                                 "--user", "user23", "--password", "wrong-password-23", "--delete", "--log"},
-                                m_environment, work.path());
-    QCOMPARE(fetch.exitCode, 1);
-    QCOMPARE(jsonArray(fetch).size(), 0);
-    QVERIFY2(fetch.err.contains("接收失败！"), qPrintable(fetch.err));
-    QVERIFY2(fetch.err.trimmed().split('\n').size() > 1, qPrintable(fetch.err));
-    QVERIFY2(!fetch.err.contains("wrong-password-23"), qPrintable(fetch.err));
-    QCOMPARE(m_servers->messageFiles("user23").size(), 1);
-
-    // Without --log the failure still says how to see why.
-    const CliRun quiet = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
-                                 "--user", "user23", "--password", "wrong-password-23"},
-                                m_environment, work.path());
-    QCOMPARE(quiet.exitCode, 1);
-    QVERIFY2(quiet.err.contains("--log"), qPrintable(quiet.err));
+    const CliRun run = runCli(arguments, environment, work.path());
+    QVERIFY2(run.exitCode == exitCode, qPrintable(QString::number(run.exitCode) + ": " + run.err));
+    QVERIFY2(run.err.contains(said), qPrintable(run.err));
+    QVERIFY2(!run.err.contains("wrong-password-23"), qPrintable(run.err));
+    if (unwritableConfig)
+        QCOMPARE(run.err.count(said), 1);
+    if (exitCode != 0) {
+        QCOMPARE(m_servers->messageFiles("user23").size(), 1);
+        QCOMPARE(m_servers->messageFiles("user24").size(), 0);
+    }
 }
 
 // A folder that already holds the user's own files of the attachment's
@@ -378,7 +429,7 @@ void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
 
     // A folder nobody can make a file in, not even root.
     const CliRun unsaved = runCli(fetch + QStringList{"/proc", "--delete"}, m_environment);
-    QCOMPARE(unsaved.exitCode, 1);
+    QCOMPARE(unsaved.exitCode, 74);  // EX_IOERR
     QVERIFY2(unsaved.err.contains("接收失败！"), qPrintable(unsaved.err));
     QVERIFY2(unsaved.err.contains("附件“notes.txt”没有保存"), qPrintable(unsaved.err));
     QCOMPARE(m_servers->messageFiles("user30").size(), 1);
@@ -420,7 +471,7 @@ void TestCliMail::rawCopiesHoldTheServersBytes()
                                "--user", "user33", "--password", "secret-user33", "--delete", option, target},
                               m_environment, work.path());
     if (broken) {
-        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.exitCode, 74);  // EX_IOERR
         QVERIFY2(run.err.contains(target + "/new"), qPrintable(run.err));
         QCOMPARE(m_servers->messageFiles("user33").size(), 2);
         QVERIFY(QDir(target + "/tmp").isEmpty());
@@ -524,7 +575,7 @@ void TestCliMail::tlsOptions()
                                   + options,
                               environment);
     QVERIFY2(!run.crashed, qPrintable(run.err));
-    QVERIFY2(run.exitCode == (sent ? 0 : 1), qPrintable(run.err));
+    QVERIFY2(run.exitCode == (sent ? 0 : 69), qPrintable(run.err));  // EX_UNAVAILABLE
     // The server delivers before it confirms the data: what was sent is there.
     QCOMPARE(m_servers->messageFiles("user35").size(), sent ? 1 : 0);
     if (!sent)

@@ -1,9 +1,9 @@
 #include "scripted_pop3_server.h"
 
-quint16 ScriptedPop3Server::listen(const QHostAddress &address)
+quint16 ScriptedPop3Server::listen(const QHostAddress &address, quint16 port)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedPop3Server::accept);
-    if (!m_server.listen(address))
+    if (!m_server.listen(address, port))
         qFatal("the scripted POP3 server cannot listen: %s", qPrintable(m_server.errorString()));
     return m_server.serverPort();
 }

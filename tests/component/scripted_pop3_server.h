@@ -50,7 +50,7 @@ public:
 
     QList<QByteArray> commands;   // as received, without CRLF
 
-    quint16 listen(const QHostAddress &address = QHostAddress::LocalHost);
+    quint16 listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0);
     int count(const QByteArray &prefix) const;
 
 private:

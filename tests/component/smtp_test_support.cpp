@@ -102,6 +102,8 @@ SendResult send(const Outgoing &mail, const QString &server)
     if (!sent)
         result.raisedError = message.lastError();
     result.log = message.property(QStringLiteral("log")).value_or(QVariant()).toString();
+    result.lastError = message.property(QStringLiteral("lasterror")).value_or(QVariant()).toString();
+    result.failureKind = message.property(QStringLiteral("failurekind")).value_or(QVariant()).toString();
     message.invoke(QStringLiteral("close"));
     message.release();
     return result;

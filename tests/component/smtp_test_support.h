@@ -30,6 +30,8 @@ struct SendResult {
     bool sent = false;
     QString log;
     QString raisedError; // the automation error of the send call, if any
+    QString lastError;   // the properties "lasterror" and "failurekind"
+    QString failureKind;
 };
 
 // Registers the component (once) and sends `mail` to `server` through an

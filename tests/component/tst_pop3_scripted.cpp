@@ -70,13 +70,16 @@ private slots:
     void stalledServerTimesOut_data()
     {
         QTest::addColumn<bool>("atGreeting");
-        QTest::newRow("no greeting") << true;
-        QTest::newRow("quiet in the middle of a message") << false;
+        QTest::addColumn<QString>("said");
+        // A port that wants TLS from the first byte is silent too.
+        QTest::newRow("no greeting") << true << QStringLiteral("该端口可能要求 TLS 直接连接，请写成 pop3s://主机");
+        QTest::newRow("quiet in the middle of a message") << false << QStringLiteral("超时（1 秒）");
     }
 
     void stalledServerTimesOut()
     {
         QFETCH(bool, atGreeting);
+        QFETCH(QString, said);
         ScriptedPop3Server server;
         server.messages = numberedMessages(2, 5000);
         server.silentAtGreeting = atGreeting;
@@ -95,7 +98,7 @@ private slots:
             QVERIFY(!mailbox.deleteMessages());
         }
         mailbox.disconnect();
-        QVERIFY2(mailbox.log().contains(QStringLiteral("超时（1 秒）")), qPrintable(mailbox.log()));
+        QVERIFY2(mailbox.log().contains(said), qPrintable(mailbox.log()));
         QCOMPARE(server.count("DELE"), 0);
         QCOMPARE(server.count("QUIT"), 0);
     }
@@ -151,6 +154,34 @@ private slots:
                 QCOMPARE(remote.count("USER"), 0);
                 QCOMPARE(remote.count("PASS"), 0);
             }
+            mailbox.disconnect();
+        }
+    }
+
+    // Port 995 is POP3 over TLS from the first byte, written with pop3s://
+    // or not; only pop3:// asks for plain text there. A plain server on it
+    // shows which the client spoke: TLS fails its handshake before any
+    // command. The port is free only inside a network namespace of the
+    // test's own.
+    void port995MeansTlsUnlessPlainTextIsAskedFor()
+    {
+        if (nettest::elsewhereAddress().isEmpty()) {
+            const nettest::NamespaceRun run =
+                nettest::runInOwnNetworkNamespace(QString::fromLatin1(QTest::currentTestFunction()));
+            if (!run.ran)
+                QFAIL(qPrintable(run.unavailableReason));
+            QVERIFY2(run.exitCode == 0, run.output.constData());
+            return;
+        }
+        for (const bool askedForPlainText : {false, true}) {
+            ScriptedPop3Server plain;
+            plain.messages = numberedMessages(1);
+            QCOMPARE(plain.listen(QHostAddress::LocalHost, 995), quint16(995));
+            Mailbox mailbox;
+            const QString host = (askedForPlainText ? QStringLiteral("pop3://") : QString()) + "127.0.0.1";
+            QCOMPARE(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), host, 995), askedForPlainText);
+            QCOMPARE(mailbox.log().contains(QStringLiteral("127.0.0.1:995（TLS）")), !askedForPlainText);
+            QCOMPARE(plain.count("CAPA"), askedForPlainText ? 1 : 0);
             mailbox.disconnect();
         }
     }
@@ -329,6 +360,8 @@ private slots:
         }
         ScriptedPop3Server strict;
         strict.messages = numberedMessages(2);
+        // A server that quotes the password back in its refusal.
+        strict.replies.insert("PASS", "-ERR [AUTH] no such login: u/wrong-secret-123\r\n");
         const quint16 strictPort = strict.listen();
         Mailbox mailbox;
         QVERIFY(!mailbox.connect(QStringLiteral("u"), QStringLiteral("wrong-secret-123"), address(strict), strictPort));

@@ -76,17 +76,31 @@ void TestSmtpDialogue::lineDroppedDuringDataFailsTheSend()
 void TestSmtpDialogue::stalledServerFailsAfterTheTimeout_data()
 {
     QTest::addColumn<bool>("greet");
+    QTest::addColumn<QByteArray>("greeting");
     QTest::addColumn<QString>("lastCommand");
-    QTest::newRow("silent from the start") << false << QString();
-    QTest::newRow("no answer to the data") << true << QStringLiteral("<邮件数据");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("kind");
+    // A port that wants TLS from the first byte waits for the client to
+    // speak, or answers with a TLS record: both get the hint.
+    const QString tlsHint = QStringLiteral("该端口可能要求 TLS 直接连接，请写成 smtps://主机");
+    QTest::newRow("silent from the start") << false << QByteArray() << QString() << tlsHint << "tls";
+    QTest::newRow("TLS record instead of a greeting")
+            << true << QByteArray("\x15\x03\x03\x00\x02\x02\x46", 7) << QString() << tlsHint << "tls";
+    QTest::newRow("no answer to the data") << true << QByteArray() << QStringLiteral("<邮件数据")
+                                           << QStringLiteral("超时（1 秒）") << "connection";
 }
 
 void TestSmtpDialogue::stalledServerFailsAfterTheTimeout()
 {
     QFETCH(bool, greet);
+    QFETCH(QByteArray, greeting);
     QFETCH(QString, lastCommand);
+    QFETCH(QString, said);
+    QFETCH(QString, kind);
     ScriptedSmtpServer::Behaviour behaviour;
     behaviour.greet = greet;
+    if (!greeting.isEmpty())
+        behaviour.greeting = greeting;
     behaviour.answerEndOfData = false;
     ScriptedSmtpServer server(behaviour);
     QVERIFY(server.listen(QHostAddress::LocalHost));
@@ -98,7 +112,9 @@ void TestSmtpDialogue::stalledServerFailsAfterTheTimeout()
     const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(server.port()));
 
     QVERIFY(!result.sent);
-    QVERIFY2(result.log.contains(QStringLiteral("超时（1 秒）")), qPrintable(result.log));
+    QVERIFY2(result.log.contains(said), qPrintable(result.log));
+    QVERIFY2(result.lastError.contains(said), qPrintable(result.lastError));
+    QCOMPARE(result.failureKind, kind);
     if (!lastCommand.isEmpty())
         QVERIFY(result.log.contains(lastCommand));
     // Far below the default of five minutes: the property bounded the wait.
@@ -166,11 +182,18 @@ void TestSmtpDialogue::loginMechanisms_data()
     QTest::addColumn<QByteArray>("offered");
     QTest::addColumn<QByteArray>("chosen");
     QTest::addColumn<QList<QByteArray>>("responses"); // decoded, as the server must get them
+    QTest::addColumn<QByteArray>("refusal");          // the server's answer to the last one; empty: welcome
     const QByteArray user = "张三@example.cn";
     const QByteArray password = "pä55 wörd";
-    QTest::newRow("plain") << QByteArray("LOGIN PLAIN") << QByteArray("PLAIN")
-                           << QList<QByteArray>{QByteArray(1, '\0') + user + QByteArray(1, '\0') + password};
-    QTest::newRow("login only") << QByteArray("LOGIN") << QByteArray("LOGIN") << QList<QByteArray>{user, password};
+    const QByteArray plain = QByteArray(1, '\0') + user + QByteArray(1, '\0') + password;
+    QTest::newRow("plain") << QByteArray("LOGIN PLAIN") << QByteArray("PLAIN") << QList<QByteArray>{plain}
+                           << QByteArray();
+    QTest::newRow("login only") << QByteArray("LOGIN") << QByteArray("LOGIN") << QList<QByteArray>{user, password}
+                                << QByteArray();
+    // A server that quotes what it was sent back in its refusal.
+    QTest::newRow("refusal quoting the response and password")
+            << QByteArray("PLAIN") << QByteArray("PLAIN") << QList<QByteArray>{plain}
+            << "535 5.7.8 no such login: " + plain.toBase64() + " (" + password + ")\r\n";
 }
 
 void TestSmtpDialogue::loginMechanisms()
@@ -178,8 +201,11 @@ void TestSmtpDialogue::loginMechanisms()
     QFETCH(QByteArray, offered);
     QFETCH(QByteArray, chosen);
     QFETCH(QList<QByteArray>, responses);
+    QFETCH(QByteArray, refusal);
     ScriptedSmtpServer::Behaviour behaviour;
     behaviour.authMechanisms = offered;
+    if (!refusal.isEmpty())
+        behaviour.replies.insert("AUTH-RESPONSE", refusal);
     ScriptedSmtpServer server(behaviour);
     QVERIFY(server.listen(QHostAddress::LocalHost));
 
@@ -187,7 +213,16 @@ void TestSmtpDialogue::loginMechanisms()
     mail.user = QStringLiteral("张三@example.cn");
     mail.password = QStringLiteral("pä55 wörd");
     const SendResult result = send(mail, QStringLiteral("127.0.0.1:%1").arg(server.port()));
-    QVERIFY2(result.sent, qPrintable(result.log));
+    QCOMPARE(result.sent, refusal.isEmpty());
+    for (const QString &shown : {result.log, result.lastError}) {
+        QVERIFY2(!shown.contains(mail.password), qPrintable(shown));
+        QVERIFY2(!shown.contains(QString::fromLatin1(responses.last().toBase64())), qPrintable(shown));
+    }
+    if (!refusal.isEmpty()) {
+        QCOMPARE(result.failureKind, QStringLiteral("authentication"));
+        QVERIFY2(result.lastError.contains(QStringLiteral("no such login: ********")), qPrintable(result.lastError));
+        return;
+    }
 
     const qsizetype auth = server.lines.indexOf("AUTH " + chosen);
     QVERIFY2(auth >= 0, qPrintable(result.log));

@@ -249,7 +249,7 @@ void SendmailFormTest::formIsHandedOverAsTyped()
     QCOMPARE(smtp.host, QStringLiteral(" "));
     QCOMPARE(smtp.username, QStringLiteral(" user "));
     QCOMPARE(smtp.password, QStringLiteral("pa ss"));
-    QCOMPARE(smtp.port, quint16(25));
+    QCOMPARE(smtp.port, quint16(0)); // the default left untouched: the engine's 25, or the server field's
     QVERIFY(!smtp.smtpauth);
     const stru_mail &mail = form.handovers[0].mail;
     QCOMPARE(mail.recipientaddress, QStringLiteral("a@x.cn，b@y.cn, c@z.cn"));
@@ -274,7 +274,7 @@ void SendmailFormTest::portTextBecomesANumberOrZero_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("port");
-    QTest::newRow("25") << "25" << 25;
+    QTest::newRow("the default 25, untouched") << "25" << 0;
     QTest::newRow("587") << "587" << 587;
     QTest::newRow("letters") << "abc" << 0;
     QTest::newRow("empty") << "" << 0;

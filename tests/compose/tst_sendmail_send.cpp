@@ -205,6 +205,7 @@ void SendmailSendTest::refusedLoginFailsWithTheReasonInTheLog()
 
     QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("发送失败！")});
     QCOMPARE(dialogs.titles(), QStringList{QString()});
+    QVERIFY2(dialogs.details().value(0).contains(QStringLiteral("登录失败")), qPrintable(dialogs.details().value(0)));
     QVERIFY2(form.log().contains(QStringLiteral("535")), qPrintable(form.log()));
     QVERIFY(!form.log().contains(QStringLiteral("not-the-password")));
     QVERIFY(servers->messageFiles(QStringLiteral("user15")).isEmpty());
@@ -213,33 +214,49 @@ void SendmailSendTest::refusedLoginFailsWithTheReasonInTheLog()
 void SendmailSendTest::portTextDecidesWhereTheSendGoes_data()
 {
     QTest::addColumn<QString>("server");
-    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("port"); // typed into the field; null: its default left untouched
+    QTest::addColumn<QString>("recipients");
     QTest::addColumn<QString>("target");
-    QTest::newRow("letters") << "127.0.0.1" << "abc" << "127.0.0.1:25";
-    QTest::newRow("empty") << "127.0.0.1" << "" << "127.0.0.1:25";
-    QTest::newRow("587") << "127.0.0.1" << "587" << "127.0.0.1:587";
-    // A port typed into the server field counts when the port field is empty.
-    QTest::newRow("port in the server field") << "127.0.0.1:587" << "" << "127.0.0.1:587";
-    QTest::newRow("two different ports") << "127.0.0.1:587" << "25" << "写明了端口 587，与另给的端口 25 不一致";
+    const QString to = QStringLiteral("user16@localhost");
+    QTest::newRow("letters") << "127.0.0.1" << "abc" << to << "无法连接 127.0.0.1:25";
+    QTest::newRow("empty") << "127.0.0.1" << "" << to << "无法连接 127.0.0.1:25";
+    QTest::newRow("587") << "127.0.0.1" << "587" << to << "无法连接 127.0.0.1:587";
+    // A port typed into the server field counts when the port field is
+    // empty or still holds its default; one typed there too must agree.
+    QTest::newRow("port in the server field") << "127.0.0.1:587" << "" << to << "无法连接 127.0.0.1:587";
+    QTest::newRow("port in the server field, default port") << "127.0.0.1:587" << QString() << to
+                                                             << "无法连接 127.0.0.1:587";
+    QTest::newRow("two different ports") << "127.0.0.1:587" << "25" << to << "写明了端口 587，与另给的端口 25 不一致";
+    // A recipient list with a piece that is no address goes nowhere.
+    QTest::newRow("semicolon and a word") << "127.0.0.1" << "" << to + ";nobody" << "收件人“nobody”不是一个邮件地址";
 }
 
 void SendmailSendTest::portTextDecidesWhereTheSendGoes()
 {
-    // Nothing listens on these ports here: the send fails, and the log
-    // names where it tried to go.
+    // Nothing listens on these ports here: the send fails, and the log and
+    // the box name where it tried to go, or why it did not.
     QFETCH(QString, server);
     QFETCH(QString, port);
+    QFETCH(QString, recipients);
     QFETCH(QString, target);
     ScriptedDialogs dialogs;
     WatchedSendmail form(WatchedSendmail::Engine::Real);
-    fillServerFields(form, server, port, QStringLiteral("user16"), QStringLiteral("pw"));
-    form.child<QLineEdit>("sle_send_email")->setText(QStringLiteral("user16@localhost"));
+    fillServerFields(form, server, QStringLiteral("25"), QStringLiteral("user16"), QStringLiteral("pw"));
+    if (!port.isNull()) {
+        auto *portField = form.child<QLineEdit>("sle_port");
+        portField->selectAll();
+        QTest::keyClick(portField, Qt::Key_Backspace);
+        QTest::keyClicks(portField, port);
+    }
+    form.child<QLineEdit>("sle_send_email")->setText(recipients);
 
     form.press("cb_send");
 
     QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("发送失败！")});
     QCOMPARE(dialogs.titles(), QStringList{QString()});
     QVERIFY2(form.log().contains(target), qPrintable(form.log()));
+    const QString reason = dialogs.details().value(0);
+    QVERIFY2(!reason.isEmpty() && form.log().contains(reason), qPrintable(reason));
 }
 
 void SendmailSendTest::serverOfOneSpaceReachesTheEngine()

@@ -111,37 +111,51 @@ void TestEngineSendmail::recipients_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QStringList>("added");
-    QTest::newRow("full-width comma") << "a@x.cn，b@y.cn" << QStringList{"a@x.cn", "b@y.cn"};
-    QTest::newRow("ASCII comma") << "a@x.cn,b@y.cn" << QStringList{"a@x.cn", "b@y.cn"};
-    QTest::newRow("both commas") << "a@x.cn，b@y.cn,c@z.cn" << QStringList{"a@x.cn", "b@y.cn", "c@z.cn"};
-    QTest::newRow("trailing comma") << "a@x.cn," << QStringList{"a@x.cn"};
-    QTest::newRow("doubled comma") << "a@x.cn,,b@y.cn" << QStringList{"a@x.cn", "b@y.cn"};
-    QTest::newRow("word without @") << "a@x.cn,nobody" << QStringList{"a@x.cn"};
-    QTest::newRow("spaces kept") << " a@x.cn , b@y.cn" << QStringList{" a@x.cn ", " b@y.cn"};
-    QTest::newRow("Chinese name in address") << "张三 <zs@x.cn>" << QStringList{"张三 <zs@x.cn>"};
-    QTest::newRow("empty") << "" << QStringList{};
-    // Commas inside quotes or brackets belong to a name or an address.
+    QTest::addColumn<QString>("refused"); // the piece named when nothing is sent
+    QTest::newRow("full-width comma") << "a@x.cn，b@y.cn" << QStringList{"a@x.cn", "b@y.cn"} << QString();
+    QTest::newRow("ASCII comma") << "a@x.cn,b@y.cn" << QStringList{"a@x.cn", "b@y.cn"} << QString();
+    QTest::newRow("both commas") << "a@x.cn，b@y.cn,c@z.cn" << QStringList{"a@x.cn", "b@y.cn", "c@z.cn"}
+                                 << QString();
+    QTest::newRow("semicolons") << "a@x.cn;b@y.cn；c@z.cn" << QStringList{"a@x.cn", "b@y.cn", "c@z.cn"}
+                                << QString();
+    QTest::newRow("trailing separator") << "a@x.cn; " << QStringList{"a@x.cn"} << QString();
+    QTest::newRow("doubled comma") << "a@x.cn,,b@y.cn" << QStringList{"a@x.cn", "b@y.cn"} << QString();
+    QTest::newRow("spaces kept") << " a@x.cn , b@y.cn" << QStringList{" a@x.cn ", " b@y.cn"} << QString();
+    QTest::newRow("Chinese name in address") << "张三 <zs@x.cn>" << QStringList{"张三 <zs@x.cn>"} << QString();
+    QTest::newRow("empty") << "" << QStringList{} << QString();
+    // Separators inside quotes or brackets belong to a name or an address.
     QTest::newRow("comma in quoted name") << "\"Zhang, San\" <bob@x.cn>,c@z.cn"
-                                          << QStringList{"\"Zhang, San\" <bob@x.cn>", "c@z.cn"};
+                                          << QStringList{"\"Zhang, San\" <bob@x.cn>", "c@z.cn"} << QString();
     QTest::newRow("full-width comma in quoted name") << "\"张，三\" <zs@x.cn>，\"李\\\"四\" <ls@x.cn>"
-                                                     << QStringList{"\"张，三\" <zs@x.cn>", "\"李\\\"四\" <ls@x.cn>"};
-    QTest::newRow("comma in brackets") << "<a@x.cn,b@y.cn>" << QStringList{"<a@x.cn,b@y.cn>"};
+                                                     << QStringList{"\"张，三\" <zs@x.cn>", "\"李\\\"四\" <ls@x.cn>"}
+                                                     << QString();
+    // A piece that is not exactly one address stops the whole send.
+    QTest::newRow("word without @") << "a@x.cn,nobody" << QStringList{} << "nobody";
+    QTest::newRow("spelled-out at") << "alice@x.cn,bob at y.cn" << QStringList{} << "bob at y.cn";
+    QTest::newRow("two addresses, one piece") << "a@x.cn b@y.cn" << QStringList{} << "a@x.cn b@y.cn";
+    QTest::newRow("two addresses in brackets") << "<a@x.cn,b@y.cn>" << QStringList{} << "<a@x.cn,b@y.cn>";
 }
 
 void TestEngineSendmail::recipients()
 {
     QFETCH(QString, field);
     QFETCH(QStringList, added);
+    QFETCH(QString, refused);
     stru_mail mail = outgoing();
     mail.recipientaddress = field;
     n_orvex engine;
-    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), 1);
+    QCOMPARE(engine.of_sendmail(smtpLogin(), mail), refused.isEmpty() ? 1 : -1);
     QStringList expected;
     for (const QString &address : added)
         expected.append("Message.addrecipient(" + address + ")");
     QCOMPARE(entriesStartingWith(fake::journal(), "Message.addrecipient"), expected);
-    // The message is sent whatever the recipients; the component judges.
-    QCOMPARE(entriesStartingWith(fake::journal(), "Message.send").size(), 1);
+    // A well-formed list is sent whatever its addresses; the component judges.
+    QCOMPARE(entriesStartingWith(fake::journal(), "Message.send").size(), refused.isEmpty() ? 1 : 0);
+    QCOMPARE(engine.is_failure.kind, refused.isEmpty() ? engine::FailureKind::None : engine::FailureKind::Input);
+    if (!refused.isEmpty()) {
+        QVERIFY2(engine.is_failure.reason.contains("“" + refused + "”"), qPrintable(engine.is_failure.reason));
+        QVERIFY2(engine.of_getlasterror().contains(engine.is_failure.reason), qPrintable(engine.is_log));
+    }
     QVERIFY(m_dialogs->messageBoxes.isEmpty());
 }
 
@@ -158,6 +172,7 @@ void TestEngineSendmail::port_data()
     QTest::newRow("port in field") << "smtp.example.cn:587" << 0 << "Message.send(smtp.example.cn:587)";
     QTest::newRow("scheme and port in field") << "smtps://smtp.example.cn:465" << 0
                                               << "Message.send(smtps://smtp.example.cn:465)";
+    QTest::newRow("smtps without port") << "smtps://smtp.example.cn" << 0 << "Message.send(smtps://smtp.example.cn:465)";
     QTest::newRow("same port twice") << "[::1]:2525" << 2525 << "Message.send([::1]:2525)";
     QTest::newRow("bare v6 address") << "::1" << 587 << "Message.send(::1:587)";
     QTest::newRow("contradiction") << "smtp.example.cn:587" << 25 << QString();

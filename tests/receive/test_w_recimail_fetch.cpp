@@ -256,6 +256,8 @@ void TestWRecimailFetch::refusedLogonFailsWithAnEmptyList()
     fetch();
     QCOMPARE(m_dialogs.texts(),
              (QStringList{QStringLiteral("接收成功！"), QStringLiteral("接收失败！")}));
+    QVERIFY2(m_dialogs.details().value(1).contains(QStringLiteral("登录失败")), qPrintable(m_dialogs.details().value(1)));
+    QVERIFY(!m_dialogs.details().value(1).contains(QStringLiteral("wrong-password")));
     QCOMPARE(m_form->mailList()->rowCount(), 0);
     QCOMPARE(m_servers->messageFiles(user).size(), 1);
 }
@@ -265,6 +267,10 @@ void TestWRecimailFetch::emptyMailboxIsASuccess()
     const QString user = QStringLiteral("user20");
     deliver(user, {});
     logOnAs(user);
+    // The port written into the server field, the port field at its
+    // untouched default: the server field's port is the one meant.
+    child<QLineEdit>("sle_server")->setText(QStringLiteral("pop3s://localhost:%1").arg(m_servers->pop3sPort()));
+    child<QLineEdit>("sle_port")->setText(QStringLiteral("110"));
     child<QCheckBox>("cbx_all")->setChecked(true);
     fetch();
     QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});

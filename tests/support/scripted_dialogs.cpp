@@ -50,6 +50,14 @@ QStringList ScriptedDialogs::titles() const
     return result;
 }
 
+QStringList ScriptedDialogs::details() const
+{
+    QStringList result;
+    for (const MessageBox &box : messageBoxes)
+        result << box.detail;
+    return result;
+}
+
 QList<bool> ScriptedDialogs::waitCursors() const
 {
     QList<bool> result;
@@ -69,9 +77,9 @@ void ScriptedDialogs::reset()
     printDialogs = 0;
 }
 
-void ScriptedDialogs::messageBox(const QString &title, const QString &text)
+void ScriptedDialogs::messageBox(const QString &title, const QString &text, const QString &detail)
 {
-    messageBoxes.append({title, text, waitCursorShows()});
+    messageBoxes.append({title, text, detail, waitCursorShows()});
     if (whileMessageShown)
         whileMessageShown();
 }

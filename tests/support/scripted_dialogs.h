@@ -15,6 +15,7 @@ public:
     struct MessageBox {
         QString title;
         QString text;
+        QString detail;           // the reason shown below the text
         bool waitCursor = false;  // whether the wait cursor showed over it
     };
     enum class FileDialogKind { Open, Save };
@@ -50,13 +51,14 @@ public:
 
     QStringList texts() const;   // the message boxes' texts
     QStringList titles() const;  // the message boxes' titles
+    QStringList details() const; // the message boxes' detail texts
     QList<bool> waitCursors() const;
     int dialogCount() const { return int(messageBoxes.size() + fileDialogs.size()) + printDialogs; }
 
     // Forgets the record and the script.
     void reset();
 
-    void messageBox(const QString &title, const QString &text) override;
+    void messageBox(const QString &title, const QString &text, const QString &detail = QString()) override;
     int getFileOpenName(const QString &title, QString &pathname, QString &filename, const QString &extension,
                         const QString &filter) override;
     int getFileSaveName(const QString &title, QString &pathname, QString &filename, const QString &extension,
