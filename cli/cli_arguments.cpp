@@ -2,6 +2,7 @@
 
 #include "cli/password_sources.h"
 #include "engine/server_field.h"
+#include "platform/files.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -223,8 +224,8 @@ std::optional<QString> readBodyFile(const QString &path, QString &message)
 {
     QFile file;
     const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                    : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    if (!opened || QFileInfo(path).isDir()) {
+                                                    : platform::openForReading(file, path);
+    if (!opened || platform::isFolder(path)) {
         message = QStringLiteral("--body-file：无法读取文件 \"%1\"。").arg(path);
         return std::nullopt;
     }
@@ -415,10 +416,9 @@ ParsedArguments checkSend(const QCommandLineParser &parser, const QString &envir
     }
 
     for (const QString &path : parser.values(QStringLiteral("attach"))) {
-        const QFileInfo file(path);
-        if (!file.isFile() || !file.isReadable())
+        if (!platform::isReadableFile(path))
             return error(QStringLiteral("--attach：找不到可读的文件 \"%1\"。").arg(path));
-        send.attachments << file.absoluteFilePath();
+        send.attachments << platform::absolutePath(path);
     }
     send.html = parser.isSet(QStringLiteral("html"));
     send.receipt = parser.isSet(QStringLiteral("receipt"));
@@ -463,11 +463,10 @@ ParsedArguments checkFetch(const QCommandLineParser &parser, const QString &envi
 
     const QString folder = parser.isSet(QStringLiteral("attach-dir"))
                                ? parser.value(QStringLiteral("attach-dir"))
-                               : QDir::currentPath();
-    const QFileInfo folderInfo(folder);
-    if (folder.isEmpty() || !folderInfo.isDir())
+                               : platform::currentDirectory();
+    if (folder.isEmpty() || !platform::isFolder(folder))
         return error(QStringLiteral("--attach-dir：文件夹 \"%1\" 不存在。").arg(folder));
-    fetch.attachDir = folderInfo.absoluteFilePath();
+    fetch.attachDir = platform::absolutePath(folder);
     fetch.deleteAfterRead = parser.isSet(QStringLiteral("delete"));
     if (parser.isSet(QStringLiteral("maildir")) && parser.isSet(QStringLiteral("mbox")))
         return error(QStringLiteral("--maildir 与 --mbox 只能选一个。"));

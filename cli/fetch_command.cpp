@@ -10,6 +10,7 @@
 
 #include <QDir>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -95,8 +96,20 @@ int runFetch(const FetchArguments &arguments)
     // Each message is printed as soon as it is read, and whatever was
     // fetched stays printed after a failure, so that the saved attachments
     // it names are not left unaccounted for; the exit code tells whether the
-    // whole range came.
+    // whole range came. The output is the only copy of the bodies: it must
+    // have gone out whole before anything is deleted on the server. A reader
+    // that went away is a failed write like any other, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Past a file size limit a write fails like any other, and says so.
+    std::signal(SIGXFSZ, SIG_IGN);
     MailJsonWriter output(stdout);
+    QString outputError;
+    const auto outputKept = [&output, &outputError](QString *reason) {
+        if (output.finish(&outputError))
+            return true;
+        *reason = QStringLiteral("无法写出收到的邮件（标准输出）：%1").arg(outputError);
+        return false;
+    };
     n_orvex ln_orvex;
     QStringList fetchedUids;
     const auto each = [&](const stru_mail &record) {
@@ -105,18 +118,36 @@ int runFetch(const FetchArguments &arguments)
         output.write(record);
         fetchedUids << record.uid;
     };
-    const auto copiesKept = [&rawCopies](QString *reason) { return !rawCopies || rawCopies->makeDurable(*reason); };
-    const bool fetched = ln_orvex.of_recimail(pop3, each, arguments.range, copiesKept) == 1;
-    output.finish();
-    std::fflush(stdout);
+    // Both the raw copies and the output are safe before anything is deleted.
+    const auto recordsKept = [&](QString *reason) {
+        return (!rawCopies || rawCopies->makeDurable(*reason)) && outputKept(reason);
+    };
+    const int result = ln_orvex.of_recimail(pop3, each, arguments.range, recordsKept);
+    const bool written = output.finish(&outputError);
+    const bool fetched = result == 1 && written;
 
+    if (!written) {
+        printError(QStringLiteral("orvex-cli：无法写出收到的邮件（标准输出）：%1").arg(outputError));
+        if (arguments.deleteAfterRead)
+            printError(QStringLiteral("服务器上的邮件没有删除。"));
+    } else if (result == n_orvex::kFetchedEndUnsure) {
+        printError(ln_orvex.is_warning);
+    }
     if (arguments.log)
         printLog(ln_orvex.of_getlasterror());
-    if (!fetched) {
-        printFailure(QStringLiteral("接收失败！"), ln_orvex.is_failure);
-        return exitCodeFor(ln_orvex.is_failure.kind);
-    }
-    if (arguments.onlyNew && !updateSeenList(seenMessages, pop3.seenuids, ln_orvex.is_uids, fetchedUids, arguments))
+    if (!written)
         return kExitIoError;
-    return kExitOk;
+    if (fetched) {
+        if (arguments.onlyNew
+            && !updateSeenList(seenMessages, pop3.seenuids, ln_orvex.is_uids, fetchedUids, arguments))
+            return kExitIoError;
+        return kExitOk;
+    }
+    if (result == n_orvex::kFetchedEndUnsure) {
+        // Every record is out; only the end of the session is in doubt.
+        return ln_orvex.is_failure.kind == engine::FailureKind::None ? kExitTemporary
+                                                                    : exitCodeFor(ln_orvex.is_failure.kind);
+    }
+    printFailure(QStringLiteral("接收失败！"), ln_orvex.is_failure);
+    return exitCodeFor(ln_orvex.is_failure.kind);
 }

@@ -3,7 +3,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QString isoDateWithOffset(const QDateTime &dateTime, int utcOffsetSeconds)
 {
@@ -45,18 +49,44 @@ QJsonObject mailToJson(const stru_mail &mail)
 
 MailJsonWriter::MailJsonWriter(std::FILE *out) : m_out(out)
 {
-    std::fputs("[", m_out);
+    put("[", 1);
+}
+
+void MailJsonWriter::put(const char *data, std::size_t size)
+{
+    if (std::fwrite(data, 1, size, m_out) != size && m_errorCode == 0)
+        m_errorCode = errno ? errno : EIO;
 }
 
 void MailJsonWriter::write(const stru_mail &mail)
 {
+    if (m_finished)
+        return;
     const QByteArray object = QJsonDocument(mailToJson(mail)).toJson(QJsonDocument::Compact);
-    std::fputs(m_separator, m_out);
-    std::fwrite(object.constData(), 1, size_t(object.size()), m_out);
+    put(m_separator, std::strlen(m_separator));
+    put(object.constData(), std::size_t(object.size()));
     m_separator = ",\n";
 }
 
-void MailJsonWriter::finish()
+bool MailJsonWriter::finish(QString *error)
 {
-    std::fputs("\n]\n", m_out);
+    if (!m_finished) {
+        m_finished = true;
+        put("\n]\n", 3);
+        errno = 0;
+        if (std::fflush(m_out) != 0 && m_errorCode == 0)
+            m_errorCode = errno ? errno : EIO;
+        if (std::ferror(m_out) && m_errorCode == 0)
+            m_errorCode = EIO;
+        // A file the output was sent to is the only copy of the bodies
+        // once the messages leave the server: it must be on disk first.
+        struct stat status {};
+        const int fd = fileno(m_out);
+        if (m_errorCode == 0 && fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+            && ::fsync(fd) != 0)
+            m_errorCode = errno;
+    }
+    if (m_errorCode != 0 && error)
+        *error = QString::fromLocal8Bit(std::strerror(m_errorCode));
+    return m_errorCode == 0;
 }

@@ -3,6 +3,7 @@
 #include "engine/stru_mail.h"
 
 #include <QJsonObject>
+#include <QString>
 
 #include <cstdio>
 
@@ -24,10 +25,17 @@ class MailJsonWriter {
 public:
     explicit MailJsonWriter(std::FILE *out);
     void write(const stru_mail &mail);
-    // Closes the array; nothing may be written after it.
-    void finish();
+    // Closes the array and makes sure every byte of it went out: flushed,
+    // checked, and forced to disk when `out` is a regular file. False, with
+    // the reason, when any of it could not be written. Nothing is written
+    // after it; a second call gives the first one's answer.
+    bool finish(QString *error);
 
 private:
+    void put(const char *data, std::size_t size);
+
     std::FILE *m_out;
     const char *m_separator = "\n";
+    int m_errorCode = 0; // errno of the first failed write
+    bool m_finished = false;
 };

@@ -2,10 +2,12 @@
 #include "cli/fetch_command.h"
 #include "cli/password_sources.h"
 #include "cli/send_command.h"
+#include "cli/standard_streams.h"
 #include "cli/stderr_dialog_service.h"
 #include "engine/n_orvex.h"
 #include "platform/component_library.h"
 #include "platform/component_registry.h"
+#include "platform/files.h"
 
 #include <QCoreApplication>
 
@@ -36,6 +38,7 @@ bool registerComponent()
 
 int main(int argc, char *argv[])
 {
+    reserveStandardStreams();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvex-cli"));
 
@@ -46,7 +49,7 @@ int main(int argc, char *argv[])
     // and a mistyped option never touch the component.
     // A password on the command line is taken, then wiped from what ps
     // shows of this process.
-    const QStringList arguments = QCoreApplication::arguments();
+    const QStringList arguments = platform::nativeArguments(argc, argv);
     hidePasswordArguments(argc, argv);
     const ParsedArguments parsed = parseArguments(arguments, qEnvironmentVariable("ORVEX_PASSWORD"));
     if (parsed.kind == ParsedArguments::Help) {

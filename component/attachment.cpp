@@ -2,12 +2,14 @@
 
 #include "component/automation_error.h"
 #include "component/durable_files.h"
+#include "component/native_path.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,21 +51,55 @@ void Attachment::setContent(const QByteArray &content)
     m_content = content;
 }
 
-bool Attachment::writeContentTo(QFile &output) const
+namespace {
+
+// Writes all of `data` to `fd`: 0, or the errno of the write that failed.
+int writeAll(int fd, const char *data, qint64 size)
 {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        data += n;
+        size -= n;
+    }
+    return 0;
+}
+
+} // namespace
+
+int Attachment::writeContentTo(QFile &output) const
+{
+    // Straight to the descriptor, so that the reason of a failed write is
+    // the system's own (a full disk, a file size limit).
+    const int fd = output.handle();
     if (m_contentFile.isEmpty())
-        return output.write(m_content) == m_content.size();
+        return writeAll(fd, m_content.constData(), m_content.size());
     QFile input(m_contentFile);
     if (!input.open(QIODevice::ReadOnly))
-        return false;
+        return EIO;
     char buffer[64 * 1024];
     qint64 n;
     while ((n = input.read(buffer, sizeof buffer)) > 0) {
-        if (output.write(buffer, n) != n)
-            return false;
+        if (const int code = writeAll(fd, buffer, n); code != 0)
+            return code;
     }
-    return n == 0;
+    return n == 0 ? 0 : EIO;
 }
+
+namespace {
+
+// Why the content could not be written into `folder`, for the user.
+QString writeErrorText(const QString &folder, int code)
+{
+    if (code == ENOSPC || code == EDQUOT)
+        return QStringLiteral("磁盘空间不足，无法把附件写入文件夹 %1").arg(folder);
+    return QStringLiteral("无法把附件写入文件夹 %1：%2").arg(folder, QString::fromLocal8Bit(std::strerror(code)));
+}
+
+} // namespace
 
 namespace {
 
@@ -101,7 +137,7 @@ bool Attachment::linkContentTo(const QString &path)
     // a link between two steps that go by name.
     const QString folder = QFileInfo(path).absolutePath();
     const QString spare = QStringLiteral("%1/.orvex-save-%2").arg(folder).arg(QRandomGenerator::global()->generate64(), 0, 16);
-    const QByteArray spareName = QFile::encodeName(spare);
+    const QByteArray spareName = nativePath(spare);
     const QByteArray descriptorPath = "/proc/self/fd/" + QByteArray::number(fd);
     const bool linked = ::fchmod(fd, newFileMode()) == 0
                         && ::linkat(AT_FDCWD, descriptorPath.constData(), AT_FDCWD, spareName.constData(),
@@ -109,7 +145,7 @@ bool Attachment::linkContentTo(const QString &path)
     ::close(fd);
     if (!linked)
         return false;
-    if (!replaceByName(spareName, QFile::encodeName(path))) {
+    if (!replaceByName(spareName, nativePath(path))) {
         ::unlink(spareName.constData());
         return false;
     }
@@ -129,27 +165,34 @@ bool Attachment::savetofile(const QString &path)
     }
     if (!m_contentFile.isEmpty() && linkContentTo(path))
         return true;
-    const QFileInfo target(path);
-    QTemporaryFile output(target.absolutePath() + QStringLiteral("/.orvex-save-XXXXXX"));
-    if (!output.open()) {
-        raiseAutomationError(this, QStringLiteral("无法写入 %1：%2").arg(path, output.errorString()));
+    // Written under a name of its own beside the target first, made from
+    // the folder's bytes as they are (whatever their encoding).
+    const QString folder = QFileInfo(path).absolutePath();
+    QByteArray scratch = nativePath(folder + QStringLiteral("/.orvex-save-XXXXXX"));
+    const int fd = ::mkostemp(scratch.data(), O_CLOEXEC);
+    if (fd < 0) {
+        raiseAutomationError(this, writeErrorText(folder, errno));
         return false;
     }
-    if (!writeContentTo(output) || !output.flush()) {
-        raiseAutomationError(this, QStringLiteral("无法写入 %1：%2").arg(path, output.errorString()));
+    QFile output;
+    output.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    if (const int code = writeContentTo(output); code != 0) {
+        output.close();
+        ::unlink(scratch.constData());
+        raiseAutomationError(this, writeErrorText(folder, code));
         return false;
     }
-    // A temporary file is private to its owner; the saved attachment gets
+    // A scratch file is private to its owner; the saved attachment gets
     // the permissions of any new file the user makes.
-    ::fchmod(output.handle(), newFileMode());
+    ::fchmod(fd, newFileMode());
     output.close();
     // rename() replaces the target in one step; QFile::rename would refuse
     // an existing one.
-    if (std::rename(QFile::encodeName(output.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+    if (std::rename(scratch.constData(), nativePath(path).constData()) != 0) {
+        ::unlink(scratch.constData());
         raiseAutomationError(this, QStringLiteral("无法写入 %1").arg(path));
         return false;
     }
-    output.setAutoRemove(false);
     noteUnsyncedFile(path);
     return true;
 }

@@ -37,7 +37,8 @@ public:
 
 private:
     bool linkContentTo(const QString &path);
-    bool writeContentTo(QFile &output) const;
+    // 0, or the errno of the write that failed.
+    int writeContentTo(QFile &output) const;
 
     QString m_name;
     QString m_contentFile;

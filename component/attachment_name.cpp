@@ -3,6 +3,8 @@
 #include <QMimeDatabase>
 #include <QMimeType>
 
+#include <algorithm>
+
 namespace component {
 
 namespace {
@@ -48,28 +50,38 @@ QString cleaned(const QString &name)
     }
     out = out.trimmed();
     // Leading dots hide the file, and "." and ".." name folders.
-    while (out.startsWith(QLatin1Char('.')))
-        out.remove(0, 1);
-    return out.trimmed();
+    qsizetype firstKept = 0;
+    while (firstKept < out.size() && out.at(firstKept) == QLatin1Char('.'))
+        ++firstKept;
+    return out.mid(firstKept).trimmed();
+}
+
+// The first `maxBytes` bytes of `utf8`, or fewer so as not to split a
+// character.
+QByteArray cutAtCharacter(const QByteArray &utf8, qsizetype maxBytes)
+{
+    if (utf8.size() <= maxBytes)
+        return utf8;
+    qsizetype cut = std::max<qsizetype>(0, maxBytes);
+    // Continuation bytes (10xxxxxx) belong to the character before them.
+    while (cut > 0 && (uchar(utf8.at(cut)) & 0xC0) == 0x80)
+        --cut;
+    return utf8.left(cut);
 }
 
 // Shortens `name` to kMaxNameBytes of UTF-8, keeping a short extension and
-// never splitting a character.
+// never splitting a character. One pass over the name, however long.
 QString shortened(const QString &name)
 {
-    if (name.toUtf8().size() <= kMaxNameBytes)
+    const QByteArray utf8 = name.toUtf8();
+    if (utf8.size() <= kMaxNameBytes)
         return name;
-    QString extension;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0 && name.size() - dot <= 16)
-        extension = name.mid(dot);
-    QString stem = name.left(dot > 0 && !extension.isEmpty() ? dot : name.size());
-    while (!stem.isEmpty() && (stem + extension).toUtf8().size() > kMaxNameBytes) {
-        stem.chop(1);
-        if (!stem.isEmpty() && stem.back().isHighSurrogate())
-            stem.chop(1);
-    }
-    return stem + extension;
+    constexpr qsizetype kMaxExtensionBytes = 16;
+    const qsizetype dot = utf8.lastIndexOf('.');
+    const bool keepsExtension = dot > 0 && utf8.size() - dot <= kMaxExtensionBytes;
+    const QByteArray extension = keepsExtension ? utf8.mid(dot) : QByteArray();
+    const QByteArray stem = keepsExtension ? utf8.left(dot) : utf8;
+    return QString::fromUtf8(cutAtCharacter(stem, kMaxNameBytes - extension.size()) + extension);
 }
 
 QString generatedName(int position, const QString &mimeType)

@@ -1,5 +1,7 @@
 #include "component/durable_files.h"
 
+#include "component/native_path.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -45,7 +47,7 @@ QString flushError(const QString &path, int code)
 
 bool syncPath(const QString &path, int flags, QString *error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    const int fd = ::open(nativePath(path).constData(), flags | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0) {
         const int code = errno;
         if (fd >= 0)
@@ -63,7 +65,7 @@ bool syncFile(const NotedFile &file, QString *error)
     if (file.fd < 0) {
         // A file removed or replaced since it was saved is no longer ours
         // to keep; only what is still there must reach the disk.
-        return !QFileInfo::exists(file.path) || syncPath(file.path, O_RDONLY, error);
+        return !pathExists(file.path) || syncPath(file.path, O_RDONLY, error);
     }
     if (::fsync(file.fd) == 0)
         return true;
@@ -79,7 +81,7 @@ void noteUnsyncedFile(const QString &path)
     NotedFile file;
     file.path = path;
     file.folder = QFileInfo(path).absolutePath();
-    file.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    file.fd = ::open(nativePath(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     const std::lock_guard guard(notedFilesLock());
     notedFiles().push_back(file);
     if (notedFiles().size() >= kMaxHeldOpen)
@@ -98,7 +100,7 @@ bool syncNotedFiles(QString *error)
     }
     for (const QString &folder : std::as_const(folders)) {
         // A folder removed since holds nothing to keep either.
-        if (QFileInfo::exists(folder) && !syncPath(folder, O_RDONLY | O_DIRECTORY, error))
+        if (pathExists(folder) && !syncPath(folder, O_RDONLY | O_DIRECTORY, error))
             return false;
     }
     for (const NotedFile &file : files) {

@@ -166,8 +166,11 @@ bool Message::send(const QString &server)
     connection.setPassUserInput(m_passUserInput);
     connection.setLogger([this](const QString &line) { appendLog(line); });
     SmtpClient smtp(connection);
-    const qint64 expectedBytes =
-            estimatedWireSize(m_attachmentFiles, m_body.toUtf8().size() + m_htmlbody.toUtf8().size());
+    // An HTML body without a plain one also goes as plain text, which is no
+    // longer than the HTML.
+    const qint64 htmlBytes = m_htmlbody.toUtf8().size();
+    const qint64 plainBytes = m_body.isEmpty() ? htmlBytes : m_body.toUtf8().size();
+    const qint64 expectedBytes = estimatedWireSize(m_attachmentFiles, plainBytes + htmlBytes);
     ProgressThrottle throttle;
     const auto reportData = [&](qint64 bytesSent) {
         if (throttle.due()) {

@@ -1,7 +1,10 @@
 #include "component/mime_builder.h"
 
+#include "component/charset_decoding.h"
 #include "component/gmime_support.h"
 #include "component/gobject_ref.h"
+#include "component/html_plain_text.h"
+#include "component/native_path.h"
 #include "component/text_charset.h"
 
 #include <QFile>
@@ -9,7 +12,11 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QUrl>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace component {
 
@@ -125,13 +132,12 @@ void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value
         g_mime_header_set_raw_value(header, (" " + value + "\n").constData());
 }
 
-// Writes the file name both ways mail readers look for it: RFC 2231
-// (filename*=) on Content-Disposition, always in UTF-8, which every RFC
-// 2231 reader decodes (a tool that saves the raw bytes gets a UTF-8 name),
-// and an RFC 2047 encoded word in quotes on Content-Type's name, in the
-// preferred charset when it holds the name, for the readers that look only
-// there.
-void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &preferred)
+// Writes the file name both ways mail readers look for it, in UTF-8 both
+// times so that they agree: RFC 2231 (filename*=) on Content-Disposition,
+// and an RFC 2047 encoded word in quotes on Content-Type's name for the
+// readers that look only there (a tool that saves the raw bytes of either
+// gets a UTF-8 name, which is what file names are here).
+void setAttachmentName(GMimePart *part, const QString &name)
 {
     g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
     g_mime_part_set_filename(part, name.toUtf8().constData());
@@ -144,9 +150,19 @@ void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &p
     }
     GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(part));
     if (GMimeParam *typeName = g_mime_param_list_get_parameter(g_mime_content_type_get_parameters(type), "name")) {
-        g_mime_param_set_charset(typeName, charsetFor(name, preferred).constData());
+        g_mime_param_set_charset(typeName, "utf-8");
         g_mime_param_set_encoding_method(typeName, GMIME_PARAM_ENCODING_METHOD_RFC2047);
     }
+}
+
+// A file name as a person reads it: its bytes as UTF-8, else GB18030, else
+// Latin-1 (windows-1252), since a name may come from a disk or an archive
+// written on a system of another charset.
+QString readableFileName(const QString &name)
+{
+    const QByteArray bytes = nativePath(name);
+    const QString text = decodeText(bytes, {});
+    return text.contains(QChar::ReplacementCharacter) ? decodeText(bytes, "iso-8859-1") : text;
 }
 
 // The name the attachment goes out under: the file's base name with every
@@ -154,7 +170,7 @@ void setAttachmentName(GMimePart *part, const QString &name, const QByteArray &p
 // would otherwise be written as it is and start a header of its own.
 QString attachmentName(const QString &path)
 {
-    QString name = QFileInfo(path).fileName();
+    QString name = readableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     for (QChar &c : name) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = QLatin1Char('_');
@@ -170,7 +186,7 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
         return nullptr;
     }
     GError *gerror = nullptr;
-    GMimeStream *file = g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &gerror);
+    GMimeStream *file = g_mime_stream_fs_open(nativePath(path).constData(), O_RDONLY, 0, &gerror);
     if (!file) {
         *error = QStringLiteral("无法读取附件 %1：%2")
                      .arg(path, gerror ? QString::fromUtf8(gerror->message) : QStringLiteral("无法打开"));
@@ -199,7 +215,7 @@ GMimeObject *makeAttachment(const QString &path, const QByteArray &preferred, QS
     // Always base64: the file goes out exactly as it is, whatever it holds,
     // and deciding otherwise would mean reading it twice.
     g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
-    setAttachmentName(part, attachmentName(path), preferred);
+    setAttachmentName(part, attachmentName(path));
     return GMIME_OBJECT(part);
 }
 
@@ -326,11 +342,15 @@ void setHeaders(GMimeMessage *mime, const OutgoingMessage &message)
 
 GMimeObject *makeBody(const OutgoingMessage &message)
 {
-    const bool hasPlain = !message.plainBody.isEmpty();
     const bool hasHtml = !message.htmlBody.isEmpty();
+    // An HTML message also carries its text as plain text, first: readers
+    // that show no HTML show that instead of nothing.
+    const QString plainBody =
+            message.plainBody.isEmpty() && hasHtml ? plainTextFromHtml(message.htmlBody) : message.plainBody;
+    const bool hasPlain = !plainBody.isEmpty();
     if (hasPlain && hasHtml) {
         GMimeMultipart *alternative = g_mime_multipart_new_with_subtype("alternative");
-        GObjectRef<GMimeObject> plain(makeTextPart("plain", message.plainBody, message.charset));
+        GObjectRef<GMimeObject> plain(makeTextPart("plain", plainBody, message.charset));
         GObjectRef<GMimeObject> html(makeTextPart("html", message.htmlBody, message.charset));
         g_mime_multipart_add(alternative, plain.get());
         g_mime_multipart_add(alternative, html.get());
@@ -338,7 +358,7 @@ GMimeObject *makeBody(const OutgoingMessage &message)
     }
     if (hasHtml)
         return makeTextPart("html", message.htmlBody, message.charset);
-    return makeTextPart("plain", message.plainBody, message.charset);
+    return makeTextPart("plain", plainBody, message.charset);
 }
 
 } // namespace
@@ -347,16 +367,20 @@ QString unreadableFileReason(const QString &path)
 {
     if (path.isEmpty())
         return QStringLiteral("没有给出文件路径");
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("文件不存在");
-    if (info.isDir())
+    // By the path's own bytes: a name in another charset than UTF-8 is
+    // still the user's file.
+    const QByteArray native = nativePath(path);
+    struct stat status {};
+    if (::stat(native.constData(), &status) != 0)
+        return errno == ENOENT ? QStringLiteral("文件不存在") : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(status.st_mode))
         return QStringLiteral("这是一个文件夹，不是文件");
-    if (!info.isFile())
+    if (!S_ISREG(status.st_mode))
         return QStringLiteral("不是普通文件");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
     return QString();
 }
 

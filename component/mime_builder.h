@@ -36,8 +36,9 @@ struct GMimeMessageDeleter {
 };
 using GMimeMessagePtr = std::unique_ptr<GMimeMessage, GMimeMessageDeleter>;
 
-// Builds the MIME structure of `message`: text/plain or text/html, both as
-// multipart/alternative, inside multipart/mixed when files are attached.
+// Builds the MIME structure of `message`: text/plain alone, or text/plain
+// and text/html as multipart/alternative (the plain text made from the HTML
+// when none was given), inside multipart/mixed when files are attached.
 // Attachment files are opened here but read only when the message is
 // written, a piece at a time. Null, with the reason in `error`, when an
 // attachment cannot be read.

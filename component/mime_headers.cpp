@@ -139,9 +139,15 @@ QDateTime headerDate(GMimeObject *object, GMimeParserOptions *options, int *offs
         return {};
     char *unfolded = g_mime_utils_header_unfold(value.constData());
     // The obsolete syntax allows spaces around the colons of the time
-    // ("00 : 01"), which GMime's date parser reads as a time without minutes.
+    // ("00 : 01"), and some senders glue the zone to the time
+    // ("00:01+0000"): GMime's date parser reads either as a time without
+    // minutes.
     static const QRegularExpression spacedColon(QStringLiteral("(\\d)\\s*:\\s*(?=\\d)"));
-    const QByteArray text = QString::fromLatin1(unfolded).replace(spacedColon, QStringLiteral("\\1:")).toLatin1();
+    static const QRegularExpression gluedZone(QStringLiteral("(\\d:\\d\\d)(?=[+-]\\d|[A-Za-z])"));
+    const QByteArray text = QString::fromLatin1(unfolded)
+                                .replace(spacedColon, QStringLiteral("\\1:"))
+                                .replace(gluedZone, QStringLiteral("\\1 "))
+                                .toLatin1();
     g_free(unfolded);
     GDateTime *parsed = g_mime_utils_header_decode_date(text.constData());
     if (!parsed)

@@ -6,6 +6,7 @@
 #include "component/charset_decoding.h"
 #include "component/gobject_ref.h"
 #include "component/inline_images.h"
+#include "component/line_ends.h"
 #include "component/message.h"
 #include "component/message_skeleton.h"
 #include "component/mime_headers.h"
@@ -110,6 +111,24 @@ public:
     // nesting, however deep, leaves a part unread.
     void walk(GMimeObject *root)
     {
+        walkParts(root);
+        // Text parts that carry a name but no disposition are attachments
+        // to some senders and the text to others: with no other body, the
+        // first of them is shown as well, as mail readers do.
+        if (m_body.plain.isEmpty() && m_body.html.isEmpty())
+            m_body.plain = m_namedText;
+    }
+
+    const BodyText &body() const { return m_body; }
+    const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
+    // The attachment that holds content whose parts could not be told
+    // apart; empty when there is none.
+    QString unparsedName() const { return m_unparsedName; }
+    QString error() const { return m_error; }
+
+private:
+    void walkParts(GMimeObject *root)
+    {
         if (!root)
             return;
         if (!GMIME_IS_MULTIPART(root)) {
@@ -143,11 +162,6 @@ public:
         }
     }
 
-    const BodyText &body() const { return m_body; }
-    const PartsByContentId &partsByContentId() const { return m_partsByContentId; }
-    QString error() const { return m_error; }
-
-private:
     static void merge(GMimeMultipart *parent, BodyText &into, const BodyText &part)
     {
         if (isType(GMIME_OBJECT(parent), "multipart", "alternative"))
@@ -176,6 +190,8 @@ private:
             if (isType(object, "text", "html"))
                 return {{}, bodyText(part)};
         }
+        if (m_namedText.isEmpty() && !g_mime_object_get_content_disposition(object) && isType(object, "text", "plain"))
+            m_namedText = bodyText(part);
         saveAttachment(object, fileName);
         if (const char *id = g_mime_object_get_content_id(object); id && *id) {
             const QString key = QString::fromUtf8(id).toLower();
@@ -194,7 +210,7 @@ private:
     {
         const char *text = g_mime_multipart_get_prologue(multipart);
         if (text && !QByteArray(text).trimmed().isEmpty())
-            saveAttachment(GMIME_OBJECT(multipart), QString(), QStringLiteral("message/rfc822"));
+            m_unparsedName = saveAttachment(GMIME_OBJECT(multipart), QString(), QStringLiteral("message/rfc822"));
     }
 
     QString bodyText(GMimePart *part)
@@ -209,7 +225,8 @@ private:
         return decodeText(raw, charset ? QByteArray(charset) : QByteArray());
     }
 
-    void saveAttachment(GMimeObject *object, const QString &fileName, const QString &mimeType = QString())
+    // Returns the name the attachment was given.
+    QString saveAttachment(GMimeObject *object, const QString &fileName, const QString &mimeType = QString())
     {
         const int position = m_message.attachmentList()->count() + 1;
         const QString name = safeAttachmentName(fileName, position, mimeType.isEmpty() ? mimeTypeOf(object) : mimeType);
@@ -220,22 +237,22 @@ private:
             const QString path = run->decoded->fileName();
             run->decoded.reset();
             m_message.attachmentList()->add(name)->setContentFile(path);
-            return;
+            return name;
         }
         if (const qint64 size = encodedSize(object); size >= 0 && size <= kInMemoryAttachmentBytes) {
             GObjectRef<GMimeStream> memory(g_mime_stream_mem_new());
             if (!writeDecoded(object, memory.get())) {
                 m_error = QStringLiteral("无法读出附件 %1").arg(fileName);
-                return;
+                return {};
             }
             m_message.attachmentList()->add(name)->setContent(memoryStreamBytes(memory.get()));
-            return;
+            return name;
         }
         QTemporaryFile file(temporaryFileTemplate(QStringLiteral("attachment")));
         file.setAutoRemove(false);
         if (!file.open()) {
             m_error = QStringLiteral("无法在临时文件夹中保存附件：%1").arg(file.errorString());
-            return;
+            return {};
         }
         const QString path = file.fileName();
         const int fd = ::dup(file.handle());
@@ -250,9 +267,10 @@ private:
         if (!written) {
             QFile::remove(path);
             m_error = QStringLiteral("无法在临时文件夹中保存附件 %1").arg(fileName);
-            return;
+            return {};
         }
         m_message.attachmentList()->add(name)->setContentFile(path);
+        return name;
     }
 
     // The size of the part as it stands in the message (encoded), or -1
@@ -300,7 +318,9 @@ private:
     GMimeParserOptions *m_options;
     const DecodedParts &m_decoded;
     BodyText m_body;
+    QString m_namedText; // the first named text/plain part without a disposition
     PartsByContentId m_partsByContentId;
+    QString m_unparsedName;
     QString m_error;
 };
 
@@ -314,11 +334,38 @@ GMimeMessage *parseMessage(GMimeStream *stream, const ParserOptions &options)
     return g_mime_parser_construct_message(parser.get(), options.options);
 }
 
+// A message the parser cannot make out is not dropped: its bytes, as they
+// came, become its one attachment, a MIME entity a mail program may still
+// open ("附件1.eml"), and its body says so. Nothing at all needs no keeping.
+bool keepUnreadableMessage(GMimeStream *stream, Message &message, QString *error)
+{
+    if (g_mime_stream_reset(stream) != 0 || g_mime_stream_length(stream) == 0)
+        return true;
+    QTemporaryFile file(temporaryFileTemplate(QStringLiteral("attachment")));
+    file.setAutoRemove(false);
+    const int fd = file.open() ? ::dup(file.handle()) : -1;
+    const QString path = file.fileName();
+    file.close();
+    bool written = false;
+    if (fd >= 0) {
+        GObjectRef<GMimeStream> out(g_mime_stream_fs_new(fd));
+        written = g_mime_stream_write_to_stream(stream, out.get()) >= 0;
+    }
+    if (!written) {
+        QFile::remove(path);
+        if (error)
+            *error = QStringLiteral("无法在临时文件夹中保存无法读取的邮件原文");
+        return false;
+    }
+    const QString name = safeAttachmentName(QString(), 1, QStringLiteral("message/rfc822"));
+    message.attachmentList()->add(name)->setContentFile(path);
+    message.setPlainBody(QStringLiteral("（这封邮件无法读取，原文已保存为附件“%1”。）").arg(name));
+    return true;
+}
+
 bool readParsedMessage(GMimeMessage *mime, const ParserOptions &options, const DecodedParts &decoded,
                        Message &message, QString *error)
 {
-    if (!mime)
-        return true; // nothing that looks like a message: every field stays empty
 
     readMessageHeaders(mime, message, options.options);
     Walker walker(message, options.options, decoded);
@@ -328,7 +375,12 @@ bool readParsedMessage(GMimeMessage *mime, const ParserOptions &options, const D
             *error = walker.error();
         return false;
     }
-    message.setPlainBody(walker.body().plain);
+    QString plain = walker.body().plain;
+    // A message of nothing but content that could not be taken apart says
+    // where that content is.
+    if (plain.isEmpty() && walker.body().html.isEmpty() && !walker.unparsedName().isEmpty())
+        plain = QStringLiteral("（这封邮件的各部分无法分开读取，内容已原样保存为附件“%1”。）").arg(walker.unparsedName());
+    message.setPlainBody(plain);
     message.setHtmlBody(withInlineImages(walker.body().html, walker.partsByContentId()));
     return true;
 }
@@ -337,6 +389,8 @@ bool readMimeStream(GMimeStream *stream, Message &message, QString *error)
 {
     ParserOptions options;
     GObjectRef<GMimeMessage> mime(parseMessage(stream, options));
+    if (!mime)
+        return keepUnreadableMessage(stream, message, error);
     return readParsedMessage(mime.get(), options, {}, message, error);
 }
 
@@ -429,9 +483,10 @@ bool useDecodedFiles(const DecodedParts &decoded)
 
 } // namespace
 
-bool readMimeMessage(const QString &path, Message &message, QString *error)
+namespace {
+
+bool readMimeFile(const QString &path, Message &message, QString *error)
 {
-    ensureGMimeInitialized();
     // Through stdio with a large buffer: the parser and every part's
     // substream read 4 KB at a time and seek before each read; in a buffered
     // stream those seeks land inside the buffer and cost no system call.
@@ -446,16 +501,40 @@ bool readMimeMessage(const QString &path, Message &message, QString *error)
     return readMimeStream(stream.get(), message, error);
 }
 
+} // namespace
+
+bool readMimeMessage(const QString &path, Message &message, QString *error)
+{
+    ensureGMimeInitialized();
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("无法读取邮件文件 %1：%2").arg(path, original.errorString());
+        return false;
+    }
+    if (!hasBareLineFeed(original))
+        return readMimeFile(path, message, error);
+    // Mixed line ends: the parser reads a copy with CRLF throughout.
+    QTemporaryFile copy(temporaryFileTemplate(QStringLiteral("message")));
+    QString reason;
+    if (!copy.open() || !original.seek(0) || !copyWithCrlfLineEnds(original, copy, &reason) || !copy.flush()) {
+        if (error)
+            *error = QStringLiteral("无法建立临时文件：%1").arg(reason.isEmpty() ? copy.errorString() : reason);
+        return false;
+    }
+    return readMimeFile(copy.fileName(), message, error);
+}
+
 bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error)
 {
     if (skeleton.isUsable()) {
         ensureGMimeInitialized();
-        const QByteArray &text = skeleton.text();
+        const QByteArray text = withCrlfLineEnds(skeleton.text());
         GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
         ParserOptions options;
         GObjectRef<GMimeMessage> mime(parseMessage(stream.get(), options));
         DecodedParts decoded;
-        if (findDecodedParts(mime.get(), skeleton.runs(), &decoded) && useDecodedFiles(decoded))
+        if (mime && findDecodedParts(mime.get(), skeleton.runs(), &decoded) && useDecodedFiles(decoded))
             return readParsedMessage(mime.get(), options, decoded, message, error);
     }
     QString wholeError;
@@ -471,8 +550,8 @@ bool readMimeMessage(MessageSkeleton &skeleton, Message &message, QString *error
 bool readMimeMessage(const QByteArray &raw, Message &message, QString *error)
 {
     ensureGMimeInitialized();
-    GObjectRef<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(raw.constData(), gsize(raw.size())));
+    const QByteArray text = withCrlfLineEnds(raw);
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), gsize(text.size())));
     return readMimeStream(stream.get(), message, error);
 }
 

@@ -18,8 +18,14 @@ class MessageSkeleton;
 // Every part ends up somewhere: inline text parts side by side form the
 // body together (of alternatives, the first of each kind); every other part,
 // at any depth, is an attachment, under a made-up name ("附件2.png",
-// "附件3.eml") when it has none. Pictures the HTML body shows through
-// "cid:" references are also put into it as data: URLs.
+// "附件3.eml") when it has none. A message with no body otherwise shows the
+// first text/plain part that has a name but no disposition (kept as an
+// attachment too). Pictures the HTML body shows through "cid:" references
+// are also put into it as data: URLs.
+//
+// Bare LF line ends (bodies written by scripts under CRLF headers) are
+// made CRLF before the message is parsed, so that none of them costs the
+// byte before a boundary.
 //
 // Malformed mail is read as well as it can be: what cannot be made out
 // stays empty. False (with `error`) only when the file cannot be read or

@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace component {
 
@@ -23,7 +24,23 @@ constexpr qsizetype kMaxListLines = 1000 * 1000;
 // How much a message may exceed twice the size LIST gave for it.
 constexpr qint64 kSizeSlack = 16 * 1024 * 1024;
 
-// Message data that starts like this is a status line read out of turn.
+// The most a message listed at `listed` bytes may bring: twice that and
+// the slack, or as much as a 64-bit count holds when that is more.
+qint64 retrievalBound(qint64 listed)
+{
+    constexpr qint64 kMost = std::numeric_limits<qint64>::max();
+    return listed > (kMost - kSizeSlack) / 2 ? kMost : listed * 2 + kSizeSlack;
+}
+
+// A LIST size as the read-ahead window counts it: anything larger than the
+// whole window counts as just past it, so that no sum of sizes overflows.
+qint64 windowShare(qint64 listed)
+{
+    return std::min(listed, Pop3Client::kMaxReadAheadBytes + 1);
+}
+
+// Message data that starts like this may be a status line read out of turn,
+// or a message that happens to begin so; only a reply in its turn tells.
 bool startsLikeStatusLine(const QByteArray &head)
 {
     return head.startsWith("+OK") || head.startsWith("-ERR");
@@ -233,7 +250,8 @@ bool Pop3Client::readMultiLineText(const std::function<void(const QByteArray &)>
     return false;
 }
 
-bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit)
+bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit,
+                                   bool *startsLikeReply)
 {
     bytes = 0;
     bool writeFailed = false;
@@ -303,11 +321,9 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, 
             return failSession(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()), FailureKind::LocalFile);
         if (bytes > limit)
             return failSession(pastLimit);
-        if (head.size() == 4 && startsLikeStatusLine(head))
-            return failSession(outOfStepText());
     }
-    if (startsLikeStatusLine(head))
-        return failSession(outOfStepText());
+    if (startsLikeReply)
+        *startsLikeReply = startsLikeStatusLine(head);
     if (writeFailed) {
         setError(QStringLiteral("无法写入临时文件：%1").arg(out->errorString()), FailureKind::LocalFile);
         return false;
@@ -371,6 +387,8 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
     if (!m_conn.isEncrypted() && m_conn.tlsPolicy().required)
         return refuse(QStringLiteral("服务器 %1 没有提供加密连接（STLS），而收取要求 TLS，没有登录").arg(m_host),
                       FailureKind::Tls);
+    if (m_capabilities.contains("UTF8") && !enableUtf8())
+        return false;
     if (m_progress)
         m_progress(QStringLiteral("正在登录 %1…").arg(address->host));
     if (!authenticate(user, password, address->plainTextRequested))
@@ -435,6 +453,20 @@ bool Pop3Client::startTls()
     if (!m_conn.startTls())
         return false;
     return readCapabilities();
+}
+
+// UTF-8 mode (RFC 6856): without it, some servers replace every message
+// with UTF-8 headers by a notice that it cannot be shown. A refusal leaves
+// the session as it was.
+bool Pop3Client::enableUtf8()
+{
+    Reply reply;
+    if (!sendCommand("UTF8") || !readReply(reply))
+        return false;
+    if (!reply.ok)
+        m_conn.log(QStringLiteral("服务器没有接受 UTF8 命令（%1），邮件按原样接收")
+                           .arg(QString::fromUtf8(reply.text)));
+    return true;
 }
 
 bool Pop3Client::authenticate(const QString &user, const QString &password, bool plainTextRequested)
@@ -581,7 +613,7 @@ bool Pop3Client::skipMultiLineText()
 
 // ---- Retrieval --------------------------------------------------------------
 
-bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
+bool Pop3Client::readRetrievalReply(int number, QIODevice *out, bool *startsLikeReply)
 {
     Reply reply;
     if (!readReply(reply))
@@ -597,12 +629,12 @@ bool Pop3Client::readRetrievalReply(int number, QIODevice *out)
     const qint64 listed = messageSize(number);
     qint64 limit = m_messageSizeLimit;
     QString pastLimit = QStringLiteral("邮件超过了接收上限（%1 字节），没有收取").arg(limit);
-    if (listed > 0 && listed * 2 + kSizeSlack < limit) {
-        limit = listed * 2 + kSizeSlack;
+    if (listed > 0 && retrievalBound(listed) < limit) {
+        limit = retrievalBound(listed);
         pastLimit = QStringLiteral("邮件远大于服务器报告的大小（已超过 %1 字节）").arg(limit);
     }
     qint64 bytes = 0;
-    const bool ok = readMultiLineData(out, bytes, limit, pastLimit);
+    const bool ok = readMultiLineData(out, bytes, limit, pastLimit, startsLikeReply);
     if (!m_conn.hasFailed()) {
         if (out)
             m_conn.log(QStringLiteral("S: （邮件 %1，%2 字节）").arg(number).arg(bytes));
@@ -632,12 +664,13 @@ void Pop3Client::topUpReadAhead(int current)
     for (int number : m_outstanding) {
         if (number > current) {
             ++ahead;
-            aheadBytes += messageSize(number);
+            aheadBytes += windowShare(messageSize(number));
             next = std::max(next, number + 1);
         }
     }
     const int last = std::min(m_count, m_lastWanted);
-    while (next <= last && ahead < kMaxReadAhead && aheadBytes + messageSize(next) <= kMaxReadAheadBytes) {
+    while (next <= last && ahead < kMaxReadAhead
+           && aheadBytes + windowShare(messageSize(next)) <= kMaxReadAheadBytes) {
         if (m_skipped.contains(next)) {
             ++next;
             continue;
@@ -645,7 +678,7 @@ void Pop3Client::topUpReadAhead(int current)
         if (!sendCommand("RETR " + QByteArray::number(next)))
             return;
         m_outstanding.push_back(next);
-        aheadBytes += messageSize(next);
+        aheadBytes += windowShare(messageSize(next));
         ++ahead;
         ++next;
     }
@@ -689,7 +722,27 @@ bool Pop3Client::retrieve(int number, QIODevice &out)
     if (m_conn.hasFailed() || m_outstanding.empty() || m_outstanding.front() != number)
         return false;
     m_outstanding.pop_front();
-    return readRetrievalReply(number, &out);
+    bool startsLikeReply = false;
+    if (!readRetrievalReply(number, &out, &startsLikeReply))
+        return false;
+    return !startsLikeReply || confirmInStep(number);
+}
+
+// Message data is never judged by what it says: one that begins with "+OK"
+// or "-ERR" is as good a message as any. But so would begin the data of a
+// session whose replies slipped one place, the message's own status line
+// read as data. A command sent now, whose reply must name the message,
+// tells the two apart.
+bool Pop3Client::confirmInStep(int number)
+{
+    if (!discardOutstanding())
+        return false;
+    Reply reply;
+    if (!sendCommand("LIST " + QByteArray::number(number)) || !readReply(reply))
+        return false;
+    if (reply.ok && reply.text.simplified().split(' ').value(0) == QByteArray::number(number))
+        return true;
+    return failSession(outOfStepText());
 }
 
 bool Pop3Client::readUids(QStringList &uids, bool *supported)

@@ -18,11 +18,12 @@ class QIODevice;
 namespace component {
 
 // The client side of one POP3 session (RFC 1939, with CAPA and PIPELINING
-// of RFC 2449, STLS of RFC 2595 and SASL of RFC 5034).
+// of RFC 2449, STLS of RFC 2595, SASL of RFC 5034 and UTF8 of RFC 6856).
 //
 // open() logs on: greeting, CAPA, STLS when offered (or TLS from the first
-// byte on port 995 and with the scheme pop3s://), SASL through GNU SASL when
-// the server offers it, else USER and PASS; then STAT and LIST. A password
+// byte on port 995 and with the scheme pop3s://), UTF8 when offered, SASL
+// through GNU SASL when the server offers it, else USER and PASS; then
+// STAT and LIST. A password
 // goes out only over TLS, to a loopback address, or when the user wrote the
 // scheme pop3:// and so asked for plain text.
 //
@@ -122,6 +123,7 @@ private:
     bool connectAndGreet(const QString &host, quint16 port, bool implicitTls);
     bool readCapabilities();
     bool startTls();
+    bool enableUtf8();
     bool authenticate(const QString &user, const QString &password, bool plainTextRequested);
     // Refused: the server said -ERR to the exchange (its text in `refusal`);
     // the session stays open for another try.
@@ -144,14 +146,18 @@ private:
     // Streams the message of a retrieval reply into `out` (or nowhere), dot
     // stuffing undone; `bytes` counts what was written. More than `limit`
     // bytes break the session with `pastLimit` as the reason.
-    bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit);
+    // `startsLikeReply` (when given) tells whether the data began like a
+    // status line.
+    bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit,
+                           bool *startsLikeReply = nullptr);
     bool fillBuffer(const ReadDeadline &deadline = {});
     ReadDeadline paceDeadline(const QDeadlineTimer &pace) const;
 
     bool sendRetrievals(int upTo);
     void topUpReadAhead(int current);
     bool discardOutstanding();
-    bool readRetrievalReply(int number, QIODevice *out);
+    bool readRetrievalReply(int number, QIODevice *out, bool *startsLikeReply = nullptr);
+    bool confirmInStep(int number);
     bool failSession(const QString &text, FailureKind kind = FailureKind::Protocol);
     bool refuse(const QString &text, FailureKind kind);
     void setError(const QString &text, FailureKind kind);

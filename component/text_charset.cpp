@@ -1,9 +1,13 @@
 #include "component/text_charset.h"
 
+#include "component/native_path.h"
+
 #include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <iconv.h>
+#include <unistd.h>
 
 namespace component {
 
@@ -75,9 +79,13 @@ bool decodesStrictly(QFile &file, const QByteArray &charset)
 
 QByteArray textFileCharset(const QString &path, const QByteArray &preferred)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return {};
+    }
     if (decodesStrictly(file, kUtf8))
         return QByteArrayLiteral("utf-8");
     if (!preferred.isEmpty() && !isUtf8Name(preferred) && decodesStrictly(file, preferred))

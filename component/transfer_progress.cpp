@@ -1,6 +1,8 @@
 #include "component/transfer_progress.h"
 
-#include <QFileInfo>
+#include "component/native_path.h"
+
+#include <sys/stat.h>
 
 namespace component {
 
@@ -15,6 +17,13 @@ qint64 base64LineBytes(qint64 raw)
     const qint64 encoded = (raw + 2) / 3 * 4;
     const qint64 lines = (encoded + 75) / 76;
     return encoded + 2 * lines;
+}
+
+// The size of the file at `path`, by the path's own bytes; 0 when unknown.
+qint64 fileSize(const QString &path)
+{
+    struct stat status {};
+    return ::stat(nativePath(path).constData(), &status) == 0 ? qint64(status.st_size) : 0;
 }
 
 } // namespace
@@ -37,7 +46,7 @@ qint64 estimatedWireSize(const QStringList &attachmentFiles, qint64 bodyBytes)
     // Bodies may go as base64 or quoted-printable; count them as base64.
     qint64 total = kStructureBytes + base64LineBytes(bodyBytes);
     for (const QString &path : attachmentFiles)
-        total += kPartHeaderBytes + base64LineBytes(QFileInfo(path).size());
+        total += kPartHeaderBytes + base64LineBytes(fileSize(path));
     return total;
 }
 

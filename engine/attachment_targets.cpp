@@ -2,9 +2,10 @@
 
 #include "platform/files.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 namespace engine {
 
@@ -14,10 +15,6 @@ namespace {
 constexpr qsizetype kMaxNameBytes = 255;
 
 const QString kFallbackName = QStringLiteral("附件");
-
-// A folder full of "a (2).txt" to "a (9999).txt" is not a folder to go on
-// numbering in.
-constexpr int kMaxNumber = 9999;
 
 // Attachment names may come with either kind of path separator.
 bool isNameSeparator(QChar c)
@@ -64,6 +61,17 @@ QString fittedName(const QString &stem, const QString &extension)
     return shortened + extension;
 }
 
+// A digest of the file's content; empty when it cannot be read, which
+// matches no other.
+QByteArray contentDigest(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QByteArray(1, '\0') + path.toUtf8();
+    return hash.result();
+}
+
 } // namespace
 
 QString plainFileName(const QString &name)
@@ -91,29 +99,31 @@ QString numberedVariant(const QString &fileName, int number)
 AttachmentTargets::AttachmentTargets(const QString &folder) : m_folder(folder)
 {
     if (m_folder.isEmpty())
-        m_folder = QDir::currentPath();
+        m_folder = platform::currentDirectory();
     if (!isFolderSeparator(m_folder.back()))
         m_folder += QDir::separator();
 }
 
 std::optional<QString> AttachmentTargets::newScratchFile(QString *error) const
 {
-    QTemporaryFile scratch(m_folder + QStringLiteral(".orvex-fetch-XXXXXX"));
-    scratch.setAutoRemove(false);
-    if (!scratch.open()) {
-        *error = QStringLiteral("无法在 %1 中建立文件：%2").arg(m_folder, scratch.errorString());
-        return std::nullopt;
-    }
-    return scratch.fileName();
+    QString reason;
+    std::optional<QString> scratch = platform::createUniqueFile(m_folder + QStringLiteral(".orvex-fetch-XXXXXX"), &reason);
+    if (!scratch)
+        *error = QStringLiteral("无法在 %1 中建立文件：%2").arg(m_folder, reason);
+    return scratch;
 }
 
 std::optional<QString> AttachmentTargets::place(const QString &scratch, const QString &name, QString *error)
 {
     const QString fileName = plainFileName(name);
-    for (int number = 1; number <= kMaxNumber; ++number) {
+    NameRun &run = m_runs[fileName];
+    bool failed = false;
+    if (std::optional<QString> kept = reuseSameContent(scratch, run, error, &failed); kept || failed)
+        return kept;
+    const qint64 size = QFileInfo(scratch).size();
+    for (;; ++run.nextNumber) {
+        const int number = run.nextNumber;
         const QString target = m_folder + (number == 1 ? fileName : numberedVariant(fileName, number));
-        if (m_given.contains(target))
-            continue;
         if (!isInsideFolder(target)) {
             *error = QStringLiteral("“%1”不是 %2 中的文件名").arg(target, m_folder);
             return std::nullopt;
@@ -121,15 +131,46 @@ std::optional<QString> AttachmentTargets::place(const QString &scratch, const QS
         switch (platform::placeFile(scratch, target, error)) {
         case platform::Placement::Moved:
         case platform::Placement::SameContent:
-            m_given.insert(target);
+            run.occupants.append({target, size, {}});
+            ++run.nextNumber;
             return target;
         case platform::Placement::Occupied:
+            run.occupants.append({target, QFileInfo(target).size(), {}});
             continue;
         case platform::Placement::Failed:
             return std::nullopt;
         }
     }
-    *error = QStringLiteral("%1 中“%2”及其编号的文件名都已占用").arg(m_folder, fileName);
+}
+
+// Among the names looked at before, the file that already holds the
+// scratch file's bytes; only files of the same size and digest are
+// compared byte for byte.
+std::optional<QString> AttachmentTargets::reuseSameContent(const QString &scratch, NameRun &run, QString *error,
+                                                           bool *failed)
+{
+    const qint64 size = QFileInfo(scratch).size();
+    QByteArray scratchDigest;
+    for (Occupant &occupant : run.occupants) {
+        if (occupant.size != size)
+            continue;
+        if (scratchDigest.isEmpty())
+            scratchDigest = contentDigest(scratch);
+        if (occupant.digest.isEmpty())
+            occupant.digest = contentDigest(occupant.path);
+        if (occupant.digest != scratchDigest)
+            continue;
+        switch (platform::placeFile(scratch, occupant.path, error)) {
+        case platform::Placement::Moved:  // the file was removed since: the name is free again
+        case platform::Placement::SameContent:
+            return occupant.path;
+        case platform::Placement::Occupied:
+            continue;
+        case platform::Placement::Failed:
+            *failed = true;
+            return std::nullopt;
+        }
+    }
     return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QSet>
+#include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -10,10 +12,11 @@ namespace engine {
 // without ever destroying a file that is there already. An attachment is
 // first saved under a scratch name in the folder; then it takes its own
 // name, reduced to a plain file name so that no name leads outside the
-// folder. A file of that name is kept when it holds exactly the same bytes
-// (fetching a message again leaves one file); otherwise the attachment
-// takes the first numbered variant ("a (2).txt", "a (3).txt", ...) that
-// neither exists in the folder nor was given out earlier in this fetch.
+// folder. A file of that name or of one of its numbered variants ("a (2).txt",
+// "a (3).txt", ...) that holds exactly the same bytes is kept, whether it
+// was there before or saved earlier in this fetch: the same attachment
+// fetched twice leaves one file. Otherwise the attachment takes the first
+// numbered variant that is free; numbering has no end.
 class AttachmentTargets {
 public:
     // `folder` as the caller gave it; the separator is added when missing.
@@ -32,10 +35,25 @@ public:
     std::optional<QString> place(const QString &scratch, const QString &name, QString *error);
 
 private:
+    // A file bearing one of the names an attachment may take.
+    struct Occupant {
+        QString path;
+        qint64 size = -1;
+        QByteArray digest; // of its content, once asked for
+    };
+    // The names of one plain file name seen so far in this fetch: those
+    // below `nextNumber` are all occupied, so that a folder of many
+    // variants is looked through once per fetch, not once per attachment.
+    struct NameRun {
+        int nextNumber = 1;
+        QList<Occupant> occupants;
+    };
+
+    std::optional<QString> reuseSameContent(const QString &scratch, NameRun &run, QString *error, bool *failed);
     bool isInsideFolder(const QString &path) const;
 
     QString m_folder;
-    QSet<QString> m_given;
+    QHash<QString, NameRun> m_runs;
 };
 
 // The plain file name an attachment called `name` is saved under: the part

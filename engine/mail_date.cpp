@@ -1,21 +1,29 @@
 #include "engine/mail_date.h"
 
+#include <QRegularExpression>
 #include <QString>
 
 namespace engine {
 
 namespace {
 
+// "01 Jan 2001 00:01+0000": some senders glue the zone to the time, which
+// the header form's parser does not take.
+QString withZoneApart(const QString &text)
+{
+    static const QRegularExpression gluedZone(QStringLiteral("(\\d:\\d\\d)(?=[+-]\\d{4}$)"));
+    return QString(text).replace(gluedZone, QStringLiteral("\\1 "));
+}
+
 QDateTime fromText(const QString &raw)
 {
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return {};
-    for (Qt::DateFormat format : {Qt::ISODateWithMs, Qt::RFC2822Date}) {
-        const QDateTime parsed = QDateTime::fromString(text, format);
-        if (parsed.isValid())
-            return parsed;
-    }
+    if (const QDateTime parsed = QDateTime::fromString(text, Qt::ISODateWithMs); parsed.isValid())
+        return parsed;
+    if (const QDateTime parsed = QDateTime::fromString(withZoneApart(text), Qt::RFC2822Date); parsed.isValid())
+        return parsed;
     // "2024-03-05 14:30:00" and "2024/03/05 14:30:00", as date pickers and
     // some servers write them.
     for (const char *pattern : {"yyyy-MM-dd hh:mm:ss", "yyyy/MM/dd hh:mm:ss", "yyyy-MM-dd hh:mm", "yyyy-MM-dd"}) {

@@ -5,7 +5,6 @@
 
 #include "platform/files.h"
 
-#include <QFileInfo>
 
 namespace engine {
 
@@ -110,7 +109,7 @@ QString saveAttachment(ComponentCalls &calls, MessageHandles handles, Attachment
                              FailureKind::LocalFile);
         return {};
     }
-    if (saysFalse(saved) || !QFileInfo(*scratch).isFile()) {
+    if (saysFalse(saved) || !platform::fileExists(*scratch)) {
         calls.fail(QStringLiteral("附件“%1”没有保存到 %2").arg(name, targets.folder()), FailureKind::LocalFile);
         return {};
     }

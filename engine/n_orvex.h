@@ -23,6 +23,15 @@ public:
     // Why the most recent transfer or registration through this instance
     // failed, and the kind of failure; kind None after a success.
     engine::Failure is_failure;
+    // What the user must know about a fetch that returned kFetchedEndUnsure:
+    // which messages may or may not have been deleted on the server.
+    QString is_warning;
+
+    // of_recimail's result when every message asked for was read and saved
+    // and their deletion was asked for, but the server never confirmed the
+    // end of the session: the records are all there, and the messages may
+    // or may not be gone from the server.
+    static constexpr int kFetchedEndUnsure = 2;
 
     // Told once every message asked for was read and handed over, before
     // anything is deleted, to put what it was handed somewhere safe. False,
@@ -49,7 +58,8 @@ public:
     bool of_unregister();
 
     // Fetches the messages named by index ("0-0" for all, or "m-n") and
-    // appends one record per message to mail. 1 on success.
+    // appends one record per message to mail. 1 on success; see also
+    // kFetchedEndUnsure.
     int of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index);
     // The same fetch, handing each record to `each` as soon as its message
     // is read and its attachments saved, instead of keeping them all: a

@@ -49,6 +49,15 @@ QString notDeletedText(const engine::FetchRange &range)
     return QStringLiteral("服务器上的邮件没有删除，%1仍在服务器上").arg(messagesText(range));
 }
 
+// For the user, after every message was read and saved but the server did
+// not confirm the end of the session that deleted them.
+QString unsureEndText(const engine::FetchRange &range)
+{
+    return QStringLiteral("邮件已全部收到，附件已保存，但服务器没有确认退出（QUIT）：%1可能已在服务器上删除，"
+                          "也可能仍在服务器上。请到服务器上查看，以免重复收取或误以为邮件丢失。")
+            .arg(messagesText(range));
+}
+
 // With only new mail asked for: the numbers of the messages whose unique id
 // is among `seenuids`, each told to the mailbox so that it is never read
 // ahead. `uids` receives the mailbox's ids; a server without them has every
@@ -94,6 +103,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
                          const RecordsKept &kept)
 {
     is_failure = {};
+    is_warning.clear();
     is_uids.clear();
     platform::AutomationObject orvexpop3;
     platform::AutomationObject orvexpop3message;
@@ -199,10 +209,12 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     }
 
     // Logging off comes before the log is read, so that what became of the
-    // QUIT is in it.
+    // QUIT is in it. Every message is read and saved by then: a session that
+    // ends in doubt hides none of them, but says what may be gone.
     const std::optional<QVariant> quit = orvexpop3.invoke(QStringLiteral("disconnect"));
     if (deleting && calls.ok() && (!quit || engine::saysFalse(*quit))) {
         const QString reason = QStringLiteral("服务器没有确认退出（QUIT），%1可能仍在服务器上").arg(messagesText(range));
+        is_warning = unsureEndText(range);
         calls.fail(quit ? reason : QStringLiteral("%1：%2").arg(reason, orvexpop3.lastError()));
     }
     is_log = engine::transferLog(orvexpop3.property(QStringLiteral("log")), calls);
@@ -213,5 +225,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     orvexpop3message.invoke(QStringLiteral("close"));
     for (const auto &[object, className] : creations)
         object->release();
+    if (!is_warning.isEmpty())
+        return kFetchedEndUnsure;
     return calls.ok() ? 1 : -1;
 }

@@ -1,9 +1,9 @@
 #include "platform/files.h"
 
+#include "component/native_path.h"
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -14,58 +14,140 @@
 
 namespace platform {
 
+using component::nativePath;
+
+namespace {
+
+bool statOf(const QString &path, struct stat &status)
+{
+    return ::stat(nativePath(path).constData(), &status) == 0;
+}
+
+bool copyAll(QFile &input, QFile &output)
+{
+    char buffer[64 * 1024];
+    for (;;) {
+        const qint64 n = input.read(buffer, sizeof buffer);
+        if (n <= 0)
+            return n == 0;
+        if (output.write(buffer, n) != n)
+            return false;
+    }
+}
+
+// The permissions of any new file of the user's: read and write for all,
+// less the umask.
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+QStringList nativeArguments(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << component::pathFromNative(QByteArray(argv[i]));
+    return arguments;
+}
+
 QString currentDirectory()
 {
-    return QDir::currentPath();
+    // getcwd() rather than QDir::currentPath(), which would lose every byte
+    // that is not UTF-8.
+    for (std::size_t size = 4096;; size *= 2) {
+        QByteArray buffer(qsizetype(size), Qt::Uninitialized);
+        if (::getcwd(buffer.data(), size))
+            return component::pathFromNative(QByteArray(buffer.constData()));
+        if (errno != ERANGE || size > 1024 * 1024)
+            return QDir::currentPath();
+    }
 }
 
 bool setCurrentDirectory(const QString &path)
 {
-    return QDir::setCurrent(path);
+    return ::chdir(nativePath(path).constData()) == 0;
+}
+
+QString absolutePath(const QString &path)
+{
+    return QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : currentDirectory() + QLatin1Char('/') + path);
 }
 
 bool fileExists(const QString &path)
 {
-    const QFileInfo info(path);
-    return info.exists() && info.isFile();
+    struct stat status {};
+    return statOf(path, status) && S_ISREG(status.st_mode);
+}
+
+bool isReadableFile(const QString &path)
+{
+    return fileExists(path) && ::access(nativePath(path).constData(), R_OK) == 0;
+}
+
+bool isFolder(const QString &path)
+{
+    struct stat status {};
+    return statOf(path, status) && S_ISDIR(status.st_mode);
+}
+
+bool openForReading(QFile &file, const QString &path)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    if (fd >= 0)
+        ::close(fd);
+    return false;
+}
+
+std::optional<QString> createUniqueFile(const QString &pathTemplate, QString *error)
+{
+    QByteArray path = nativePath(pathTemplate);
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    ::close(fd);
+    return component::pathFromNative(path);
 }
 
 bool fileCopy(const QString &source, const QString &target)
 {
-    const QFileInfo from(source);
-    const QFileInfo to(target);
-    if (!from.isFile())
+    struct stat from {};
+    struct stat to {};
+    if (!statOf(source, from) || !S_ISREG(from.st_mode))
         return false;
-    if (to.exists() && from.canonicalFilePath() == to.canonicalFilePath())
+    if (statOf(target, to) && from.st_dev == to.st_dev && from.st_ino == to.st_ino)
         return true;
     // Written beside the target and renamed over it, so that a failed copy
     // never leaves the target half written or removed.
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly))
+    QFile input;
+    if (!openForReading(input, source))
         return false;
-    QSaveFile output(target);
-    if (!output.open(QIODevice::WriteOnly))
+    QByteArray scratch = nativePath(target.left(target.lastIndexOf(QLatin1Char('/')) + 1) + ".orvex-copy-XXXXXX");
+    const int fd = ::mkostemp(scratch.data(), O_CLOEXEC);
+    if (fd < 0)
         return false;
-    char buffer[64 * 1024];
-    for (;;) {
-        const qint64 n = input.read(buffer, sizeof buffer);
-        if (n < 0) {
-            output.cancelWriting();
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (output.write(buffer, n) != n) {
-            output.cancelWriting();
-            return false;
-        }
+    QFile output;
+    output.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    const bool copied = copyAll(input, output) && output.flush() && ::fchmod(fd, newFileMode()) == 0
+                        && ::fdatasync(fd) == 0;
+    output.close();
+    if (!copied || ::rename(scratch.constData(), nativePath(target).constData()) != 0) {
+        ::unlink(scratch.constData());
+        return false;
     }
-    return output.commit();
+    return true;
 }
 
 bool fileDelete(const QString &path)
 {
-    return QFile::remove(path);
+    return ::unlink(nativePath(path).constData()) == 0;
 }
 
 namespace {
@@ -166,8 +248,8 @@ QString systemError(int code)
 
 Placement placeFile(const QString &source, const QString &target, QString *error)
 {
-    const QByteArray from = QFile::encodeName(source);
-    const QByteArray to = QFile::encodeName(target);
+    const QByteArray from = nativePath(source);
+    const QByteArray to = nativePath(target);
     // A name taken by someone else between the look and the move is looked
     // at once more, as it now stands.
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -313,7 +313,16 @@ void w_recimail::cb_rev_clicked()
 
     const QString ls_index = rangeText();
     QList<stru_mail> mail;
-    if (ln_orvex.of_recimail(pop3, mail, ls_index) != 1) {
+    const int result = ln_orvex.of_recimail(pop3, mail, ls_index);
+    // Every message was read and saved, but whether the server deleted them
+    // is unknown: they are listed, and the user is told what may be gone,
+    // even when the window is closing.
+    if (result == n_orvex::kFetchedEndUnsure) {
+        appendToList(mail);
+        tell(ln_orvex.is_warning);
+        return;
+    }
+    if (result != 1) {
         // Closing the window ended the fetch: it is going, with no word.
         if (platform::transferAbandoned())
             return;

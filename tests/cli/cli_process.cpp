@@ -10,12 +10,15 @@ QProcessEnvironment cliEnvironment()
 }
 
 CliRun runCli(const QStringList &arguments, const QProcessEnvironment &environment,
-              const QString &workingDirectory, const QByteArray &input)
+              const QString &workingDirectory, const QByteArray &input,
+              const std::function<void(QProcess &)> &prepare)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
+    if (prepare)
+        prepare(process);
     process.start(qEnvironmentVariable("ORVEX_BIN_DIR") + QStringLiteral("/orvex-cli"), arguments);
     CliRun run;
     if (!process.waitForStarted(10000)) {

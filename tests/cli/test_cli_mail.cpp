@@ -17,6 +17,9 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <sys/resource.h>
+#include <sysexits.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 using testfiles::readFile;
@@ -104,6 +107,8 @@ private slots:
     void passwordSources_data();
     void passwordSources();
     void passwordPromptOnATerminal();
+    void failedOutputOrDiskDeletesNothing_data();
+    void failedOutputOrDiskDeletesNothing();
 
 private:
     std::optional<TestServers> m_servers;
@@ -664,6 +669,86 @@ void TestCliMail::passwordPromptOnATerminal()
     QVERIFY2(terminal.exitCode() == 0, shown.constData());
     QVERIFY2(shown.contains("\"subject\":\"message 1\""), shown.constData());
     QVERIFY2(!shown.contains("secret-user37"), shown.constData());
+}
+
+enum class Fault { FullOutput, ClosedOutput, OutputFileNotSynced, NoFsync, FileSizeLimit, FullFolder };
+Q_DECLARE_METATYPE(Fault)
+
+void TestCliMail::failedOutputOrDiskDeletesNothing_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason");  // on stderr
+    const QString unwritten = QStringLiteral("无法写出收到的邮件（标准输出）");
+    QTest::newRow("output to a full device") << Fault::FullOutput << EX_IOERR << unwritten;
+    QTest::newRow("output closed") << Fault::ClosedOutput << EX_IOERR << unwritten;
+    QTest::newRow("output file not forced to disk") << Fault::OutputFileNotSynced << EX_IOERR << unwritten;
+    QTest::newRow("attachment not forced to disk") << Fault::NoFsync << EX_IOERR << QStringLiteral("写入磁盘");
+    QTest::newRow("attachment past the file size limit") << Fault::FileSizeLimit << EX_IOERR
+                                                         << QStringLiteral("附件“big.bin”没有保存");
+    QTest::newRow("attachment folder on a full disk") << Fault::FullFolder << EX_IOERR
+                                                      << QStringLiteral("磁盘空间不足，无法把附件写入文件夹 <folder>");
+}
+
+// The records and the saved attachments are the only copy of a message once
+// it leaves the server: when either cannot be written whole, nothing is
+// deleted and the exit code says so.
+void TestCliMail::failedOutputOrDiskDeletesNothing()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    m_servers->clearMailbox("user30");
+    // The attachment is decoded in memory and written into the folder.
+    const QByteArray content(100 * 1024, 'z');
+    m_servers->deliver("user30", "From: sender@example.com\r\nTo: user30@localhost\r\nSubject: big\r\n"
+                                 "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+                                 "--b\r\nContent-Type: text/plain\r\n\r\nsee the file\r\n"
+                                 "--b\r\nContent-Type: application/octet-stream\r\n"
+                                 "Content-Disposition: attachment; filename=\"big.bin\"\r\n"
+                                 "Content-Transfer-Encoding: base64\r\n\r\n"
+                                 + content.toBase64() + "\r\n--b--\r\n");
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QString folder = QFileInfo(work.path()).canonicalFilePath();
+    QProcessEnvironment environment = m_environment;
+    const bool noFsync = fault == Fault::NoFsync || fault == Fault::OutputFileNotSynced;
+    if (noFsync || fault == Fault::FullFolder) {
+        environment.insert("LD_PRELOAD", ORVEX_FAILING_DISK);
+        environment.insert(noFsync ? "ORVEX_FAIL_FSYNC" : "ORVEX_FULL_FOLDER", noFsync ? QStringLiteral("1") : folder);
+    }
+    QTemporaryDir outputFolder;
+    const QString outputFile = outputFolder.filePath("mail.json");
+    const auto prepare = [fault, outputFile](QProcess &process) {
+        if (fault == Fault::FullOutput)
+            process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        if (fault == Fault::OutputFileNotSynced)
+            process.setStandardOutputFile(outputFile);
+        if (fault == Fault::ClosedOutput)
+            process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        if (fault == Fault::FileSizeLimit) {
+            process.setChildProcessModifier([] {
+                const rlimit limit{16 * 1024, 16 * 1024};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
+    };
+
+    const CliRun run = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                               "--user", "user30", "--password", "secret-user30", "--delete", "--log",
+                               "--attach-dir", folder},
+                              environment, QString(), QByteArray(), prepare);
+    QVERIFY2(!run.crashed, qPrintable(run.err));
+    QCOMPARE(run.exitCode, exitCode);
+    reason.replace("<folder>", folder);
+    QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+    QCOMPARE(m_servers->messageFiles("user30").size(), 1);
+    QVERIFY2(!run.err.contains(QStringLiteral("已在服务器上删除")), qPrintable(run.err));
+    if (fault == Fault::FileSizeLimit || fault == Fault::FullFolder) {
+        // Nothing claims a file that does not hold the whole attachment.
+        QCOMPARE(jsonArray(run).size(), 0);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliMail)

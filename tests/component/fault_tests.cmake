@@ -18,4 +18,4 @@ orvex_add_test(tst_mime_reader_inputs
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mime_reader_inputs.cpp
           ${CMAKE_SOURCE_DIR}/tests/fuzz/fetched_message_check.cpp ${CMAKE_SOURCE_DIR}/tests/fuzz/fetched_message_check.h
           ${_reader_sources}
-  LIBS Qt6::Core Qt6::Network PkgConfig::GMIME PkgConfig::GSASL ${CMAKE_DL_LIBS})
+  LIBS Qt6::Core Qt6::Network PkgConfig::GMIME PkgConfig::GSASL PkgConfig::GUMBO ${CMAKE_DL_LIBS})

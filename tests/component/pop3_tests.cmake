@@ -23,5 +23,5 @@ orvex_add_test(tst_pop3_text
 orvex_add_test(tst_attachment_save
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_attachment_save.cpp
           ${CMAKE_SOURCE_DIR}/component/attachment.cpp ${CMAKE_SOURCE_DIR}/component/attachment.h
-          ${CMAKE_SOURCE_DIR}/component/durable_files.cpp
+          ${CMAKE_SOURCE_DIR}/component/durable_files.cpp ${CMAKE_SOURCE_DIR}/component/native_path.cpp
   LIBS Qt6::Core)

@@ -15,4 +15,5 @@ orvex_add_test(tst_smtp_dialogue
           ${CMAKE_CURRENT_LIST_DIR}/network_namespace.cpp ${CMAKE_CURRENT_LIST_DIR}/network_namespace.h
           ${CMAKE_SOURCE_DIR}/component/server_address.cpp ${CMAKE_SOURCE_DIR}/component/text_charset.cpp
           ${CMAKE_SOURCE_DIR}/component/smtp_data_writer.cpp ${CMAKE_SOURCE_DIR}/component/gmime_support.cpp
-  LIBS orvex_engine orvex_platform Qt6::Network PkgConfig::GMIME)
+          ${CMAKE_SOURCE_DIR}/component/html_plain_text.cpp ${CMAKE_SOURCE_DIR}/component/native_path.cpp
+  LIBS orvex_engine orvex_platform Qt6::Network PkgConfig::GMIME PkgConfig::GUMBO)

@@ -3,6 +3,7 @@
 // nothing half written, and saved files are flushed before a deletion.
 #include "component/attachment.h"
 #include "component/durable_files.h"
+#include "component/native_path.h"
 #include "support/test_files.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <dirent.h>
 #include <sys/stat.h>
 
 using component::Attachment;
@@ -123,6 +125,51 @@ private slots:
         QVERIFY(!attachment.property("automationError").toString().isEmpty());
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), contentInFile ? 1 : 0);
         QVERIFY(QFile::exists(folder.filePath(QStringLiteral("sub/kept.txt"))));
+    }
+
+    void savesIntoAFolderNamedInAnotherCharset_data()
+    {
+        QTest::addColumn<QByteArray>("folderName");
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("GBK, content in memory") << QByteArray("\xCE\xC4\xBC\xFE") << false;
+        QTest::newRow("GBK, content in a temporary file") << QByteArray("\xCE\xC4\xBC\xFE") << true;
+        QTest::newRow("Latin-1, content in memory") << QByteArray("caf\xE9") << false;
+    }
+
+    void savesIntoAFolderNamedInAnotherCharset()
+    {
+        QFETCH(QByteArray, folderName);
+        QFETCH(bool, fromFile);
+        QTemporaryDir parent;
+        const QByteArray folder = QFile::encodeName(parent.path()) + '/' + folderName;
+        QVERIFY(::mkdir(folder.constData(), 0700) == 0);
+        Attachment attachment;
+        if (fromFile) {
+            writeFile(parent.filePath(QStringLiteral("content.tmp")), "saved");
+            attachment.setContentFile(parent.filePath(QStringLiteral("content.tmp")));
+        } else {
+            attachment.setContent("saved");
+        }
+        QVERIFY2(attachment.savetofile(component::pathFromNative(folder) + QStringLiteral("/报告.txt")),
+                 qPrintable(attachment.property("automationError").toString()));
+        QString error;
+        QVERIFY2(component::syncNotedFiles(&error), qPrintable(error));
+        // The file is in that very folder, alone, by its own name.
+        DIR *dir = ::opendir(folder.constData());
+        QVERIFY(dir);
+        QByteArrayList names;
+        while (const dirent *entry = ::readdir(dir)) {
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names << entry->d_name;
+        }
+        ::closedir(dir);
+        QCOMPARE(names, QByteArrayList{QStringLiteral("报告.txt").toUtf8()});
+        FILE *file = std::fopen((folder + "/" + QStringLiteral("报告.txt").toUtf8()).constData(), "rb");
+        QVERIFY(file);
+        char content[16] = {};
+        const size_t read = std::fread(content, 1, sizeof content, file);
+        std::fclose(file);
+        QCOMPARE(QByteArray(content, qsizetype(read)), QByteArray("saved"));
     }
 
     void contentFileGoneIsAnError()

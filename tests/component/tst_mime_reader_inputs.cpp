@@ -53,7 +53,8 @@ private slots:
         // These carry their attachments and pictures as base64 parts: read
         // as they arrive, they must need no second look at the whole message.
         const QStringList arrivingWhole{QStringLiteral("mixed-names.eml"), QStringLiteral("cid-image.eml"),
-                                        QStringLiteral("text-image-text.eml"), QStringLiteral("wrapped-base64.eml")};
+                                        QStringLiteral("text-image-text.eml"), QStringLiteral("wrapped-base64.eml"),
+                                        QStringLiteral("lf-body-crlf-boundary.eml")};
         int seeds = 0;
         for (const QString &folder : {m_work.filePath(QStringLiteral("seeds")),
                                       sourceDir() + QStringLiteral("/tests/fuzz/regressions")}) {
@@ -93,7 +94,8 @@ private slots:
     void readsAsTheSenderMeantIt_data()
     {
         // `field` names what is compared; "html" and "content N" (the saved
-        // file of attachment N, from 1) need only hold `expected`.
+        // file of attachment N, from 1) need only hold `expected`, "whole
+        // content N" must be exactly that.
         QTest::addColumn<QString>("seed");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("expected");
@@ -109,6 +111,9 @@ private slots:
             QStringLiteral("t@example.com, c1@example.com, c2@example.com, c3@example.com, c4@example.com"));
         row("bounce-sender", "fromname", QStringLiteral("MAILER DAEMON"));
         row("date-without-seconds", "date", QStringLiteral("2001-01-01T00:01:00Z"));
+        row("date-glued-zone", "date", QStringLiteral("2001-01-01T00:01:00Z"));
+        row("named-text-parts", "plain", QStringLiteral("第一部分\r\n"));
+        row("named-text-parts", "attachments", QStringLiteral("说明.txt;附录.txt"));
         row("cid-image", "html", QStringLiteral("<img src=\"data:image/png;base64,iVBORw0KGgo"));
         row("cid-image", "attachments", QStringLiteral("附件1.png"));
         row("message-rfc822", "attachments", QStringLiteral("fwd.eml;附件2.eml"));
@@ -125,6 +130,16 @@ private slots:
         row("deeper-than-the-parser", "attachments", QStringLiteral("附件1.eml"));
         row("deeper-than-the-parser", "content 1", QStringLiteral("YXQgdGhlIGJvdHRvbQ==\r\n--0--\r\n"));
         row("deeper-than-the-parser", "line ends 1", QStringLiteral("CRLF"));
+        row("deeper-than-the-parser", "plain",
+            QStringLiteral("（这封邮件的各部分无法分开读取，内容已原样保存为附件“附件1.eml”。）"));
+        // Mixed line ends: the values Python's email package reads, with
+        // CRLF line ends in the text.
+        row("lf-body-crlf-boundary", "plain", QStringLiteral("你好\r\nRegards!"));
+        QString lines;
+        for (int i = 0; i < 4; ++i)
+            lines += QStringLiteral("line %1 of the attachment\n").arg(i, 2, 10, QLatin1Char('0'));
+        row("lf-body-crlf-boundary", "whole content 1", lines);
+        row("crlf-body-lf-boundary", "plain", QStringLiteral("Hello\r\nRegards"));
     }
 
     void readsAsTheSenderMeantIt()

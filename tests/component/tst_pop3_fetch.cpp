@@ -347,19 +347,31 @@ private slots:
         const QString user = QStringLiteral("user11");
         constexpr int kMessages = 200;
         m_servers->clearMailbox(user);
-        for (int i = 1; i <= kMessages; ++i)
-            m_servers->deliver(user, simpleMessage("small " + QByteArray::number(i), "Body " + QByteArray::number(i) + "\n"));
+        // Lines that begin with a dot go out with it doubled. The last
+        // message begins like a status line, as any message may.
+        for (int i = 1; i < kMessages; ++i)
+            m_servers->deliver(user, simpleMessage("small " + QByteArray::number(i),
+                                                   "Body " + QByteArray::number(i) + "\n.x\n.\n"));
+        const QByteArray unreadable = crlf("+OK not a reply\n") + simpleMessage("small 200", "Body 200\n.x\n.\n");
+        m_servers->deliver(user, unreadable);
 
         Mailbox mailbox;
         QVERIFY2(logOn(mailbox, user), qPrintable(mailbox.log()));
         QCOMPARE(mailbox.count(), kMessages);
         mailbox.object().setProperty(QStringLiteral("lastmessage"), kMessages);
-        for (int i = 1; i <= kMessages; ++i) {
+        for (int i = 1; i < kMessages; ++i) {
             const FetchedMessage message = mailbox.fetch(i);
             QVERIFY2(message.ok, qPrintable(message.error));
             QCOMPARE(message.subject, QStringLiteral("small %1").arg(i));
-            QCOMPARE(message.body.trimmed(), QStringLiteral("Body %1").arg(i));
+            QCOMPARE(message.body.trimmed(), QStringLiteral("Body %1\r\n.x\r\n.").arg(i));
         }
+        // Beyond the parser: kept whole, as it came, and said so.
+        const FetchedMessage last = mailbox.fetch(kMessages);
+        QVERIFY2(last.ok, qPrintable(last.error));
+        QVERIFY2(last.body.contains(QStringLiteral("无法读取")), qPrintable(last.body));
+        QCOMPARE(last.attachments.size(), 1);
+        QCOMPARE(last.attachments[0].name, QStringLiteral("附件1.eml"));
+        QCOMPARE(last.attachments[0].content, unreadable);
         QVERIFY(mailbox.disconnect());
         const QString log = mailbox.log();
         QVERIFY(log.contains(QStringLiteral("PIPELINING")));

@@ -129,6 +129,39 @@ private slots:
         QCOMPARE(plain.count("USER"), 0);
     }
 
+    void utf8ModeWhenOffered_data()
+    {
+        QTest::addColumn<QByteArray>("capability"); // added to the usual ones
+        QTest::addColumn<QByteArray>("reply");      // to UTF8; empty: the usual "-ERR unknown command"
+        QTest::addColumn<int>("utf8Commands");
+        QTest::newRow("not offered") << QByteArray() << QByteArray() << 0;
+        QTest::newRow("offered") << QByteArray("UTF8 USER") << QByteArray("+OK UTF8 enabled\r\n") << 1;
+        QTest::newRow("offered, then refused") << QByteArray("UTF8") << QByteArray() << 1;
+    }
+
+    void utf8ModeWhenOffered()
+    {
+        QFETCH(QByteArray, capability);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, utf8Commands);
+        ScriptedPop3Server server;
+        if (!capability.isEmpty())
+            server.capabilities << capability;
+        if (!reply.isEmpty())
+            server.replies.insert("UTF8", reply);
+        server.messages = numberedMessages(1);
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
+                 qPrintable(mailbox.log()));
+        QCOMPARE(mailbox.fetch(1).subject, QStringLiteral("number 1"));
+        QVERIFY(mailbox.disconnect());
+        QCOMPARE(server.count("UTF8"), utf8Commands);
+        // UTF-8 mode is asked for before logging on.
+        if (utf8Commands)
+            QVERIFY(server.commands.indexOf("UTF8") < server.commands.indexOf("USER u"));
+    }
+
     void passwordNeverInClearToAServerElsewhere()
     {
         const QString elsewhere = nettest::elsewhereAddress();
@@ -252,14 +285,23 @@ private slots:
         QVERIFY(log.indexOf(QStringLiteral("C: RETR 5\n")) < log.indexOf(QStringLiteral("（邮件 4，")));
     }
 
+    void largeMessagesAreNotReadAhead_data()
+    {
+        QTest::addColumn<qint64>("listedSize");
+        QTest::newRow("10 MB") << qint64(10 * 1024 * 1024);
+        // Twice this is more than a 64-bit count holds.
+        QTest::newRow("2^62 bytes") << (qint64(1) << 62);
+    }
+
     void largeMessagesAreNotReadAhead()
     {
+        QFETCH(qint64, listedSize);
         ScriptedPop3Server server;
         server.messages = numberedMessages(10);
-        // The server says every message is 10 MB: none of them may be asked
-        // for before the caller wants it.
+        // The server says every message is that large: none of them may be
+        // asked for before the caller wants it, and each still comes whole.
         for (int i = 0; i < 10; ++i)
-            server.listedSizes << 10 * 1024 * 1024;
+            server.listedSizes << listedSize;
         const quint16 port = server.listen();
         Mailbox mailbox;
         QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));

@@ -3,6 +3,7 @@
 #include "smtp_test_support.h"
 #include "support/test_files.h"
 
+#include "component/html_plain_text.h"
 #include "component/server_address.h"
 #include "component/smtp_data_writer.h"
 #include "component/text_charset.h"
@@ -37,6 +38,8 @@ private slots:
     void charsetRule();
     void dataLinesBreakWithCrlfAndDoubleLeadingDots_data();
     void dataLinesBreakWithCrlfAndDoubleLeadingDots();
+    void plainTextFromHtml_data();
+    void plainTextFromHtml();
 
 private:
     static Outgoing plainMail();
@@ -404,6 +407,38 @@ void TestSmtpDialogue::dataLinesBreakWithCrlfAndDoubleLeadingDots()
         QVERIFY(writer.accept(piece.constData(), size_t(piece.size())));
     QVERIFY(writer.finish());
     QCOMPARE(out, sent + ".\r\n");
+}
+
+void TestSmtpDialogue::plainTextFromHtml_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("plain");
+    // The page the program wraps a plain body in.
+    QTest::newRow("wrapped body") << QStringLiteral(
+            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\r\n<HTML><HEAD>\r\n"
+            "<META http-equiv=Content-Type content=\"text/html; charset=gb2312\">\r\n"
+            "<META content=\"MSHTML 6.00.2900.3020\" name=GENERATOR></HEAD>第一行<br>第二行</h2></body></html>")
+                                  << QStringLiteral("第一行\n第二行");
+    QTest::newRow("blocks, white space, entities")
+            << QStringLiteral("<style>p{}</style><h1>标题</h1>\n<p>一  段\n文字 &amp; &lt;符号&gt;&nbsp;&#20013;</p>"
+                              "<ul><li>甲</li><li>乙</li></ul><div><div>深处</div></div><!-- 注释 -->")
+            << QStringLiteral("标题\n一 段 文字 & <符号> 中\n甲\n乙\n深处");
+    QTest::newRow("links") << QStringLiteral("见<a href=\"https://example.com/a?b=1&amp;c=2\">说明</a>，"
+                                             "<a href=\"https://example.com\">https://example.com</a>、"
+                                             "<a href=\"mailto:z@example.com\">z@example.com</a>"
+                                             "<a href=\"#top\">顶部</a>")
+                           << QStringLiteral("见说明 <https://example.com/a?b=1&c=2>，https://example.com、"
+                                             "z@example.com顶部");
+    QTest::newRow("preformatted, picture, table")
+            << QStringLiteral("<pre>a  b\n  c</pre><img alt=\"图\" src=x.png><table><tr><td>1</td><td>2</td></tr>"
+                              "<tr><td>3</td><td>4</td></tr></table>")
+            << QStringLiteral("a  b\n  c\n图\n1 2\n3 4");
+}
+
+void TestSmtpDialogue::plainTextFromHtml()
+{
+    QFETCH(QString, html);
+    QTEST(component::plainTextFromHtml(html), "plain");
 }
 
 QTEST_GUILESS_MAIN(TestSmtpDialogue)

@@ -1,5 +1,6 @@
 #include "smtp_test_support.h"
 
+#include "component/native_path.h"
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
 #include "support/test_files.h"
@@ -28,6 +29,7 @@ private slots:
     void chineseMessageWithAttachmentsArrivesIntact();
     void textOutsideGb2312GoesOutAsUtf8();
     void leadingDotsSurviveTheTransfer();
+    void htmlMessageCarriesItsTextAsPlainTextFirst();
     void lineBreakInFileNameStartsNoHeader();
     void longSubjectIsWrittenInShortLines();
     void implicitTlsWithScheme_data();
@@ -160,12 +162,12 @@ void TestSmtpSend::chineseMessageWithAttachmentsArrivesIntact()
         QCOMPARE(received.parts[3].mimeType, QStringLiteral("application/octet-stream"));
         QVERIFY(received.parts[3].content == bigContent);
 
-        // Written so that readers of either convention find the names: RFC
-        // 2231 in UTF-8, RFC 2047 in the preferred charset.
+        // Written so that readers of either convention find the same
+        // names: RFC 2231 and RFC 2047, both in UTF-8.
         QVERIFY(received.header("Subject").toLower().startsWith("=?gb2312?"));
         QVERIFY(received.header("From").toLower().contains("=?gb2312?"));
         QVERIFY2(raw.toLower().contains("filename*=utf-8''"), raw.left(4000).constData());
-        QVERIFY(QRegularExpression(QStringLiteral("name=\"=\\?gb2312\\?[bq]\\?"), QRegularExpression::CaseInsensitiveOption)
+        QVERIFY(QRegularExpression(QStringLiteral("name=\"=\\?utf-8\\?[bq]\\?"), QRegularExpression::CaseInsensitiveOption)
                     .match(QString::fromLatin1(raw))
                     .hasMatch());
 
@@ -199,6 +201,15 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     // 镕 is GBK but not GB2312; € and the emoji are in neither.
     const QString attachment = m_files.filePath(QStringLiteral("朱镕基.txt"));
     writeFile(attachment, "\xD6\xD0\xCE\xC4"); // "中文" in GB2312, not valid UTF-8
+    // File names that are not UTF-8 either, as old disks and archives have
+    // them: the file is found by its bytes and named in characters.
+    QStringList byteNamed;
+    for (const QByteArray &name : {QByteArray("\xD6\xD0\xCE\xC4.txt"), QByteArray("caf\xE9.txt")}) {
+        const QByteArray path = QFile::encodeName(m_files.path()) + '/' + name;
+        FILE *file = std::fopen(path.constData(), "wb");
+        QVERIFY(file && std::fputs(name.constData(), file) >= 0 && std::fclose(file) == 0);
+        byteNamed << component::pathFromNative(path);
+    }
     Outgoing mail;
     mail.from = QStringLiteral("sender@example.cn");
     mail.fromName = QStringLiteral("王€");
@@ -208,7 +219,7 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     // The wrapped template declares gb2312; the text needs UTF-8.
     mail.htmlBody = QStringLiteral("<META http-equiv=Content-Type content=\"text/html; charset=gb2312\">"
                                    "<br>表情 😀</h2>");
-    mail.attachments = {attachment};
+    mail.attachments = QStringList{attachment} + byteNamed;
 
     const SendResult result = send(mail, starttlsServer());
     QVERIFY2(result.sent, qPrintable(result.log));
@@ -220,7 +231,7 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     QVERIFY(received.header("Subject").toLower().startsWith("=?utf-8?"));
     QCOMPARE(received.fromName, mail.fromName);
     QVERIFY(received.header("From").toLower().contains("=?utf-8?"));
-    QCOMPARE(received.parts.size(), 3);
+    QCOMPARE(received.parts.size(), 5);
     QCOMPARE(received.parts[0].charset, QStringLiteral("utf-8"));
     QCOMPARE(received.parts[0].text, mail.body);
     QCOMPARE(received.parts[1].charset, QStringLiteral("utf-8"));
@@ -228,6 +239,10 @@ void TestSmtpSend::textOutsideGb2312GoesOutAsUtf8()
     QCOMPARE(received.parts[2].filename, QStringLiteral("朱镕基.txt"));
     QCOMPARE(received.parts[2].charset, QStringLiteral("gb2312"));
     QVERIFY(received.parts[2].content == "\xD6\xD0\xCE\xC4");
+    QCOMPARE(received.parts[3].filename, QStringLiteral("中文.txt"));
+    QVERIFY(received.parts[3].content == "\xD6\xD0\xCE\xC4.txt");
+    QCOMPARE(received.parts[4].filename, QStringLiteral("café.txt"));
+    QVERIFY(received.parts[4].content == "caf\xE9.txt");
 }
 
 void TestSmtpSend::leadingDotsSurviveTheTransfer()
@@ -247,6 +262,25 @@ void TestSmtpSend::leadingDotsSurviveTheTransfer()
     const Received received = onlyMessageOf(user);
     QCOMPARE(received.parts.size(), 1);
     QCOMPARE(lf(received.parts[0].text).trimmed(), lf(mail.body));
+}
+
+void TestSmtpSend::htmlMessageCarriesItsTextAsPlainTextFirst()
+{
+    const QString user = QStringLiteral("user05");
+    m_servers->clearMailbox(user);
+    Outgoing mail = mailToSelf(user);
+    mail.body.clear();
+    mail.htmlBody = QStringLiteral("<p>你好，</p><p>请看<a href=\"https://example.cn/r\">报告</a> &amp; 回复。</p>");
+
+    const SendResult result = send(mail, starttlsServer());
+    QVERIFY2(result.sent, qPrintable(result.log));
+    const Received received = onlyMessageOf(user);
+    QCOMPARE(received.topType, QStringLiteral("multipart/alternative"));
+    QCOMPARE(received.parts.size(), 2);
+    QCOMPARE(received.parts[0].mimeType, QStringLiteral("text/plain"));
+    QCOMPARE(lf(received.parts[0].text), QStringLiteral("你好，\n请看报告 <https://example.cn/r> & 回复。"));
+    QCOMPARE(received.parts[1].mimeType, QStringLiteral("text/html"));
+    QCOMPARE(received.parts[1].text, mail.htmlBody);
 }
 
 void TestSmtpSend::lineBreakInFileNameStartsNoHeader()

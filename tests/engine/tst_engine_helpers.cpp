@@ -164,9 +164,17 @@ void TestEngineHelpers::targetsNeverReplaceOtherFiles_data()
     QTest::newRow("same name twice in one fetch")
             << QStringList{} << QStringList{"a.txt=one", "a.txt=two"} << QStringList{"a.txt", "a (2).txt"};
     QTest::newRow("same bytes twice in one fetch")
-            << QStringList{} << QStringList{"a.txt=x", "a.txt=x"} << QStringList{"a.txt", "a (2).txt"};
+            << QStringList{} << QStringList{"a.txt=x", "a.txt=x"} << QStringList{"a.txt", "a.txt"};
+    QTest::newRow("same bytes as a numbered file of this fetch")
+            << QStringList{"a.txt=mine"} << QStringList{"a.txt=one", "a.txt=two", "a.txt=one"}
+            << QStringList{"a (2).txt", "a (3).txt", "a (2).txt"};
     QTest::newRow("a folder and a link of that name")
             << QStringList{"a.txt/", "a (2).txt@new"} << QStringList{"a.txt=new"} << QStringList{"a (3).txt"};
+    QStringList manyVariants{"b.txt=b"};
+    for (int number = 2; number <= 9999; ++number)
+        manyVariants << QString("b (%1).txt=b").arg(number);
+    QTest::newRow("numbering past 9999") << manyVariants << QStringList{"b.txt=new"}
+                                         << QStringList{"b (10000).txt"};
     QTest::newRow("path characters") << QStringList{"x.txt=mine"} << QStringList{"../x.txt=x", "/etc/x.txt=y"}
                                      << QStringList{"x (2).txt", "x (3).txt"};
 }
@@ -226,6 +234,8 @@ void TestEngineHelpers::mailDate_data()
     QTest::newRow("plain text") << QVariant("2024-03-05 14:30:00") << local;
     QTest::newRow("header text") << QVariant("Tue, 05 Mar 2024 14:30:00 +0800")
                                  << QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0), QTimeZone(8 * 3600));
+    QTest::newRow("header text, zone glued to the time")
+        << QVariant("05 Mar 2024 14:30+0800") << QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0), QTimeZone(8 * 3600));
     QTest::newRow("date only") << QVariant(QDate(2024, 3, 5)) << QDateTime(QDate(2024, 3, 5), QTime(0, 0));
     QTest::newRow("garbage") << QVariant("next tuesday") << QDateTime();
     QTest::newRow("nothing") << QVariant() << QDateTime();

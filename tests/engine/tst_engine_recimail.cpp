@@ -561,16 +561,19 @@ void TestEngineRecimail::failingEndOfTransfer_data()
     QTest::addColumn<bool>("raises");           // false: it returns false
     QTest::addColumn<bool>("deleteAfterRead");
     QTest::addColumn<QString>("reason");        // the line the log ends with; empty: success
+    QTest::addColumn<int>("result");
     const QString notDeleted = "服务器上的邮件没有删除，第 1 至 2 封邮件仍在服务器上";
     const QString notConfirmed = "服务器没有确认退出（QUIT），第 1 至 2 封邮件可能仍在服务器上";
     QTest::newRow("deleting raises") << "deletemessages" << true << true
-                                     << notDeleted + "：“deletemessages”出错：connection reset";
-    QTest::newRow("deleting refused") << "deletemessages" << false << true << notDeleted;
+                                     << notDeleted + "：“deletemessages”出错：connection reset" << -1;
+    QTest::newRow("deleting refused") << "deletemessages" << false << true << notDeleted << -1;
+    // Every message was read and saved; whether they are gone is unknown.
+    const int unsure = n_orvex::kFetchedEndUnsure;
     QTest::newRow("logging off raises") << "disconnect" << true << true
-                                        << notConfirmed + "：“disconnect”出错：connection reset";
-    QTest::newRow("logging off refused") << "disconnect" << false << true << notConfirmed;
+                                        << notConfirmed + "：“disconnect”出错：connection reset" << unsure;
+    QTest::newRow("logging off refused") << "disconnect" << false << true << notConfirmed << unsure;
     // With nothing to delete, the messages read are all the user asked for.
-    QTest::newRow("logging off refused, nothing deleted") << "disconnect" << false << false << QString();
+    QTest::newRow("logging off refused, nothing deleted") << "disconnect" << false << false << QString() << 1;
 }
 
 void TestEngineRecimail::failingEndOfTransfer()
@@ -581,6 +584,7 @@ void TestEngineRecimail::failingEndOfTransfer()
     QFETCH(bool, raises);
     QFETCH(bool, deleteAfterRead);
     QFETCH(QString, reason);
+    QFETCH(int, result);
     fake::script().mailbox = mailbox(2);
     if (raises)
         fake::script().errors.insert("POP3." + member, "connection reset");
@@ -589,8 +593,9 @@ void TestEngineRecimail::failingEndOfTransfer()
     else
         fake::script().disconnectResult = false;
     QList<stru_mail> mail;
-    QCOMPARE(fetch("0-0", mail, deleteAfterRead), reason.isEmpty() ? 1 : -1);
+    QCOMPARE(fetch("0-0", mail, deleteAfterRead), result);
     QCOMPARE(mail.size(), 2);
+    QCOMPARE(m_engine.is_warning.contains("第 1 至 2 封邮件可能已在服务器上删除"), result == n_orvex::kFetchedEndUnsure);
     QCOMPARE(m_engine.is_log, reason.isEmpty() ? QString("component log") : "component log\n错误：" + reason + "\n");
     // The log is read after logging off, so that it tells how that went.
     const QStringList journal = fake::journal();

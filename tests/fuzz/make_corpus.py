@@ -89,6 +89,11 @@ def seeds():
         attachment("filename=\"%s\"" % ("\u202egpj.exe"), b"x"),
         attachment("filename=\"%s.txt\"" % ("长" * 300), b"x")])
     yield "hostile-names", message(BASIC + [("Content-Type", "multipart/mixed; boundary=h")], hostile)
+    # A name far past the 200 bytes kept, in both spellings.
+    long_name = "长" * 3000 + ".txt"
+    yield "long-name", message(BASIC + [("Content-Type", "multipart/mixed; boundary=l")], multipart("mixed", "l", [
+        attachment("filename*=utf-8''" + "".join("%%%02X" % c for c in long_name.encode()), b"x"),
+        part([("Content-Type", "text/plain; charset=utf-8; name=\"%s\"" % long_name)], long_name)]))
     yield "bad-base64", message(BASIC + [("Content-Type", "multipart/mixed; boundary=b")], multipart("mixed", "b", [
         part([("Content-Type", "text/plain"), ("Content-Transfer-Encoding", "base64")], "!!!not base64==="),
         part([("Content-Type", "application/zip; name=a.zip"), ("Content-Transfer-Encoding", "base64")],
@@ -141,6 +146,10 @@ def reading_cases():
                                  ("CC", "\"C Two\" <c2@example.com>, c3@example.com"), ("cc", "c4@example.com")], b"x")
     yield "bounce-sender", message([("From", "MAILER DAEMON <>"), ("Subject", "Undelivered Mail")], b"x")
     yield "date-without-seconds", message(BASIC[:1] + [("Date", "Mon, 01 Jan 2001 00 : 01 +0000")], b"x")
+    yield "date-glued-zone", message(BASIC[:1] + [("Date", "01 Jan 2001 00:01+0000")], b"x")
+    yield "named-text-parts", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=n")], multipart("mixed", "n", [
+        part([("Content-Type", "text/plain; charset=utf-8; name=\"说明.txt\"")], "第一部分\r\n"),
+        part([("Content-Type", "text/plain; charset=utf-8; name=\"附录.txt\"")], "第二部分\r\n")]))
     png = base64.b64decode("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==")
     yield "cid-image", message(BASIC[:1] + [("Content-Type", "multipart/related; boundary=r")], multipart("related", "r", [
         part([("Content-Type", "text/html; charset=utf-8")], '<p>图：<img src="cid:logo%40example"></p>'),
@@ -180,10 +189,23 @@ def reading_cases():
                                             multipart("mixed", "top", [deeper]))
 
 
+def mixed_line_end_cases():
+    """CRLF headers over LF bodies, as mail scripts write them, and the
+    reverse: each must read as the same message with CRLF throughout."""
+    data = b"".join(b"line %02d of the attachment\n" % i for i in range(4))
+    lf_base64 = base64.encodebytes(data)
+    lf_body = (b"--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + "你好\nRegards!\n".encode()
+               + b"--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+               + b"Content-Disposition: attachment; filename=data.txt\r\n\r\n" + lf_base64 + b"--b--\r\n")
+    yield "lf-body-crlf-boundary", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=b")], lf_body)
+    crlf_body = b"--b\nContent-Type: text/plain\n\nHello\r\nRegards\r\n--b--\n"
+    yield "crlf-body-lf-boundary", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=b")], crlf_body)
+
+
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
-    for name, data in list(seeds()) + list(reading_cases()):
+    for name, data in list(seeds()) + list(reading_cases()) + list(mixed_line_end_cases()):
         with open(os.path.join(folder, name + ".eml"), "wb") as f:
             f.write(data)
 

@@ -8,6 +8,8 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+#include "component/native_path.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -16,6 +18,9 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using testfiles::readFile;
 using testfiles::writeFile;
@@ -51,7 +56,9 @@ private slots:
     void serviceCanBeReplaced();
     void fileSaveDialog();
     void fileOpenDialogCancelled();
+    void fileCopyAndDelete_data();
     void fileCopyAndDelete();
+    void currentDirectory_data();
     void currentDirectory();
     void waitCursorLastsForTheScope();
 };
@@ -141,41 +148,111 @@ void TestPlatformServices::fileOpenDialogCancelled()
     QCOMPARE(filename, QStringLiteral("unchanged"));
 }
 
+namespace {
+
+// Folder names as they come, in bytes: not every disk or archive writes
+// them in UTF-8.
+void addFolderNames()
+{
+    QTest::addColumn<QByteArray>("folderName");
+    QTest::newRow("UTF-8") << QByteArray("文件夹");
+    QTest::newRow("GBK") << QByteArray("\xCE\xC4\xBC\xFE\xBC\xD0"); // 文件夹 in GBK
+    QTest::newRow("Latin-1") << QByteArray("caf\xE9");
+}
+
+// A folder of that name made inside `parent` by its bytes, as a path.
+QString makeFolder(const QTemporaryDir &parent, const QByteArray &name)
+{
+    const QByteArray path = QFile::encodeName(parent.path()) + '/' + name;
+    return ::mkdir(path.constData(), 0700) == 0 ? component::pathFromNative(path) : QString();
+}
+
+// Files of such a folder, read and written by their bytes.
+void writeNative(const QString &path, const QByteArray &content)
+{
+    FILE *file = std::fopen(component::nativePath(path).constData(), "wb");
+    QVERIFY(file);
+    QCOMPARE(std::fwrite(content.constData(), 1, size_t(content.size()), file), size_t(content.size()));
+    std::fclose(file);
+}
+
+QByteArray readNative(const QString &path)
+{
+    QFile file;
+    if (!platform::openForReading(file, path))
+        return "(cannot be read)";
+    return file.readAll();
+}
+
+} // namespace
+
+void TestPlatformServices::fileCopyAndDelete_data()
+{
+    addFolderNames();
+}
+
 void TestPlatformServices::fileCopyAndDelete()
 {
-    QTemporaryDir dir;
-    const QString source = dir.filePath(QStringLiteral("附件.bin"));
-    const QString target = dir.filePath(QStringLiteral("copy.bin"));
-    writeFile(source, QByteArray("new content\0with a zero", 23));
-    writeFile(target, "old and longer content that must go away");
+    QFETCH(QByteArray, folderName);
+    QTemporaryDir parent;
+    const QString dir = makeFolder(parent, folderName);
+    QVERIFY(!dir.isEmpty());
+    const QString source = dir + QStringLiteral("/附件.bin");
+    const QString target = dir + QStringLiteral("/copy.bin");
+    writeNative(source, QByteArray("new content\0with a zero", 23));
+    writeNative(target, "old and longer content that must go away");
 
     QVERIFY(platform::fileCopy(source, target));
-    QCOMPARE(readFile(target), readFile(source));
+    QCOMPARE(readNative(target), readNative(source));
     // Onto itself: the file stays whole.
     QVERIFY(platform::fileCopy(source, source));
-    QCOMPARE(readFile(source), QByteArray("new content\0with a zero", 23));
+    QCOMPARE(readNative(source), QByteArray("new content\0with a zero", 23));
     // A missing source or an impossible target fails and leaves the target.
-    QVERIFY(!platform::fileCopy(dir.filePath(QStringLiteral("missing")), target));
-    QCOMPARE(readFile(target), readFile(source));
-    QVERIFY(!platform::fileCopy(source, dir.filePath(QStringLiteral("no/such/folder/x"))));
-    QVERIFY(!platform::fileCopy(dir.path(), target));
+    QVERIFY(!platform::fileCopy(dir + QStringLiteral("/missing"), target));
+    QCOMPARE(readNative(target), readNative(source));
+    QVERIFY(!platform::fileCopy(source, dir + QStringLiteral("/no/such/folder/x")));
+    QVERIFY(!platform::fileCopy(dir, target));
 
     QVERIFY(platform::fileExists(target));
-    QVERIFY(!platform::fileExists(dir.path()));
+    QVERIFY(!platform::fileExists(dir));
+    QVERIFY(platform::isFolder(dir));
     QVERIFY(platform::fileDelete(target));
     QVERIFY(!platform::fileExists(target));
     QVERIFY(!platform::fileDelete(target));
+
+    // A new file made in that folder is there under the name given back.
+    QString error;
+    const std::optional<QString> made = platform::createUniqueFile(dir + QStringLiteral("/.new-XXXXXX"), &error);
+    QVERIFY2(made, qPrintable(error));
+    QVERIFY(made->startsWith(dir));
+    QVERIFY(platform::fileExists(*made));
+}
+
+void TestPlatformServices::currentDirectory_data()
+{
+    addFolderNames();
 }
 
 void TestPlatformServices::currentDirectory()
 {
+    QFETCH(QByteArray, folderName);
     const QString before = platform::currentDirectory();
-    QTemporaryDir dir;
-    QVERIFY(platform::setCurrentDirectory(dir.path()));
-    QCOMPARE(QDir(platform::currentDirectory()).canonicalPath(), QDir(dir.path()).canonicalPath());
-    QVERIFY(!platform::setCurrentDirectory(dir.filePath(QStringLiteral("missing"))));
-    QCOMPARE(QDir(platform::currentDirectory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+    QTemporaryDir parent;
+    const QString dir = makeFolder(parent, folderName);
+    QVERIFY(!dir.isEmpty());
+    QVERIFY(platform::setCurrentDirectory(dir));
+    char *real = ::realpath(".", nullptr);
+    const QByteArray realBytes(real);
+    std::free(real);
+    QCOMPARE(component::nativePath(platform::currentDirectory()), realBytes);
+    QCOMPARE(platform::absolutePath(QStringLiteral("a.txt")), platform::currentDirectory() + QStringLiteral("/a.txt"));
+    QVERIFY(!platform::setCurrentDirectory(dir + QStringLiteral("/missing")));
+    QCOMPARE(component::nativePath(platform::currentDirectory()), realBytes);
     QVERIFY(platform::setCurrentDirectory(before));
+    // A command-line argument keeps its bytes the same way.
+    QByteArray argument = "--attach-dir=" + realBytes;
+    char *argv[] = {argument.data()};
+    QCOMPARE(component::nativePath(platform::nativeArguments(1, argv).value(0)), argument);
 }
 
 void TestPlatformServices::waitCursorLastsForTheScope()

@@ -3,6 +3,7 @@
 // server, and reading and saving what was fetched.
 #include "engine/n_orvex.h"
 #include "fixtures/mail_servers.h"
+#include "scripted_pop3_server.h"
 #include "htmlview/u_web_browser.h"
 #include "receive/d_email_list.h"
 #include "receive/w_recimail.h"
@@ -108,6 +109,7 @@ private slots:
     void deleteAfterReadRemovesOnlyWhatWasFetched();
     void changedPasswordFetches();
     void attachmentFolderWithASemicolonStaysUsable();
+    void unconfirmedEndListsTheMailWithAWarning();
 
 private:
     template <typename T>
@@ -334,6 +336,28 @@ void TestWRecimailFetch::attachmentFolderWithASemicolonStaysUsable()
     QTest::mouseClick(child<QPushButton>("cb_addfile"), Qt::LeftButton);
     QCOMPARE(m_dialogs.texts().last(), QStringLiteral("下载成功！"));
     QCOMPARE(readFile(kept), QByteArray("\x00\x01\x02second", 9));
+}
+
+// Every message was read and saved, then the line went down at QUIT: the
+// mail may be gone from the server, so it must not be hidden behind a
+// failure.
+void TestWRecimailFetch::unconfirmedEndListsTheMailWithAWarning()
+{
+    ScriptedPop3Server server;
+    server.messages = {plainMessage("kept one"), plainMessage("kept two")};
+    server.dropAtCommand = "QUIT";
+    child<QLineEdit>("sle_server")->setText(QStringLiteral("127.0.0.1"));
+    child<QLineEdit>("sle_port")->setText(QString::number(server.listen()));
+    child<QLineEdit>("sle_userid")->setText(QStringLiteral("someone"));
+    child<QLineEdit>("sle_password")->setText(QString::fromUtf8(server.password));
+    child<QCheckBox>("cbx_all")->setChecked(true);
+    child<QCheckBox>("cbx_deleteafterread")->setChecked(true);
+    fetch();
+    QCOMPARE(subjects(), (QStringList{QStringLiteral("kept one"), QStringLiteral("kept two")}));
+    QCOMPARE(m_dialogs.texts().size(), 1);
+    QVERIFY2(m_dialogs.texts().at(0).contains(QStringLiteral("第 1 至 2 封邮件可能已在服务器上删除")),
+             qPrintable(m_dialogs.texts().at(0)));
+    QCOMPARE(server.count("DELE"), 2);
 }
 
 QTEST_MAIN(TestWRecimailFetch)
