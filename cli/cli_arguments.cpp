@@ -174,7 +174,7 @@ QString generalHelp()
                "         （本地时间 YYYY-MM-DDTHH:MM:SS，邮件没有日期时为 null）、cc（抄送地址的数组）、\n"
                "         replyto、messageid、inreplyto（不带尖括号）、date（ISO 8601，带邮件所写的时区，\n"
                "         如 2026-12-07T18:00:00+08:00，没有日期时为 null）、text（纯文本正文：正文是\n"
-               "         HTML 时为其纯文本版本，没有时为空）。\n"
+               "         HTML 时为其纯文本版本，没有时由 HTML 转成）。\n"
                "\n"
                "服务器证书按系统证书库验证；--ca-file 或环境变量 ORVEX_CA_FILE 可再指定一个 CA 证书文件\n"
                "（指定的文件无法读取时连接失败）。\n"

@@ -12,7 +12,8 @@
 // saved paths), maildatetime (local time "YYYY-MM-DDTHH:MM:SS", null
 // when the message has no date), cc (array), replyto, messageid,
 // inreplyto, date (ISO 8601 in the sender's zone, null without a date) and
-// text (the plain text: the body, or the plain alternative of an HTML body).
+// text (the plain text: the body, or the plain alternative of an HTML body,
+// else that HTML made text).
 QJsonObject mailToJson(const stru_mail &mail);
 
 // "2026-12-07T18:00:00+08:00": the moment in the zone `utcOffsetSeconds`.

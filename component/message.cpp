@@ -1,6 +1,7 @@
 #include "component/message.h"
 
 #include "component/attachments.h"
+#include "component/html_plain_text.h"
 #include "component/recipients.h"
 
 #include <QTemporaryFile>
@@ -20,6 +21,11 @@ bool Message::addrecipient(const QString &address)
         return false;
     m_recipients->add(address.trimmed());
     return true;
+}
+
+QString Message::plainText() const
+{
+    return m_body.isEmpty() && !m_htmlbody.isEmpty() ? plainTextFromHtml(m_htmlbody) : m_body;
 }
 
 bool Message::addcc(const QString &address)

@@ -48,8 +48,8 @@ class Message : public QObject {
     Q_PROPERTY(QString messageid MEMBER m_messageId)
     Q_PROPERTY(QString inreplyto MEMBER m_inReplyTo)
     // Fetched: the message as plain text, for a reader without HTML: its
-    // text/plain alternative (what "body" holds).
-    Q_PROPERTY(QString plaintext READ plainBody)
+    // text/plain alternative (what "body" holds), else its HTML made text.
+    Q_PROPERTY(QString plaintext READ plainText)
     // Sending: "required" sends only over TLS; "opportunistic" (the
     // default) uses STARTTLS whenever the server offers it.
     Q_PROPERTY(QString tls MEMBER m_tls)
@@ -113,6 +113,7 @@ public:
     QString fromName() const { return m_fromname; }
     QString htmlBody() const { return m_htmlbody; }
     QString plainBody() const { return m_body; }
+    QString plainText() const;
     QString subject() const { return m_subject; }
     QString username() const { return m_mailserverusername; }
     QString password() const { return m_mailserverpassword; }

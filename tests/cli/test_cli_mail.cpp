@@ -266,6 +266,7 @@ void TestCliMail::schemesAndLineBreaks()
     // as CR LF.
     QVERIFY2(first.value("body").toString().contains("第一行<br>第二行<br>第三行"),
              qPrintable(first.value("body").toString()));
+    QVERIFY2(first.value("text").toString().contains("第二行"), qPrintable(first.value("text").toString()));
     QCOMPARE(strings(first.value("attachment")), QStringList{QDir(folder).filePath("note.txt")});
     QCOMPARE(readFile(QDir(folder).filePath("note.txt")), QByteArray("note\n"));
 
