@@ -1,4 +1,5 @@
 #include "app/orvex_application.h"
+#include "app/qt_translations.h"
 #include "platform/fonts.h"
 #include "platform/window_services.h"
 
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("org.orvex.orvex"));
     platform::installFontSubstitutions();
     platform::installWindowServices();
+    installQtTranslations();
 
     orvex app;
     // Without its component the program can do nothing: after the box that

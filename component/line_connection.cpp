@@ -12,6 +12,12 @@
 #include <algorithm>
 #include <climits>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 namespace component {
 
 namespace {
@@ -182,8 +188,22 @@ bool LineConnection::fail(const QString &text, FailureKind kind)
         m_failureKind = kind;
         log(QStringLiteral("错误：%1").arg(m_error));
     }
-    m_socket->abort();
+    abortWithReset();
     return false;
+}
+
+void LineConnection::abortWithReset()
+{
+    // A plain close would still send what the system holds for the line
+    // (all of a message, its final "." included, when the server reads
+    // slowly); with a zero linger time the close resets the line and
+    // discards it.
+    const qintptr descriptor = m_socket->socketDescriptor();
+    if (descriptor != -1) {
+        const linger reset{1, 0};
+        ::setsockopt(descriptor, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&reset), sizeof reset);
+    }
+    m_socket->abort();
 }
 
 void LineConnection::log(const QString &line) const

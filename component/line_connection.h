@@ -153,6 +153,8 @@ public:
     static constexpr qint64 kMaxPendingBytes = 1024 * 1024;
 
 private:
+    // Closes the line at once, discarding what is still queued for it.
+    void abortWithReset();
     enum class WaitResult { Done, TimedOut, Broken };
     WaitResult waitUntil(const std::function<bool()> &done,
                          const QDeadlineTimer &deadline = QDeadlineTimer(QDeadlineTimer::Forever));

@@ -59,6 +59,9 @@ class Message : public QObject {
     // ORVEX_CA_FILE.
     Q_PROPERTY(QString cafile MEMBER m_caFile)
     Q_PROPERTY(QString log READ log)
+    // After a failed send: the data had gone out to its end, so the server
+    // may have taken the message all the same.
+    Q_PROPERTY(bool maybesent READ maybeSent)
     // After a failed send: why, in one line, and the kind of failure by
     // name ("authentication", "connection", "tls", ...); empty otherwise.
     Q_PROPERTY(QString lasterror READ lastError)
@@ -95,6 +98,7 @@ public:
     Q_INVOKABLE void close();
 
     QString log() const { return m_log; }
+    bool maybeSent() const { return m_maybeSent; }
     QString lastError() const { return m_lastError; }
     QString failureKindName() const { return component::failureKindName(m_failureKind); }
     QObject *recipients() const;
@@ -195,6 +199,7 @@ private:
     bool m_rawKept = false;
     std::unique_ptr<QTemporaryFile> m_rawFile;
     QString m_log;
+    bool m_maybeSent = false;
     QString m_lastError;
     FailureKind m_failureKind = FailureKind::None;
     QStringList m_attachmentFiles;

@@ -131,6 +131,7 @@ OutgoingMessage outgoingMessage(const Message &message, const Addresses &address
 bool Message::send(const QString &server)
 {
     clearLog();
+    m_maybeSent = false;
     m_lastError.clear();
     m_failureKind = FailureKind::None;
     auto failure = [this](const QString &reason, bool alreadyLogged, FailureKind kind) {
@@ -226,8 +227,11 @@ bool Message::send(const QString &server)
     const bool sent = opened() && addressesFit() && loggedOn() && fitsSizeLimit() && built() && envelope()
                       && smtp.sendMessage(GMIME_OBJECT(mime.get()), reportData);
     const QString reason = smtp.errorText();
+    m_maybeSent = !sent && smtp.maybeSent();
     const FailureKind kind = smtp.failureKind();
     smtp.quit();
+    if (m_maybeSent)
+        appendLog(QStringLiteral("注意：邮件已全部发出（包括结束标记），服务器可能已经收下了这封邮件"));
     if (!sent)
         return failure(reason.isEmpty() ? QStringLiteral("发送失败") : reason, true,
                        reason.isEmpty() ? FailureKind::Other : kind);

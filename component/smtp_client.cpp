@@ -297,6 +297,7 @@ bool SmtpClient::sendMessage(GMimeObject *message, const std::function<bool(qint
         return true;
     });
     const bool written = writer.write(message);
+    m_endMarkWritten = writer.endMarkPassed();
     if (!written || !m_connection.flush()) {
         m_connection.log(QStringLiteral("C: <邮件数据，发出 %1 字节后中止>").arg(sent));
         if (m_connection.hasFailed())
@@ -309,6 +310,7 @@ bool SmtpClient::sendMessage(GMimeObject *message, const std::function<bool(qint
     m_connection.log(QStringLiteral("C: <邮件数据，共 %1 字节>").arg(writer.bytesWritten()));
     if (!readReply(reply))
         return false;
+    m_endMarkWritten = false;
     if (reply.code != 250)
         return refuse(QStringLiteral("服务器没有接受这封邮件：%1").arg(reply.text()),
                       refusalKind(reply.code, FailureKind::Refused));

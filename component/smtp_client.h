@@ -62,6 +62,9 @@ public:
     void quit();
 
     QString errorText() const;
+    // True when the send failed after the final "." of the data had gone to
+    // the connection: the server may have taken the message all the same.
+    bool maybeSent() const { return m_endMarkWritten; }
     FailureKind failureKind() const;
     bool supports(const QByteArray &extension) const { return m_extensions.contains(extension); }
     // The largest message the server takes (its SIZE extension); 0 when it
@@ -87,6 +90,7 @@ private:
     QSet<QByteArray> m_extensions; // EHLO keywords, upper case
     QList<QByteArray> m_ehloLines;
     QString m_error;
+    bool m_endMarkWritten = false;
     FailureKind m_failureKind = FailureKind::None;
 };
 

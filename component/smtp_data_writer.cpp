@@ -180,6 +180,7 @@ bool SmtpDataWriter::finish()
         return false;
     if (m_written > 0 && m_tail != "\r\n" && !pass(QByteArrayLiteral("\r\n")))
         return false;
+    m_endMarkPassed = true;
     return pass(QByteArrayLiteral(".\r\n"));
 }
 

@@ -27,6 +27,9 @@ public:
 
     bool write(GMimeObject *message);
     qint64 bytesWritten() const { return m_written; }
+    // True once the final "." line has been handed to the sink: from then
+    // on a server may take the message as complete.
+    bool endMarkPassed() const { return m_endMarkPassed; }
 
     // Bytes gathered before they are handed to the sink.
     static constexpr qsizetype kChunkSize = 64 * 1024;
@@ -48,6 +51,7 @@ private:
     bool m_afterCarriageReturn = false;
     qint64 m_written = 0;
     bool m_failed = false;
+    bool m_endMarkPassed = false;
 };
 
 } // namespace component

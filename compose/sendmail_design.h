@@ -17,7 +17,7 @@ struct ControlDesign {
     const char *name;
     ControlKind kind;
     int x, y, width, height;  // layout units
-    int tab;                  // 0: never reached with Tab; -1: takes no focus at all
+    int tab;                  // the design's tab value (0: none; -1: no focus); Tab itself goes in reading order
     FontStyle font;
     bool blue;                // pure blue text
     bool rightAligned;        // the field labels that stand right against their field

@@ -54,10 +54,6 @@ void applyDesign(QWidget *control, const ControlDesign &design)
         label->setAlignment((design.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         label->setWordWrap(true);
     }
-    // Tab value 0: the control is never reached with Tab, though a click
-    // still works on it.
-    if (design.tab == 0 && design.kind != ControlKind::StaticText)
-        control->setFocusPolicy(Qt::ClickFocus);
 }
 
 } // namespace
@@ -71,17 +67,23 @@ w_sendmail::w_sendmail(QWidget *parent) : QWidget(parent)
     // they show the form's button face, or the panel of the group they
     // stand in, as a Qt style draws it.
     setAutoFillBackground(true);
-    resize(platform::unitsToPixelsX(5024), platform::unitsToPixelsY(1996));
+    resize(sizeHint());
 
     buildControls();
     setControlFlags();
     arrangeStackingOrder();
     arrangeTabOrder();
+    nameFieldsByTheirCaptions();
 
     connect(cb_addfile, &QPushButton::clicked, this, &w_sendmail::cb_addfile_clicked);
     connect(cb_del, &QPushButton::clicked, this, &w_sendmail::cb_del_clicked);
     connect(cb_send, &QPushButton::clicked, this, &w_sendmail::cb_send_clicked);
     sle_password_constructor();
+}
+
+QSize w_sendmail::sizeHint() const
+{
+    return {platform::unitsToPixelsX(5024), platform::unitsToPixelsY(1996)};
 }
 
 template <typename T>
@@ -156,20 +158,32 @@ void w_sendmail::arrangeStackingOrder()
 
 void w_sendmail::arrangeTabOrder()
 {
-    // By tab value; among equal values the server settings come first, then
-    // the mail fields top to bottom and left to right, then the log.
+    // Every control in reading order, check boxes included: the mail group
+    // top to bottom and left to right, then the server settings, then the
+    // note and the log.
     static constexpr const char *chain[] = {
-        // 10
-        "sle_server", "mle_1",
-        // 20
-        "sle_port", "sle_userid", "mle_body", "cb_addfile", "lb_attachments", "cb_send",
-        // 30
-        "sle_password", "sle_send_email", "sle_from_name", "sle_subject", "cb_del", "mle_2",
-        // 40
-        "sle_from_email",
+        "sle_send_email", "sle_from_name", "sle_from_email", "sle_subject", "mle_body",
+        "lb_attachments", "cb_addfile", "cb_del", "cbx_receipt", "cbx_sendhtml", "cb_send",
+        "sle_server", "cbx_smtpauth", "sle_port", "sle_userid", "sle_password",
+        "mle_1", "mle_2",
     };
     for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
         QWidget::setTabOrder(control<QWidget>(chain[i]), control<QWidget>(chain[i + 1]));
+}
+
+void w_sendmail::nameFieldsByTheirCaptions()
+{
+    // Screen readers name a field by the caption in front of it.
+    static constexpr std::pair<const char *, const char *> captions[] = {
+        {"st_6", "sle_send_email"}, {"st_3", "sle_from_name"}, {"st_4", "sle_from_email"},
+        {"st_1", "sle_subject"},    {"st_2", "mle_body"},      {"st_7", "lb_attachments"},
+        {"st_11", "sle_server"},    {"st_8", "sle_port"},      {"st_10", "sle_userid"},
+        {"st_9", "sle_password"},   {"st_16", "mle_1"},        {"st_19", "mle_2"},
+    };
+    for (const auto &[caption, field] : captions)
+        control<QLabel>(caption)->setBuddy(control<QWidget>(field));
+    // A list is not named by its buddy.
+    lb_attachments->setAccessibleName(control<QLabel>("st_7")->text());
 }
 
 void w_sendmail::sle_password_constructor()

@@ -21,6 +21,8 @@ class w_sendmail : public QWidget {
     Q_OBJECT
 public:
     explicit w_sendmail(QWidget *parent = nullptr);
+    // The design size: what a sheet arranged in the frame starts from.
+    QSize sizeHint() const override;
 
 protected:
     // Hands the filled records to the engine and returns its result. The
@@ -38,6 +40,7 @@ private:
     void setControlFlags();
     void arrangeStackingOrder();
     void arrangeTabOrder();
+    void nameFieldsByTheirCaptions();
     void sle_password_constructor();
 
     struct MissingField {

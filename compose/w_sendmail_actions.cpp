@@ -76,9 +76,15 @@ void w_sendmail::cb_send_clicked()
     const stru_mail mail = mailFromForm();
     const stru_smtp_login smtp = smtpLoginFromForm();
     const int result = sendThroughEngine(ln_orvex, smtp, mail);
-    // Closing the window ended the send: it is going, with no word.
-    if (result != 1 && platform::transferAbandoned())
+    // Closing the window ended the send: it is going, with no box; the
+    // frame's status line says what became of the message.
+    if (result != 1 && platform::transferAbandoned()) {
+        wait.reset();
+        platform::reportTransferProgress(ln_orvex.ib_maybesent
+                                                 ? QStringLiteral("发送已中止：邮件已全部发出，服务器可能已经收下了这封邮件。")
+                                                 : QStringLiteral("发送已中止：邮件没有发出。"));
         return;
+    }
 
     // The transfer is over: its progress must not stand behind the result.
     platform::reportTransferProgress(QString());

@@ -20,6 +20,9 @@ public:
     // The log of the most recent transfer made through this instance; a null
     // string when none was kept.
     QString is_log;
+    // After a failed send: the message had gone out to its end, so the
+    // server may have taken it all the same.
+    bool ib_maybesent = false;
     // Why the most recent transfer or registration through this instance
     // failed, and the kind of failure; kind None after a success.
     engine::Failure is_failure;

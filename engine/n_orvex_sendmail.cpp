@@ -21,6 +21,7 @@ constexpr quint16 kDefaultSmtpsPort = 465;
 
 int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
 {
+    ib_maybesent = false;
     is_failure = {};
     // Recipients are separated by ASCII or full-width commas or semicolons,
     // except inside a quoted display name or an <address>. Blank pieces
@@ -114,6 +115,7 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // The log is kept after every attempt, with the reason when something
     // went wrong before the message could go out.
     is_log = engine::transferLog(orvexsmtpmessage.property(QStringLiteral("log")), calls);
+    ib_maybesent = li_return != 1 && orvexsmtpmessage.property(QStringLiteral("maybesent")).value_or(QVariant()).toBool();
     if (!server)
         is_log = QStringLiteral("错误：%1\n").arg(serverError);
     if (li_return != 1)

@@ -3,9 +3,10 @@
 #include "compose/w_sendmail.h"
 #include "frame/w_main.h"
 #include "platform/dialog_service.h"
-#include "platform/window_services.h"
+#include "platform/close_request.h"
 #include "receive/w_recimail.h"
 
+#include <QMdiArea>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
@@ -36,11 +37,15 @@ m_email::m_email(w_main *parentwindow) : QObject(parentwindow), m_parentwindow(p
     m_exit->setIcon(style->standardIcon(QStyle::SP_DialogCloseButton));
     m_exit->setIconText(QStringLiteral("Exit"));
     m_about = namedAction(this, "m_关于", QStringLiteral("关于"));
+    m_cascade = namedAction(this, "m_层叠", QStringLiteral("层叠"));
+    m_tile = namedAction(this, "m_平铺", QStringLiteral("平铺"));
 
     connect(m_smtp, &QAction::triggered, this, [this] { m_parentwindow->opensheet<w_sendmail>(); });
     connect(m_pop3, &QAction::triggered, this, [this] { m_parentwindow->opensheet<w_recimail>(); });
     connect(m_exit, &QAction::triggered, this, [this] { m_parentwindow->close(); });
     connect(m_about, &QAction::triggered, this, &m_email::clickedAbout);
+    connect(m_cascade, &QAction::triggered, parentwindow->mdiArea(), &QMdiArea::cascadeSubWindows);
+    connect(m_tile, &QAction::triggered, parentwindow->mdiArea(), &QMdiArea::tileSubWindows);
 
     buildMenu();
     buildToolbar();
@@ -56,6 +61,10 @@ void m_email::buildMenu()
     demo->addAction(m_pop3);
     demo->addSeparator()->setObjectName(QStringLiteral("m_-"));
     demo->addAction(m_exit);
+    QMenu *sheets = bar->addMenu(QStringLiteral("窗口"));
+    sheets->setObjectName(QStringLiteral("m_窗口"));
+    sheets->addAction(m_cascade);
+    sheets->addAction(m_tile);
     bar->addAction(m_about);
 }
 

@@ -6,7 +6,8 @@ class QAction;
 class w_main;
 
 // The frame's menu and the toolbar built from it: "功能演示" with
-// "SMTP发邮件", "POP3收邮件", a separator and "退出演示", and "关于".
+// "SMTP发邮件", "POP3收邮件", a separator and "退出演示"; "窗口" with
+// "层叠" and "平铺", which arrange the sheets; and "关于".
 class m_email : public QObject {
     Q_OBJECT
 public:
@@ -22,4 +23,6 @@ private:
     QAction *m_pop3 = nullptr;
     QAction *m_exit = nullptr;
     QAction *m_about = nullptr;
+    QAction *m_cascade = nullptr;
+    QAction *m_tile = nullptr;
 };

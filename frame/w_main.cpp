@@ -2,6 +2,7 @@
 
 #include "compose/w_sendmail.h"
 #include "frame/m_email.h"
+#include "platform/close_request.h"
 #include "platform/layout_units.h"
 #include "platform/transfer_progress.h"
 
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -30,18 +32,54 @@ w_main::w_main(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiArea(this))
     showTransferProgressInStatusBar();
     m_menu = new m_email(this);
 
-    const QSize size(platform::unitsToPixelsX(3602), platform::unitsToPixelsY(2304));
-    resize(size);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
-    }
+    fitDesignSizeToScreen();
+    closeSheetsWithTheUsualKeys();
 
     // The open event: the user lands on the send form.
     opensheet<w_sendmail>();
 }
 
 w_main::~w_main() = default;
+
+void w_main::fitDesignSizeToScreen()
+{
+    const QSize design(platform::unitsToPixelsX(3602), platform::unitsToPixelsY(2304));
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(design);
+        return;
+    }
+    // The window manager adds a title bar and a border around the frame;
+    // where the design size leaves no room for them, the frame opens
+    // maximised instead, which the window manager fits to the screen.
+    const QRect available = screen->availableGeometry();
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const QSize room = available.size() - QSize(2 * border, titleBar + 2 * border);
+    const QSize size = design.boundedTo(room);
+    resize(size);
+    move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    if (size != design)
+        setWindowState(Qt::WindowMaximized);
+    // A sheet larger than the space left for it scrolls.
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+void w_main::closeSheetsWithTheUsualKeys()
+{
+    // The active sheet closes with Ctrl+F4 and with Ctrl+W whatever the
+    // platform's own binding is; that one a sheet already has in its
+    // window menu, and a second shortcut on the same key would make both
+    // ambiguous.
+    const QList<QKeySequence> platformKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    for (const QKeySequence &key : platform::sheetCloseKeys()) {
+        if (platformKeys.contains(key))
+            continue;
+        auto *shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, m_mdi, &QMdiArea::closeActiveSubWindow);
+    }
+}
 
 void w_main::showTransferProgressInStatusBar()
 {
@@ -124,13 +162,36 @@ bool w_main::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void w_main::keepDesignSize(QMdiSubWindow *window, const QSize &design)
+{
+    // Maximised, the sheet never shrinks below what its controls cover:
+    // where the frame is smaller, it scrolls. Restored from maximised, the
+    // sheet comes back at its design size (Qt would bring back the size it
+    // had before its contents were laid out); then the user sizes it.
+    const QRect covered = window->widget()->childrenRect();
+    const QSize needed(covered.right() + 1 + platform::unitsToPixelsX(32),
+                       covered.bottom() + 1 + platform::unitsToPixelsY(32));
+    window->widget()->setMinimumSize(needed);
+    connect(window, &QMdiSubWindow::windowStateChanged, window,
+            [window, design, needed](Qt::WindowStates before, Qt::WindowStates now) {
+                QWidget *sheet = window->widget();
+                if (!sheet)
+                    return;
+                sheet->setMinimumSize(now.testFlag(Qt::WindowMaximized) ? needed : QSize());
+                if (before.testFlag(Qt::WindowMaximized) && !(now & (Qt::WindowMaximized | Qt::WindowMinimized)))
+                    window->resize(window->size() - sheet->size() + design);
+            });
+}
+
 QMdiSubWindow *w_main::addSheet(QWidget *sheet)
 {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    const QSize design = sheet->size();
     QMdiSubWindow *window = m_mdi->addSubWindow(sheet);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(sheet->windowIcon());
     sheet->installEventFilter(this);
+    keepDesignSize(window, design);
     window->showMaximized();
     m_mdi->setActiveSubWindow(window);
     return window;

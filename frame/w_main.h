@@ -26,6 +26,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void fitDesignSizeToScreen();
+    void closeSheetsWithTheUsualKeys();
+    void keepDesignSize(QMdiSubWindow *window, const QSize &design);
     void showTransferProgressInStatusBar();
     QMdiSubWindow *findSheet(const char *className) const;
     static bool isOpen(const QMdiSubWindow *sheet);

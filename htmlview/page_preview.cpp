@@ -1,15 +1,11 @@
 #include "htmlview/page_preview.h"
 
-#include <QStringView>
+#include "htmlview/markup_scan.h"
+
 
 namespace htmlview {
 
 namespace {
-
-bool startsWithAt(const QString &text, qsizetype at, QLatin1String what)
-{
-    return QStringView(text).mid(at, what.size()).compare(what, Qt::CaseInsensitive) == 0;
-}
 
 // Where the tag that starts at `at` (its "<") ends: one past its ">",
 // or -1 when it does not end before `limit`.
@@ -28,17 +24,6 @@ qsizetype tagEnd(const QString &html, qsizetype at, qsizetype limit)
         }
     }
     return -1;
-}
-
-QString tagName(const QString &html, qsizetype at)
-{
-    qsizetype i = at + 1;
-    if (i < html.size() && html.at(i) == QLatin1Char('/'))
-        ++i;
-    const qsizetype start = i;
-    while (i < html.size() && html.at(i).isLetterOrNumber())
-        ++i;
-    return html.mid(start, i - start).toLower();
 }
 
 bool isRawTextElement(const QString &name)

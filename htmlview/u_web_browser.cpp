@@ -1,21 +1,33 @@
 #include "htmlview/u_web_browser.h"
 
-#include "htmlview/mail_page_document.h"
+#include "htmlview/mail_page.h"
 #include "htmlview/page_build.h"
+#include "htmlview/page_limits.h"
 #include "htmlview/page_preview.h"
+#include "htmlview/web_browser_accessible.h"
 #include "platform/dialog_service.h"
 #include "platform/layout_units.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QtMath>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
+#include <QStringDecoder>
+#include <QStyle>
 #include <QTextCursor>
-#include <QTextDocument>
-#include <QTimer>
+#include <QThreadPool>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -25,32 +37,37 @@
 namespace {
 
 const QString kBlankAddress = QStringLiteral("about:");
-const QString kBlankPage = QStringLiteral("<html><body></body></html>");
 
 bool isAboutPage(const QUrl &url)
 {
     return url.scheme().compare(QLatin1String("about"), Qt::CaseInsensitive) == 0;
 }
 
-// A page this long takes Qt tens of milliseconds or more to import; below
-// it, pasting in place is faster than any hand-over between threads.
-constexpr qsizetype kBackgroundPageChars = 64 * 1024;
-// More than a screenful of any ordinary page, and quick to import.
-constexpr qsizetype kPreviewChars = 16 * 1024;
+// A page this long takes the layout engine tens of milliseconds or more:
+// it is laid out on a worker thread, its first screenful at once.
+constexpr qsizetype kBackgroundPageChars = 24 * 1024;
+// More than a screenful of any ordinary page, and quick to lay out.
+constexpr qsizetype kPreviewChars = 8 * 1024;
+// Plain text goes into its view this much at a time, so that a very long
+// text never holds the window for long.
+constexpr qsizetype kPlainTextStepChars = 128 * 1024;
+// A long page is laid out again for a new width once the resizing pauses.
+constexpr int kRelayOutDelayMs = 150;
 
-// The inner markup of the root element of a page as Qt writes it: without
-// the document type, the html element and the meta elements Qt adds.
-QString innerMarkupOfRoot(QString page)
+// The inner markup of the root element of a page: its head and body, the
+// html element's own tag and anything outside it left out.
+QString innerMarkupOfRoot(const QString &page)
 {
     const qsizetype rootStart = page.indexOf(QLatin1String("<html"), 0, Qt::CaseInsensitive);
     const qsizetype innerStart = rootStart < 0 ? -1 : page.indexOf(QLatin1Char('>'), rootStart);
     const qsizetype innerEnd = page.lastIndexOf(QLatin1String("</html>"), -1, Qt::CaseInsensitive);
-    if (innerStart >= 0 && innerEnd > innerStart)
-        page = page.mid(innerStart + 1, innerEnd - innerStart - 1);
-    for (const QLatin1String qtMeta :
-         {QLatin1String("<meta name=\"qrichtext\" content=\"1\" />"), QLatin1String("<meta charset=\"utf-8\" />")})
-        page.remove(qtMeta);
-    return page;
+    if (innerStart >= 0)
+        return page.mid(innerStart + 1, (innerEnd > innerStart ? innerEnd : page.size()) - innerStart - 1);
+    if (page.contains(QLatin1String("<head"), Qt::CaseInsensitive))
+        return page;
+    if (page.contains(QLatin1String("<body"), Qt::CaseInsensitive))
+        return QStringLiteral("<head></head>") + page;
+    return QStringLiteral("<head></head><body>") + page + QStringLiteral("</body>");
 }
 
 // Holds the wait cursor until control is back in the event loop, that is
@@ -63,29 +80,50 @@ void showWaitCursorUntilIdle()
     QTimer::singleShot(0, [] { QGuiApplication::restoreOverrideCursor(); });
 }
 
+QString decodedPage(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringConverter::encodingForHtml(bytes).value_or(QStringConverter::Utf8));
+    return decoder.decode(bytes);
+}
+
+// Addresses a link in a mail may open in the desktop's browser or mail
+// program; anything else (files, programs' own schemes) leads nowhere.
+bool opensOutside(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto");
+}
+
 } // namespace
 
-u_web_browser::u_web_browser(QWidget *parent) : QTextBrowser(parent)
+u_web_browser::u_web_browser(QWidget *parent) : QAbstractScrollArea(parent), m_textView(new QPlainTextEdit(this))
 {
     setObjectName(QStringLiteral("u_web_browser"));
     setFrameShape(QFrame::NoFrame);
     // A page is read in the desktop's reading font, not in the small face
     // of the form around the view.
     setFont(QApplication::font());
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setBackgroundRole(QPalette::Base);
     resize(platform::unitsToPixelsX(kDefaultWidthUnits), platform::unitsToPixelsY(kDefaultHeightUnits));
-    // Links are followed here, not by QTextBrowser, so that a mail cannot
-    // lead the view to an arbitrary address.
-    setOpenLinks(false);
-    setOpenExternalLinks(false);
-    connect(this, &QTextBrowser::anchorClicked, this, &u_web_browser::followLink);
-    connect(this, &QTextEdit::cursorPositionChanged, this, [this] { m_caretAfterPage = false; });
-    // Every page, also one imported on a worker thread, loads its
-    // resources the same way.
-    auto *page = new htmlview::MailPageDocument(this);
-    page->setDefaultFont(document()->defaultFont());
-    page->setUndoRedoEnabled(document()->isUndoRedoEnabled());
-    installPage(page);
-    setSource(QUrl(kBlankAddress));
+
+    // A page too big to lay out is shown as plain text in here.
+    m_textView->setReadOnly(true);
+    m_textView->setAccessibleName(QStringLiteral("邮件正文"));
+    m_textView->setFrameShape(QFrame::NoFrame);
+    m_textView->setFocusProxy(nullptr);
+    m_textView->hide();
+    m_textFeed.setInterval(0);
+    connect(&m_textFeed, &QTimer::timeout, this, &u_web_browser::feedPlainText);
+
+    m_relayOutLater.setSingleShot(true);
+    m_relayOutLater.setInterval(kRelayOutDelayMs);
+    connect(&m_relayOutLater, &QTimer::timeout, this, &u_web_browser::startBackgroundBuild);
+
+    htmlview::installWebBrowserAccessibility();
+    openAt(QUrl(kBlankAddress));
 }
 
 u_web_browser::~u_web_browser()
@@ -93,24 +131,43 @@ u_web_browser::~u_web_browser()
     dropPendingPage();
 }
 
+QSize u_web_browser::layoutViewport() const
+{
+    // The page is laid out beside the vertical scroll bar whether that shows
+    // or not: a bar that comes and goes with the page's length would lay
+    // the page out again, at another length.
+    QSize size = viewport()->size();
+    if (!verticalScrollBar()->isVisibleTo(this))
+        size.rwidth() -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    return size.expandedTo(QSize(1, 1));
+}
+
+htmlview::PageSettings u_web_browser::pageSettings() const
+{
+    const QScreen *shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
+    return htmlview::PageSettings{font(), layoutViewport(), shownOn ? shownOn->size() : QSize(1366, 768)};
+}
+
 void u_web_browser::of_goback()
 {
-    backward();
+    if (m_historyIndex > 0 && load(m_history.at(m_historyIndex - 1)))
+        --m_historyIndex;
 }
 
 void u_web_browser::of_goforward()
 {
-    forward();
+    if (m_historyIndex + 1 < m_history.size() && load(m_history.at(m_historyIndex + 1)))
+        ++m_historyIndex;
 }
 
 void u_web_browser::of_gohome()
 {
-    home();
+    openAt(m_history.isEmpty() ? QUrl(kBlankAddress) : m_history.first());
 }
 
 void u_web_browser::of_refresh()
 {
-    reload();
+    load(m_source);
 }
 
 void u_web_browser::of_gosearch() {}
@@ -124,7 +181,7 @@ void u_web_browser::of_execwb(int command_id, int execution_option)
     case olecmdid_save:
         // Saving a page normally asks where; only "don't prompt" writes
         // straight back to the local file the page came from.
-        savePage(prompt || !source().isLocalFile());
+        savePage(prompt || !m_source.isLocalFile());
         break;
     case olecmdid_saveas:
     case olecmdid_savecopyas:
@@ -135,21 +192,21 @@ void u_web_browser::of_execwb(int command_id, int execution_option)
         printPage(execution_option == olecmdexecopt_promptuser);
         break;
     case olecmdid_copy:
-        showPendingPage();
-        copy();
+        copyText();
         break;
     case olecmdid_selectall:
-        showPendingPage();
-        selectAll();
+        m_allSelected = true;
+        if (m_showsPlainText)
+            m_textView->selectAll();
+        viewport()->update();
         break;
-    case olecmdid_clearselection: {
-        QTextCursor cursor = textCursor();
-        cursor.clearSelection();
-        setTextCursor(cursor);
+    case olecmdid_clearselection:
+        m_allSelected = false;
+        m_textView->moveCursor(QTextCursor::Start);
+        viewport()->update();
         break;
-    }
     case olecmdid_refresh:
-        reload();
+        of_refresh();
         break;
     default:
         // The view is read-only and has no dialogs of its own: editing,
@@ -163,9 +220,34 @@ void u_web_browser::of_navigate(const QString &as_url)
 {
     showWaitCursorUntilIdle();
     const QUrl url = QUrl::fromUserInput(as_url, QString(), QUrl::AssumeLocalFile);
-    if (!mayOpen(url))
+    if (mayOpen(url))
+        openAt(url);
+}
+
+void u_web_browser::openAt(const QUrl &url)
+{
+    if (!load(url))
         return;
-    setSource(url);
+    m_history = m_history.mid(0, m_historyIndex + 1);
+    m_history.append(url);
+    m_historyIndex = int(m_history.size()) - 1;
+}
+
+bool u_web_browser::load(const QUrl &url)
+{
+    if (isAboutPage(url)) {
+        m_source = url;
+        of_setbodyhtml(QString());
+        return true;
+    }
+    if (!mayOpen(url))
+        return false;
+    QFile file(url.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    m_source = url;
+    of_setbodyhtml(decodedPage(file.readAll()));
+    return true;
 }
 
 void u_web_browser::of_execwb_saveas()
@@ -210,65 +292,79 @@ void u_web_browser::of_control_panel(const QString &as_control_app)
 
 QString u_web_browser::of_get_url() const
 {
-    const QUrl url = source();
-    if (url.isEmpty())
+    if (m_source.isEmpty())
         return QString();
-    return url.toString();
+    return m_source.toString();
 }
 
 QString u_web_browser::of_get_source()
 {
-    showPendingPage();
-    return innerMarkupOfRoot(toHtml());
+    return innerMarkupOfRoot(m_markup);
 }
 
 void u_web_browser::of_pastehtml(const QString &as_html)
 {
+    if (as_html.isEmpty())
+        return;
+    m_markup += as_html;
+    showMarkup();
+}
+
+void u_web_browser::of_setbodyhtml(const QString &as_html)
+{
+    m_markup = as_html;
+    showMarkup();
+}
+
+QString u_web_browser::toPlainText()
+{
     showPendingPage();
-    if (buildsInBackground(as_html))
-        pasteInBackground(as_html);
-    else
-        pasteAtCaret(as_html);
+    return shownText();
 }
 
-void u_web_browser::pasteAtCaret(const QString &html)
+QStringList u_web_browser::imageTexts()
 {
-    // Laying out a long message in full before anything is shown would take
-    // far longer than reading it in: with the page size unset the layout
-    // lets the paste go by, and setting the size again lays the page out
-    // from its top, a screenful at once and the rest in the background.
-    QTextDocument *page = document();
-    const QSizeF pageSize = page->pageSize();
-    page->setPageSize(QSizeF(0, 0));
-    QTextCursor cursor = textCursor();
-    if (m_caretAfterPage)
-        cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
-    cursor.insertHtml(html);
-    cursor.endEditBlock();
-    page->setPageSize(pageSize);
-    // The caret ends after the pasted text. The view's own caret moved
-    // along with the paste; placing it again would lay out everything up
-    // to it at once.
-    if (textCursor().position() != cursor.position() || textCursor().anchor() != cursor.anchor())
-        setTextCursor(cursor);
+    showPendingPage();
+    return shownImageTexts();
 }
 
-bool u_web_browser::buildsInBackground(const QString &html) const
+QString u_web_browser::shownText() const
 {
-    const QTextCursor caret = textCursor();
-    return html.size() >= kBackgroundPageChars && document()->isEmpty() && caret.position() == 0
-        && !caret.hasSelection();
+    if (m_showsPlainText)
+        return m_plainText;
+    return m_page ? m_page->text() : QString();
 }
 
-void u_web_browser::pasteInBackground(const QString &html)
+QStringList u_web_browser::shownImageTexts() const
 {
-    const htmlview::PageSettings settings = htmlview::PageSettings::of(*document());
-    if (const qsizetype preview = htmlview::previewLength(html, kPreviewChars); preview > 0)
-        pasteAtCaret(html.left(preview));
+    return m_page && !m_showsPlainText ? m_page->imageTexts() : QStringList();
+}
+
+QSize u_web_browser::pageSize() const
+{
+    return m_page && !m_showsPlainText ? m_page->size() : QSize();
+}
+
+void u_web_browser::showMarkup()
+{
+    dropPendingPage();
+    m_allSelected = false;
+    if (m_markup.size() < kBackgroundPageChars) {
+        showPrepared(htmlview::PreparedPage::of(m_markup, pageSettings()));
+        return;
+    }
+    // The first screenful now, the whole page when it is ready.
+    const qsizetype preview = htmlview::previewLength(m_markup, kPreviewChars);
+    showPrepared(htmlview::PreparedPage::of(m_markup.left(preview), pageSettings()));
+    startBackgroundBuild();
+}
+
+void u_web_browser::startBackgroundBuild()
+{
+    dropPendingPage();
     // A page dropped after its build had finished may still call back.
     const quint64 generation = ++m_pageGeneration;
-    m_pendingPage = htmlview::PageBuild::start(settings, html, this, [this, generation] {
+    m_pendingPage = htmlview::PageBuild::start(pageSettings(), m_markup, this, [this, generation] {
         if (generation == m_pageGeneration)
             showPendingPage();
     });
@@ -278,83 +374,190 @@ void u_web_browser::showPendingPage()
 {
     if (!m_pendingPage)
         return;
-    QTextDocument *page = std::exchange(m_pendingPage, nullptr)->take();
+    htmlview::PreparedPage prepared = std::exchange(m_pendingPage, nullptr)->take();
     // The page replaces its first screenful where the user left it.
     const int top = verticalScrollBar()->value();
     const int left = horizontalScrollBar()->value();
-    installPage(page);
+    showPrepared(std::move(prepared));
     verticalScrollBar()->setValue(top);
     horizontalScrollBar()->setValue(left);
-    m_steadyLayout.start(page);
-    m_caretAfterPage = true;
     emit pageReady();
 }
 
 void u_web_browser::dropPendingPage()
 {
-    m_steadyLayout.stop();
+    m_relayOutLater.stop();
     if (m_pendingPage)
         std::exchange(m_pendingPage, nullptr)->abandon();
 }
 
-void u_web_browser::installPage(QTextDocument *page)
+void u_web_browser::showPrepared(htmlview::PreparedPage prepared)
 {
-    QTextDocument *previous = document();
-    // The view's first document belongs to the text control, which
-    // deletes it itself.
-    const bool ownsPrevious = previous->parent() == this;
-    page->setParent(this);
-    // Arrives with its page size unset, so that nothing is laid out until
-    // the view sets the size: then the page is laid out from its top, a
-    // screenful at once and the rest in the background.
-    setDocument(page);
-    if (ownsPrevious)
-        delete previous;
-}
-
-void u_web_browser::doSetSource(const QUrl &name, QTextDocument::ResourceType type)
-{
-    dropPendingPage();
-    m_caretAfterPage = false;
-    QTextBrowser::doSetSource(name, type);
-}
-
-void u_web_browser::of_setbodyhtml(const QString &as_html)
-{
-    dropPendingPage();
-    m_caretAfterPage = false;
-    if (as_html.isEmpty())
-        clear();
-    else
-        setHtml(as_html);
-}
-
-QVariant u_web_browser::loadResource(int type, const QUrl &name)
-{
-    // Pages the view navigates to itself; a mail's own markup never asks
-    // for one of these.
-    if (type == QTextDocument::HtmlResource || type == QTextDocument::MarkdownResource) {
-        if (isAboutPage(name))
-            return kBlankPage;
-        if (name.isLocalFile() && QFileInfo(name.toLocalFile()).isFile())
-            return QTextBrowser::loadResource(type, name);
+    retire(std::exchange(m_page, std::move(prepared.page)));
+    if (m_page) {
+        m_showsPlainText = false;
+        m_plainText.clear();
+        m_textFeed.stop();
+        m_textView->clear();
+        m_textView->hide();
+    } else {
+        showPlainText(prepared.plainText);
     }
-    return htmlview::mailResource(type, name);
+    updateScrollRange();
+    viewport()->update();
+    QAccessibleEvent changed(this, QAccessible::TextUpdated);
+    QAccessible::updateAccessibility(&changed);
 }
 
-void u_web_browser::followLink(const QUrl &url)
+void u_web_browser::retire(std::unique_ptr<htmlview::MailPage> page)
 {
-    if (url.isRelative() && url.path().isEmpty() && url.hasFragment()) {
-        scrollToAnchor(url.fragment());
+    // Taking a long page apart takes as long as building it did: that
+    // happens on a worker thread, where the page was built.
+    if (page && m_shownPageIsLong)
+        QThreadPool::globalInstance()->start([retired = std::shared_ptr<htmlview::MailPage>(std::move(page))] {});
+    m_shownPageIsLong = m_markup.size() >= kBackgroundPageChars;
+}
+
+void u_web_browser::showPlainText(const QString &text)
+{
+    m_showsPlainText = true;
+    m_plainText = text;
+    m_plainTextFed = 0;
+    m_textView->clear();
+    m_textView->setGeometry(viewport()->geometry());
+    m_textView->show();
+    feedPlainText();
+    if (m_plainTextFed < m_plainText.size())
+        m_textFeed.start();
+}
+
+void u_web_browser::feedPlainText()
+{
+    const qsizetype step = qMin(kPlainTextStepChars, m_plainText.size() - m_plainTextFed);
+    QTextCursor end(m_textView->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(m_plainText.mid(m_plainTextFed, step));
+    m_plainTextFed += step;
+    if (m_plainTextFed >= m_plainText.size())
+        m_textFeed.stop();
+}
+
+void u_web_browser::updateScrollRange()
+{
+    const QSize page = pageSize();
+    const QSize shown = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, page.width() - shown.width()));
+    horizontalScrollBar()->setPageStep(shown.width());
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setRange(0, std::max(0, page.height() - shown.height()));
+    verticalScrollBar()->setPageStep(shown.height());
+    verticalScrollBar()->setSingleStep(20);
+}
+
+void u_web_browser::relayOut()
+{
+    if (!m_page || m_showsPlainText || m_page->layoutWidth() == layoutViewport().width())
+        return;
+    if (m_markup.size() < kBackgroundPageChars) {
+        m_page->relayOut(layoutViewport());
+        updateScrollRange();
         return;
     }
-    // Only a page opened from a local file may lead to another local file;
-    // links in a mail lead nowhere.
-    if (!source().isLocalFile())
+    // A long page keeps its layout until the new one is ready.
+    m_relayOutLater.start();
+}
+
+void u_web_browser::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const QRect visible = event->rect();
+    painter.fillRect(visible, palette().color(QPalette::Base));
+    if (!m_page || m_showsPlainText)
         return;
-    const QUrl target = source().resolved(url);
-    if (mayOpen(target))
-        setSource(target);
+    painter.setClipRect(visible);
+    m_page->paint(painter, QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()), visible);
+    if (m_allSelected) {
+        // Everything is selected: the page under a veil of the highlight.
+        QColor veil = palette().color(QPalette::Highlight);
+        veil.setAlpha(64);
+        painter.fillRect(visible, veil);
+    }
+}
+
+void u_web_browser::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    m_textView->setGeometry(viewport()->geometry());
+    relayOut();
+    updateScrollRange();
+}
+
+void u_web_browser::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void u_web_browser::mousePressEvent(QMouseEvent *event)
+{
+    // A click is handled when the button comes up.
+    event->accept();
+}
+
+void u_web_browser::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_page || m_showsPlainText)
+        return;
+    const QPoint inViewport = event->position().toPoint();
+    const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    viewport()->setCursor(m_page->hover(inViewport + scroll, inViewport) ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void u_web_browser::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!m_page || m_showsPlainText || event->button() != Qt::LeftButton)
+        return;
+    const QPoint inViewport = event->position().toPoint();
+    const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const QString href = m_page->click(inViewport + scroll, inViewport);
+    if (!href.isEmpty())
+        followLink(href);
+}
+
+void u_web_browser::keyPressEvent(QKeyEvent *event)
+{
+    if (event == QKeySequence::SelectAll) {
+        of_execwb(olecmdid_selectall, olecmdexecopt_dodefault);
+        return;
+    }
+    if (event == QKeySequence::Copy) {
+        copyText();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void u_web_browser::copyText()
+{
+    // The layout engine selects nothing: copying takes the page's text.
+    if (QGuiApplication *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()); app && app->clipboard())
+        QGuiApplication::clipboard()->setText(toPlainText());
+}
+
+void u_web_browser::followLink(const QString &href)
+{
+    const QUrl url(href);
+    // A page opened from a local file may lead to another local file.
+    if (m_source.isLocalFile() && (url.isRelative() || url.isLocalFile())) {
+        const QUrl target = m_source.resolved(url);
+        if (mayOpen(target))
+            openAt(target);
+        return;
+    }
+    if (!opensOutside(url))
+        return;
+    const QString question = QStringLiteral("是否在浏览器中打开这个链接？\n%1").arg(url.toDisplayString());
+    if (platform::dialogs().question(QString(), question))
+        QDesktopServices::openUrl(url);
 }
 
 bool u_web_browser::mayOpen(const QUrl &url) const
@@ -366,8 +569,7 @@ bool u_web_browser::mayOpen(const QUrl &url) const
 
 void u_web_browser::savePage(bool prompt)
 {
-    showPendingPage();
-    QString pathname = source().isLocalFile() ? source().toLocalFile() : QString();
+    QString pathname = m_source.isLocalFile() ? m_source.toLocalFile() : QString();
     if (prompt) {
         QString filename;
         if (pathname.isEmpty())
@@ -383,7 +585,10 @@ void u_web_browser::savePage(bool prompt)
     QSaveFile file(pathname);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    file.write(toHtml().toUtf8());
+    QString page = of_get_source();
+    page.replace(QRegularExpression(QStringLiteral("<head[^>]*>"), QRegularExpression::CaseInsensitiveOption),
+                 QStringLiteral("\\0<meta charset=\"utf-8\">"));
+    file.write((QStringLiteral("<!DOCTYPE html>\n<html>") + page + QStringLiteral("</html>\n")).toUtf8());
     file.commit();
 }
 
@@ -397,5 +602,34 @@ void u_web_browser::printPage(bool prompt)
     }
     if (prompt && !platform::dialogs().printDialog(printer))
         return;
-    print(&printer);
+    if (m_showsPlainText) {
+        m_textView->print(&printer);
+        return;
+    }
+    // The page is laid out again for the paper, in the pixels of the
+    // screen, and scaled to the printer's resolution.
+    const QRect paper = printer.pageLayout().paintRectPixels(printer.resolution());
+    const qreal scale = printer.resolution() / 96.0;
+    const QSize pageInPixels(qFloor(paper.width() / scale), qFloor(paper.height() / scale));
+    htmlview::PageSettings settings = pageSettings();
+    settings.viewport = pageInPixels;
+    const htmlview::PreparedPage printed = htmlview::PreparedPage::of(m_markup, settings);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return;
+    painter.scale(scale, scale);
+    if (!printed.page) {
+        painter.drawText(QRect(QPoint(0, 0), pageInPixels), Qt::TextWordWrap, printed.plainText);
+        return;
+    }
+    const int height = printed.page->size().height();
+    for (int top = 0; top < height || top == 0; top += pageInPixels.height()) {
+        if (top > 0)
+            printer.newPage();
+        const QRect sheet(QPoint(0, 0), pageInPixels);
+        painter.save();
+        painter.setClipRect(sheet);
+        printed.page->paint(painter, QPoint(0, top), sheet);
+        painter.restore();
+    }
 }

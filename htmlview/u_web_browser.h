@@ -1,28 +1,40 @@
 #pragma once
 
-#include "htmlview/steady_layout.h"
-
+#include <QAbstractScrollArea>
+#include <QList>
 #include <QString>
-#include <QTextBrowser>
+#include <QStringList>
+#include <QTimer>
 #include <QUrl>
-#include <QVariant>
 #include <memory>
 #include <optional>
 
+class QPainter;
+class QPlainTextEdit;
+class QPrinter;
+
 namespace htmlview {
+class MailPage;
 class PageBuild;
+struct PageSettings;
+struct PreparedPage;
 }
 
-// The HTML view: a QTextBrowser that runs no scripts and loads nothing
-// from the network. A mail is untrusted input, so the only resources a page
-// may pull in are data: URLs carried inside the page itself; remote and
-// local images stay empty, and links only lead to local files and "about:".
+// The HTML view: lays a page out as a browser does (litehtml, painted with
+// QPainter), runs no scripts and loads nothing from outside the page. A
+// mail is untrusted input, so the only pictures shown are data: URLs
+// carried inside the page itself; remote and local images stay empty, style
+// sheets named by URL are never read, and a link in a mail opens in the
+// desktop's browser only after the user has agreed to it.
+//
+// A page the layout engine cannot lay out in bounded time and memory (very
+// long, very deeply nested, huge tables) is shown as its plain text.
 //
 // The browser verbs keep their familiar names. A verb the view cannot carry
 // out (a command it has no equivalent for, a page it may not open, a save
 // that fails) is dropped without a message: no function raises a dialog of
 // its own or reports failure to its caller.
-class u_web_browser : public QTextBrowser {
+class u_web_browser : public QAbstractScrollArea {
     Q_OBJECT
 public:
     // Execution options of of_execwb.
@@ -116,21 +128,34 @@ public:
     // that is its head and body.
     QString of_get_source();
 
-    // Inserts HTML at the caret (replacing a selection) and leaves the caret
-    // right after it, so that successive calls show their texts in order.
+    // Adds HTML at the end of the page, so that successive calls show their
+    // texts in order. Into an empty page the HTML is set as the page itself,
+    // so that its head (styles, the body's colours) takes effect.
     //
-    // A long page pasted into an empty view is imported on a worker thread
-    // instead: its first screenful is shown at once, and the whole page
-    // replaces it as soon as it is ready (pagePending() until then). Every
-    // function of the view that reads the page waits for it; emptying the
-    // page or opening another drops it.
+    // A long page is laid out on a worker thread: its first screenful is
+    // shown at once, and the whole page replaces it as soon as it is ready
+    // (pagePending() until then). Every function of the view that reads the
+    // page waits for it; emptying the page or opening another drops it.
     void of_pastehtml(const QString &as_html);
 
     // A long page is still being prepared; pageReady() follows.
     bool pagePending() const { return m_pendingPage != nullptr; }
 
-    // Replaces the content of the page's body; "" empties the page.
+    // Replaces the page; "" empties it.
     void of_setbodyhtml(const QString &as_html);
+
+    // The text of the page as it is shown (what "copy" puts on the
+    // clipboard after "select all"), and the alt texts of its images.
+    QString toPlainText();
+    QStringList imageTexts();
+    // The same for what shows now, without waiting for a page still being
+    // prepared (for screen readers, which ask often).
+    QString shownText() const;
+    QStringList shownImageTexts() const;
+    // The page is shown as plain text, not laid out.
+    bool showsPlainText() const { return m_showsPlainText; }
+    // The laid-out size of the page in pixels (empty for plain text).
+    QSize pageSize() const;
 
     // Where printing without a prompt goes instead of the default printer:
     // a PDF file. Empty (the default) means the default printer.
@@ -140,33 +165,54 @@ public:
     // applet: the applet name unchanged, followed by a comma.
     static QString controlPanelParameters(const QString &as_control_app);
 
-    // Only data: URLs are resolved; everything else loads as nothing.
-    QVariant loadResource(int type, const QUrl &name) override;
-
 signals:
     void pageReady();
 
 protected:
-    void doSetSource(const QUrl &name, QTextDocument::ResourceType type) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void pasteAtCaret(const QString &html);
-    bool buildsInBackground(const QString &html) const;
-    void pasteInBackground(const QString &html);
+    QSize layoutViewport() const;
+    htmlview::PageSettings pageSettings() const;
+    void showMarkup();
+    void showPrepared(htmlview::PreparedPage prepared);
+    void retire(std::unique_ptr<htmlview::MailPage> page);
+    void showPlainText(const QString &text);
+    void feedPlainText();
+    void startBackgroundBuild();
     void showPendingPage();
     void dropPendingPage();
-    void installPage(QTextDocument *page);
-    void followLink(const QUrl &url);
+    void relayOut();
+    void updateScrollRange();
+    bool load(const QUrl &url);
+    void openAt(const QUrl &url);
+    void followLink(const QString &href);
+    void copyText();
     void savePage(bool prompt);
     void printPage(bool prompt);
     bool mayOpen(const QUrl &url) const;
 
+    QString m_markup;
+    QUrl m_source;
+    QList<QUrl> m_history;
+    int m_historyIndex = -1;
+    std::unique_ptr<htmlview::MailPage> m_page;
+    // The page shown belongs to a long markup: it is taken apart on a worker.
+    bool m_shownPageIsLong = false;
+    bool m_showsPlainText = false;
+    QString m_plainText;
+    qsizetype m_plainTextFed = 0;
+    QPlainTextEdit *m_textView;
+    QTimer m_textFeed;
+    QTimer m_relayOutLater;
     QString m_printOutputFile;
     std::shared_ptr<htmlview::PageBuild> m_pendingPage;
     quint64 m_pageGeneration = 0;
-    htmlview::SteadyLayout m_steadyLayout;
-    // After a page built in the background the caret belongs after it, but
-    // placing it there would lay the whole page out at once: the next paste
-    // puts it there instead, unless the user moved it first.
-    bool m_caretAfterPage = false;
+    bool m_allSelected = false;
 };

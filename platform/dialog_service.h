@@ -30,6 +30,15 @@ public:
 
     // The print dialog for `printer`; true when the user chose to print.
     virtual bool printDialog(QPrinter &printer) = 0;
+
+    // A question with the buttons Yes and No (the default); true for Yes.
+    // Where no one can answer, the answer is No.
+    virtual bool question(const QString &title, const QString &text)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+        return false;
+    }
 };
 
 // The service in use: the one a test or front end installed, else the

@@ -7,10 +7,12 @@ namespace platform {
 // Holds the user's input back while a transfer runs inside a handler, as a
 // busy program would: what he types or clicks meanwhile takes effect once
 // the transfer is over, in the order he did it. The one request seen at
-// once is one to close a window: the window manager's close, the close box
-// of a sheet or its shortcut, a button of an action marked with
-// markAsCloseRequest. It calls `abandon`, which must end the transfer as a
-// failure, and waits with the rest, so the window closes after the handler.
+// once is one to close the transfer's window: the window manager's close of
+// the frame, a whole click on a button of an action marked with
+// markAsCloseRequest (the frame's Exit), on the close box of the sheet that
+// runs the transfer, or its close key there. It calls `abandon`, which must
+// end the transfer as a failure, and waits with the rest, so the window
+// closes after the handler. Closing another sheet is input like any other.
 //
 // For this the transfer's waits must take user input from the window
 // system (the component's "passuserinput"); it is this object that keeps it
@@ -22,9 +24,8 @@ public:
     InputHoldBack(const InputHoldBack &) = delete;
     InputHoldBack &operator=(const InputHoldBack &) = delete;
 
-    // False where there is nothing to hold (no widgets), or the window
-    // system's events cannot be intercepted: the transfer's waits must then
-    // keep user input queued themselves.
+    // False where there is nothing to hold (no widgets): the transfer's
+    // waits must then keep user input queued themselves.
     bool holdsInput() const;
 
 private:

@@ -49,6 +49,13 @@ void QtDialogService::messageBox(const QString &title, const QString &text, cons
     box.exec();
 }
 
+bool QtDialogService::question(const QString &title, const QString &text)
+{
+    return QMessageBox::question(QApplication::activeWindow(), title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 int QtDialogService::getFileOpenName(const QString &title, QString &pathname, QString &filename,
                                      const QString &extension, const QString &filter)
 {

@@ -14,6 +14,7 @@ public:
     int getFileSaveName(const QString &title, QString &pathname, QString &filename, const QString &extension,
                         const QString &filter) override;
     bool printDialog(QPrinter &printer) override;
+    bool question(const QString &title, const QString &text) override;
 };
 
 } // namespace platform

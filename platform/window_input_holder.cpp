@@ -1,257 +1,331 @@
 #include "platform/window_input_holder.h"
 
+#include "platform/close_request.h"
 #include "platform/window_services.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QKeySequence>
-#include <QList>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
-#include <QStyle>
-#include <QStyleOptionComplex>
-#include <QStyleOptionTitleBar>
-#include <QToolButton>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QWidget>
 #include <QWindow>
-#include <qpa/qwindowsysteminterface_p.h>
+
+#include <deque>
+#include <memory>
 
 namespace platform {
 
 namespace {
 
-using WindowSystem = QWindowSystemInterfacePrivate;
-using WindowSystemEvent = WindowSystem::WindowSystemEvent;
-
-constexpr char kCloseRequestProperty[] = "orvexClosesWindow";
-
 bool g_abandoned = false;
 
-QWidget *topLevelOf(QWindow *window)
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->windowHandle() == window)
-            return widget;
-    }
-    return nullptr;
-}
+// What the filter does with an event while input is held back.
+enum class Treatment { Pass, Hold, Drop, Override };
 
-// The buttons a maximised sheet puts into the frame's menu bar: a close box
-// among them is hit as the widget itself finds it.
-bool onSheetCloseBox(QWidget *widget, const QPoint &pos)
+bool isPointerOrKeyInput(QEvent::Type type)
 {
-    if (qstrcmp(widget->metaObject()->className(), "QMdi::ControllerWidget") != 0)
-        return false;
-    QStyleOptionComplex option;
-    option.initFrom(widget);
-    option.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton | QStyle::SC_MdiCloseButton;
-    return widget->style()->hitTestComplexControl(QStyle::CC_MdiControls, &option, pos, widget)
-           == QStyle::SC_MdiCloseButton;
-}
-
-// The close box in the title bar of a sheet that is not maximised, laid out
-// as the sheet lays out its title bar: inside a border of 4 pixels unless
-// the style draws none.
-bool onTitleBarCloseBox(QWidget *widget, const QPoint &pos)
-{
-    auto *sheet = qobject_cast<QMdiSubWindow *>(widget);
-    if (!sheet || sheet->isMaximized())
-        return false;
-    QStyleOptionTitleBar option;
-    option.initFrom(sheet);
-    option.subControls = QStyle::SC_All;
-    option.titleBarFlags = sheet->windowFlags();
-    option.titleBarState = sheet->windowState();
-    QStyle *style = sheet->style();
-    const int border = style->styleHint(QStyle::SH_TitleBar_NoBorder, &option, sheet) ? 0 : 4;
-    option.rect = QRect(border, border, sheet->width() - 2 * border,
-                        style->pixelMetric(QStyle::PM_TitleBarHeight, &option, sheet));
-    return style->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, sheet).contains(pos);
-}
-
-bool onCloseButton(QWidget *widget)
-{
-    const auto *button = qobject_cast<QToolButton *>(widget);
-    return button && button->defaultAction() && button->defaultAction()->property(kCloseRequestProperty).toBool();
-}
-
-bool isCloseClick(const WindowSystem::MouseEvent &event)
-{
-    if (event.buttonType != QEvent::MouseButtonPress || event.button != Qt::LeftButton || !event.window)
-        return false;
-    QWidget *top = topLevelOf(event.window);
-    QWidget *hit = top ? top->childAt(event.localPos.toPoint()) : nullptr;
-    if (!hit)
-        return false;
-    const QPoint pos = hit->mapFrom(top, event.localPos.toPoint());
-    return onCloseButton(hit) || onSheetCloseBox(hit, pos) || onTitleBarCloseBox(hit, pos);
-}
-
-// The close shortcut of a sheet (Ctrl+F4), pressed while one has the focus.
-bool isCloseKey(const WindowSystem::KeyEvent &event)
-{
-    if (event.keyType != QEvent::KeyPress)
-        return false;
-    const QKeySequence pressed(QKeyCombination(event.modifiers, Qt::Key(event.key)));
-    if (!QKeySequence::keyBindings(QKeySequence::Close).contains(pressed))
-        return false;
-    for (QWidget *widget = QApplication::focusWidget(); widget; widget = widget->parentWidget()) {
-        if (qobject_cast<QMdiSubWindow *>(widget))
-            return true;
-    }
-    return false;
-}
-
-bool isCloseRequest(const WindowSystemEvent &event)
-{
-    switch (event.type) {
-    case WindowSystem::Close:
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ContextMenu:
         return true;
-    case WindowSystem::Mouse:
-        return isCloseClick(static_cast<const WindowSystem::MouseEvent &>(event));
-    case WindowSystem::Key:
-        return isCloseKey(static_cast<const WindowSystem::KeyEvent &>(event));
     default:
         return false;
     }
 }
 
-// A copy to hand back to the window system later; null for input that is
-// dropped (tablets, gestures, touch: none of them may act in the middle of
-// a transfer, and none is worth replaying after it).
-WindowSystemEvent *keptCopy(const WindowSystemEvent &event)
+// Tablets, touch and gestures may not act in the middle of a transfer, and
+// none is worth replaying after it.
+bool isDroppedInput(QEvent::Type type)
 {
-    switch (event.type) {
-    case WindowSystem::Close:
-        return new WindowSystem::CloseEvent(static_cast<const WindowSystem::CloseEvent &>(event));
-    case WindowSystem::Enter:
-        return new WindowSystem::EnterEvent(static_cast<const WindowSystem::EnterEvent &>(event));
-    case WindowSystem::Leave:
-        return new WindowSystem::LeaveEvent(static_cast<const WindowSystem::LeaveEvent &>(event));
-    case WindowSystem::Mouse:
-        return new WindowSystem::MouseEvent(static_cast<const WindowSystem::MouseEvent &>(event));
-    case WindowSystem::Wheel:
-        return new WindowSystem::WheelEvent(static_cast<const WindowSystem::WheelEvent &>(event));
-    case WindowSystem::Key:
-        return new WindowSystem::KeyEvent(static_cast<const WindowSystem::KeyEvent &>(event));
-    case WindowSystem::ContextMenu:
-        return new WindowSystem::ContextMenuEvent(static_cast<const WindowSystem::ContextMenuEvent &>(event));
+    switch (type) {
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::NativeGesture:
+        return true;
     default:
-        return nullptr;
+        return false;
     }
 }
 
-bool isUserEvent(const WindowSystemEvent &event)
+// The window system hands the user's input to a top-level window first
+// (which passes it on to its widgets) as a spontaneous event; that is where
+// it is taken. A key press first asks the focus widget whether it overrides
+// a shortcut: answered yes, no shortcut acts and the key itself comes on to
+// be held. Committed text of an input method goes to the focus widget
+// directly.
+Treatment treatmentOf(QObject *receiver, QEvent *event)
 {
-    return event.type == WindowSystem::Mouse || event.type == WindowSystem::Wheel || event.type == WindowSystem::Key;
+    const QEvent::Type type = event->type();
+    if (type == QEvent::ShortcutOverride)
+        return Treatment::Override;
+    if (type == QEvent::InputMethod)
+        return Treatment::Hold;
+    if (!receiver->isWindowType() || !event->spontaneous())
+        return Treatment::Pass;
+    if (isPointerOrKeyInput(type) || type == QEvent::Close)
+        return Treatment::Hold;
+    return isDroppedInput(type) ? Treatment::Drop : Treatment::Pass;
 }
 
-// Input for a window that has gone meanwhile: handed back, it would reach
-// whatever window is now under the pointer.
-bool isOrphaned(const WindowSystemEvent &event)
+struct HeldEvent {
+    QPointer<QObject> receiver;
+    std::unique_ptr<QEvent> event;
+};
+
+bool isPlainMove(const HeldEvent &held)
 {
-    return isUserEvent(event) && !event.nullWindow()
-           && static_cast<const WindowSystem::UserEvent &>(event).window.isNull();
+    return held.event->type() == QEvent::MouseMove
+           && static_cast<const QMouseEvent *>(held.event.get())->buttons() == Qt::NoButton;
 }
 
-bool isPlainMove(const WindowSystemEvent &event)
+// Where a held key goes once it is handed back: where the window system's
+// key would go then. Sent as an ordinary (not spontaneous) key event to a
+// widget, a key press still goes through the application's shortcuts.
+QObject *keyReceiver(QObject *window)
 {
-    return event.type == WindowSystem::Mouse
-           && static_cast<const WindowSystem::MouseEvent &>(event).buttonType == QEvent::MouseMove;
+    if (QWidget *grabber = QWidget::keyboardGrabber())
+        return grabber;
+    if (QWidget *popup = QApplication::activePopupWidget())
+        return popup->focusWidget() ? popup->focusWidget() : popup;
+    auto *target = qobject_cast<QWindow *>(window);
+    return target ? target->focusObject() : nullptr;
 }
 
-// A move that directly follows another in the same window with the same
-// buttons replaces it: a long transfer keeps the pointer's last place, not
-// every place it passed.
-bool replacesLastMove(const WindowSystemEvent &last, const WindowSystemEvent &next)
-{
-    if (!isPlainMove(last) || !isPlainMove(next))
-        return false;
-    const auto &before = static_cast<const WindowSystem::MouseEvent &>(last);
-    const auto &after = static_cast<const WindowSystem::MouseEvent &>(next);
-    return before.window == after.window && before.buttons == after.buttons && before.modifiers == after.modifiers;
-}
-
-// Stands between the window system's queue and the windows while a
-// transfer runs: everything but user input goes through (paints, socket
-// wake-ups, geometry), user input is kept for later.
-class HoldingHandler : public QWindowSystemEventHandler {
+// Stands between the window system and the windows while a transfer runs:
+// everything but user input goes through (paints, socket wake-ups,
+// geometry), user input is kept for later. Once the transfer is over, what
+// was kept is handed to the windows in its order, before any newer input.
+class HeldInput : public QObject {
 public:
-    explicit HoldingHandler(std::function<void()> abandon) : m_abandon(std::move(abandon)) {}
-
-    ~HoldingHandler() override { qDeleteAll(m_held); }
-
-    bool sendEvent(WindowSystemEvent *event) override
+    bool begin(std::function<void()> abandon)
     {
-        if (!(event->type & WindowSystem::UserInputEvent))
-            return QWindowSystemEventHandler::sendEvent(event);
-        if (!g_abandoned && isCloseRequest(*event)) {
-            g_abandoned = true;
-            if (m_abandon)
-                m_abandon();
+        if (m_holding)
+            return false;
+        m_holding = true;
+        g_abandoned = false;
+        m_abandon = std::move(abandon);
+        m_transferSheet = currentSheet();
+        m_pressedClose = CloseControl();
+        if (!m_filtering) {
+            qApp->installEventFilter(this);
+            m_filtering = true;
         }
-        WindowSystemEvent *copy = keptCopy(*event);
-        if (!copy)
-            return true;
-        if (!m_held.isEmpty() && replacesLastMove(*m_held.constLast(), *copy))
-            delete m_held.takeLast();
-        m_held.append(copy);
         return true;
     }
 
-    // Puts what was held back in front of the queue, in its order.
-    void handBack()
+    void end()
     {
-        for (auto it = m_held.crbegin(); it != m_held.crend(); ++it) {
-            if (isOrphaned(**it))
-                delete *it;
-            else
-                WindowSystem::windowSystemEventQueue.prepend(*it);
+        m_holding = false;
+        m_abandon = nullptr;
+        scheduleHandBack();
+    }
+
+    bool holding() const { return m_holding; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::WindowUnblocked && !m_queue.empty())
+            scheduleHandBack();
+        if (!capturing())
+            return false;
+        switch (treatmentOf(watched, event)) {
+        case Treatment::Pass:
+            return false;
+        case Treatment::Drop:
+            return true;
+        case Treatment::Override:
+            if (m_holding && isSheetCloseKey(*static_cast<QKeyEvent *>(event)))
+                closeSheetRequested(currentSheet());
+            event->accept();
+            return true;
+        case Treatment::Hold:
+            if (m_holding)
+                noteCloseRequest(watched, event);
+            hold(event->type() == QEvent::InputMethod ? QGuiApplication::focusObject() : watched, *event);
+            return true;
         }
-        m_held.clear();
-        if (QAbstractEventDispatcher *dispatcher = QCoreApplication::eventDispatcher())
-            dispatcher->wakeUp();
+        return false;
     }
 
 private:
+    // New input waits behind held input; but input for a window that
+    // opened since (a message box, a context menu the handed-back input
+    // opened) goes to it at once.
+    bool capturing() const
+    {
+        if (m_holding)
+            return true;
+        return !m_queue.empty() && m_delivering == 0 && !QGuiApplication::modalWindow();
+    }
+
+    void hold(QObject *receiver, const QEvent &event)
+    {
+        HeldEvent held{receiver, std::unique_ptr<QEvent>(event.clone())};
+        // A move directly after another replaces it: a long transfer keeps
+        // the pointer's last place, not every place it passed.
+        if (isPlainMove(held) && !m_queue.empty() && isPlainMove(m_queue.back())
+            && m_queue.back().receiver == receiver)
+            m_queue.pop_back();
+        m_queue.push_back(std::move(held));
+    }
+
+    // A request to close a window during the transfer: the window manager's
+    // close, a whole click (press and release on the same control) on the
+    // frame's Exit or on the close box of the sheet that runs the transfer,
+    // the close key in that sheet. It ends the transfer as a failure at
+    // once; the request itself waits with the rest of the input, so the
+    // window closes after the handler. A close box of another sheet is
+    // input like any other.
+    void noteCloseRequest(QObject *receiver, QEvent *event)
+    {
+        auto *window = qobject_cast<QWindow *>(receiver);
+        switch (event->type()) {
+        case QEvent::Close:
+            abandon();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() != Qt::LeftButton)
+                break;
+            const CloseControl under = closeControlAt(window, mouse->position().toPoint());
+            if (event->type() == QEvent::MouseButtonPress) {
+                m_pressedClose = under;
+                break;
+            }
+            const bool wholeClick = !under.isNull() && under.sameAs(m_pressedClose);
+            m_pressedClose = CloseControl();
+            if (wholeClick && under.closesProgram)
+                abandon();
+            else if (wholeClick)
+                closeSheetRequested(under.sheet);
+            break;
+        }
+        case QEvent::KeyPress:
+            if (isSheetCloseKey(*static_cast<QKeyEvent *>(event)))
+                closeSheetRequested(currentSheet());
+            break;
+        default:
+            break;
+        }
+    }
+
+    void closeSheetRequested(QMdiSubWindow *sheet)
+    {
+        if (sheet && sheet == m_transferSheet)
+            abandon();
+    }
+
+    void abandon()
+    {
+        if (g_abandoned)
+            return;
+        g_abandoned = true;
+        if (m_abandon)
+            m_abandon();
+    }
+
+    void scheduleHandBack()
+    {
+        if (m_handBackScheduled)
+            return;
+        m_handBackScheduled = true;
+        QMetaObject::invokeMethod(this, &HeldInput::handBack, Qt::QueuedConnection);
+    }
+
+    // Runs from the event loop once the handler is over. Waits while a
+    // modal window is up (its owner must not get the input meanwhile) and
+    // while a handed-back event is still being handled (a transfer it
+    // started holds the rest again; a menu it opened takes newer input).
+    void handBack()
+    {
+        m_handBackScheduled = false;
+        while (!m_queue.empty() && !m_holding && m_delivering == 0 && !QGuiApplication::modalWindow()) {
+            HeldEvent held = std::move(m_queue.front());
+            m_queue.pop_front();
+            ++m_delivering;
+            deliver(held);
+            --m_delivering;
+        }
+        if (m_queue.empty() && !m_holding && m_delivering == 0 && m_filtering) {
+            qApp->removeEventFilter(this);
+            m_filtering = false;
+        }
+    }
+
+    // Input for a window that has gone meanwhile is dropped: handed back, it
+    // would reach whatever window is now under the pointer. Pointer input
+    // and close requests go to their window as the window system's own
+    // (spontaneous) events, so that a click still moves the focus.
+    static void deliver(HeldEvent &held)
+    {
+        if (!held.receiver)
+            return;
+        const QEvent::Type type = held.event->type();
+        if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+            if (QObject *receiver = keyReceiver(held.receiver))
+                QCoreApplication::sendEvent(receiver, held.event.get());
+            return;
+        }
+        if (type == QEvent::InputMethod) {
+            if (QObject *receiver = QGuiApplication::focusObject())
+                QCoreApplication::sendEvent(receiver, held.event.get());
+            return;
+        }
+        QCoreApplication::instance()->notify(held.receiver, held.event.get());
+    }
+
+    std::deque<HeldEvent> m_queue;
     std::function<void()> m_abandon;
-    QList<WindowSystemEvent *> m_held;
+    QPointer<QMdiSubWindow> m_transferSheet;
+    CloseControl m_pressedClose;
+    bool m_holding = false;
+    bool m_filtering = false;
+    bool m_handBackScheduled = false;
+    int m_delivering = 0;
 };
 
-HoldingHandler *g_handler = nullptr;
+HeldInput &heldInput()
+{
+    static HeldInput *held = new HeldInput;  // lives as long as the program
+    return *held;
+}
 
 } // namespace
 
 bool WindowInputHolder::begin(std::function<void()> abandon)
 {
-    if (g_handler || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return false;
-    g_abandoned = false;
-    g_handler = new HoldingHandler(std::move(abandon));
-    WindowSystem::installWindowSystemEventHandler(g_handler);
-    return true;
+    return heldInput().begin(std::move(abandon));
 }
 
 void WindowInputHolder::end()
 {
-    WindowSystem::removeWindowSystemEventhandler(g_handler);
-    g_handler->handBack();
-    delete g_handler;
-    g_handler = nullptr;
+    heldInput().end();
 }
 
 bool WindowInputHolder::holdsInput() const
 {
-    return g_handler && WindowSystem::eventHandler == g_handler;
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) && heldInput().holding();
 }
 
 bool transferAbandoned()
 {
     return g_abandoned;
-}
-
-void markAsCloseRequest(QAction *action)
-{
-    action->setProperty(kCloseRequestProperty, true);
 }
 
 } // namespace platform

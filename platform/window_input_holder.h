@@ -4,8 +4,9 @@
 
 namespace platform {
 
-// Holds input back by standing between the window system's event queue
-// and the widgets; needs a QApplication.
+// Holds input back with an application-wide event filter that takes the
+// user's input on its way to the windows and hands it to them again once
+// the transfer is over; needs a QApplication.
 class WindowInputHolder : public InputHolder {
 public:
     bool begin(std::function<void()> abandon) override;

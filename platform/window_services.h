@@ -1,7 +1,5 @@
 #pragma once
 
-class QAction;
-
 namespace platform {
 
 // What only a program with windows puts behind the platform's services:
@@ -14,9 +12,5 @@ void installWindowServices();
 // True from a close request during a transfer until the next transfer
 // starts: the handler shows no result, since its window is going.
 bool transferAbandoned();
-
-// A click on a button of `action` during a transfer counts as a request to
-// close a window (the frame's Exit).
-void markAsCloseRequest(QAction *action);
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 email_grid::email_grid(d_email_list *rows, QWidget *parent)
@@ -46,6 +47,10 @@ email_grid::email_grid(d_email_list *rows, QWidget *parent)
     for (int column = 0; column < email_list_presentation::columnCountValue; ++column)
         header->resizeSection(column,
                               platform::unitsToPixelsX(email_list_presentation::columnWidthUnits(column)));
+    // The columns fit the grid's width: the subject takes what the others
+    // leave, and a long text ends in "…" with the whole of it in a tooltip.
+    header->setSectionResizeMode(email_list_presentation::topic, QHeaderView::Stretch);
+    setTextElideMode(Qt::ElideRight);
 }
 
 void email_grid::highlightRow(long row)
@@ -101,6 +106,41 @@ void email_grid::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit rowActivated(indexAt(event->position().toPoint()).row() + 1);
+}
+
+void email_grid::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        emit rowActivated(currentIndex().row() + 1);
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+        emit rowClicked(currentIndex().row() + 1);
+        event->accept();
+        return;
+    }
+    m_movingByKey = true;
+    QTableView::keyPressEvent(event);
+    m_movingByKey = false;
+}
+
+// A list of messages, not a sheet of cells: Home and End go to the first
+// and the last message.
+QModelIndex email_grid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (action == MoveHome || action == MoveEnd)
+        modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void email_grid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_movingByKey && current.isValid() && current.row() != previous.row())
+        emit rowClicked(current.row() + 1);
 }
 
 void email_grid::mouseMoveEvent(QMouseEvent *event)

@@ -67,6 +67,11 @@ QVariant email_list_presentation::data(const QModelIndex &index, int role) const
             font.setWeight(QFont::Bold);
         return font;
     }
+    case Qt::ToolTipRole:
+        // A long sender or subject is cut short in its cell.
+        if (index.column() == sender || index.column() == topic)
+            return displayText(index.row(), index.column());
+        return QVariant();
     case Qt::TextAlignmentRole:
         if (index.column() == number)
             return int(Qt::AlignRight | Qt::AlignVCenter);

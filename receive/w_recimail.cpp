@@ -7,11 +7,14 @@
 #include "platform/files.h"
 #include "platform/window_services.h"
 #include "platform/layout_units.h"
+#include "platform/transfer_progress.h"
 #include "platform/wait_cursor.h"
 #include "receive/d_email_list.h"
 #include "receive/em_number_mask.h"
 #include "receive/password_change_trigger.h"
 #include "receive/email_grid.h"
+#include "receive/message_body.h"
+#include "receive/w_readmail.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -66,18 +69,6 @@ void setTextColour(QWidget *widget, const QColor &colour)
 
 constexpr quint16 kDefaultPop3Port = 110;
 
-// A plain-text body shown in the HTML view: as text, not markup, with its
-// line breaks and runs of spaces kept.
-QString plainBodyAsHtml(const QString &body)
-{
-    QString text = body;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QString html = text.toHtmlEscaped();
-    html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-    return QStringLiteral("<span style=\"white-space: pre-wrap;\">") + html + QStringLiteral("</span>");
-}
-
 QString joinedWithSeparators(const QStringList &items)
 {
     QString joined;
@@ -97,17 +88,19 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     setFont(arial8());
-    resize(platform::unitsToPixelsX(kWidthUnits), platform::unitsToPixelsY(kHeightUnits));
+    resize(sizeHint());
 
     createControls();
     stackControls();
     arrangeTabOrder();
+    nameControlsByTheirCaptions();
 
     connect(cb_rev, &QPushButton::clicked, this, &w_recimail::cb_rev_clicked);
     connect(new password_change_trigger(sle_password, this), &password_change_trigger::changeConfirmed, this,
             &w_recimail::sle_password_modified);
     connect(cbx_all, &QCheckBox::toggled, this, &w_recimail::cbx_all_clicked);
     connect(dw_1, &email_grid::rowClicked, this, &w_recimail::dw_1_clicked);
+    connect(dw_1, &email_grid::rowActivated, this, &w_recimail::openMessageWindow);
     connect(cb_addfile, &QPushButton::clicked, this, &w_recimail::cb_addfile_clicked);
     connect(lb_attachments, &QListWidget::itemDoubleClicked, this, &w_recimail::cb_addfile_clicked);
 
@@ -116,22 +109,32 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
 
 w_recimail::~w_recimail() = default;
 
+QSize w_recimail::sizeHint() const
+{
+    return {platform::unitsToPixelsX(kWidthUnits), platform::unitsToPixelsY(kHeightUnits)};
+}
+
 void w_recimail::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
+    // The messages opened from the list go with it.
+    for (const QPointer<w_readmail> &window : std::as_const(m_messageWindows))
+        if (window)
+            window->close();
+    m_messageWindows.clear();
     QWidget::closeEvent(event);
 }
 
 void w_recimail::createControls()
 {
-    // Places a control at its design position (layout units) and notes
-    // its tab-order value; 0 keeps it out of the Tab chain.
+    // Places a control at its design position (layout units). The design's
+    // tab value stays beside it for reference; Tab itself goes in reading
+    // order (arrangeTabOrder).
     auto place = [this](auto *control, const char *name, int x, int y, int width, int height, int tab) {
+        Q_UNUSED(tab);
         control->setObjectName(QString::fromUtf8(name));
         control->setGeometry(platform::unitsToPixels(x, y, width, height));
         m_creationOrder.append(control);
-        if (tab > 0)
-            m_tabValues.append({control, tab});
         return control;
     };
     auto label = [&](const char *name, const QString &text, int x, int y, int width, int height) {
@@ -161,14 +164,12 @@ void w_recimail::createControls()
     st_19->setFont(kaiti12Bold());
     setTextColour(st_19, kBlue);
     cbx_all = place(new QCheckBox(QStringLiteral("接收全部邮件"), this), "cbx_all", 1632, 60, 480, 72, 0);
-    cbx_all->setFocusPolicy(Qt::ClickFocus);
     st_18 = label("st_18", QStringLiteral("封邮件"), 1422, 64, 174, 56);
     em_1 = place(new em_number_mask(this), "em_1", 960, 56, 192, 72, 40);
     st_12 = label("st_12", QStringLiteral("收取第"), 786, 64, 215, 56);
     dw_1 = place(new email_grid(m_rows, this), "dw_1", 50, 152, 2309, 528, 30);
     cbx_deleteafterread = place(new QCheckBox(QStringLiteral("接收后在服务器上删除"), this), "cbx_deleteafterread",
                                 55, 60, 663, 72, 0);
-    cbx_deleteafterread->setFocusPolicy(Qt::ClickFocus);
     sle_send_email = edit("sle_send_email", QString(), 453, 848, 1906, 80, 20);
     st_16 = label("st_16", QStringLiteral("注意："), 2482, 940, 457, 72);
     st_16->setFont(songti9(true));
@@ -220,8 +221,10 @@ void w_recimail::createControls()
     st_5->setFont(songti9());
     mle_body = place(new QPlainTextEdit(this), "mle_body", 453, 1032, 1906, 564, 10);
     mle_body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Hidden under the HTML view: Tab must not get stuck in it.
+    // Always covered by the HTML view, it only keeps the text: hidden, it
+    // takes no focus and no screen reader reads its raw markup.
     mle_body->setTabChangesFocus(true);
+    mle_body->hide();
     gb_1 = place(new QGroupBox(QStringLiteral("POP3服务器设置(电子邮件的POP3服务器信息)"), this), "gb_1", 2414, 0,
                  1166, 476, 10);
     gb_2 = place(new QGroupBox(QStringLiteral("邮件"), this), "gb_2", 23, 700, 2363, 1156, 10);
@@ -250,15 +253,33 @@ void w_recimail::stackControls()
 
 void w_recimail::arrangeTabOrder()
 {
-    // Lower values first; controls sharing a value keep their creation
-    // order. Group boxes take no focus and stay out of the chain.
-    QList<QPair<QWidget *, int>> chain;
-    for (const auto &entry : std::as_const(m_tabValues))
-        if (entry.first->focusPolicy() != Qt::NoFocus)
-            chain.append(entry);
-    std::stable_sort(chain.begin(), chain.end(), [](const auto &a, const auto &b) { return a.second < b.second; });
-    for (qsizetype i = 1; i < chain.size(); ++i)
-        QWidget::setTabOrder(chain.at(i - 1).first, chain.at(i).first);
+    // Every visible control in reading order, check boxes included: the
+    // list group (its options, "收取", the list), the message group, then
+    // the server settings and the note.
+    QWidget *const chain[] = {
+        cbx_deleteafterread, em_1,        em_2,          cbx_all,     cb_rev,    dw_1,
+        sle_from_email,      sle_sendtime, sle_send_email, sle_subject, ole_1,     cb_addfile,
+        lb_attachments,      sle_server,  sle_port,      sle_userid,  sle_password, mle_1,
+    };
+    for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i], chain[i + 1]);
+}
+
+void w_recimail::nameControlsByTheirCaptions()
+{
+    // Screen readers name a field by the caption in front of it; the list
+    // by its group's title.
+    const std::pair<QLabel *, QWidget *> captions[] = {
+        {st_12, em_1},           {st_3, em_2},          {st_4, sle_from_email}, {st_20, sle_sendtime},
+        {st_6, sle_send_email},  {st_1, sle_subject},   {st_2, ole_1},          {st_7, lb_attachments},
+        {st_11, sle_server},     {st_8, sle_port},      {st_10, sle_userid},    {st_9, sle_password},
+        {st_16, mle_1},
+    };
+    for (const auto &[caption, control] : captions)
+        caption->setBuddy(control);
+    // Lists are not named by their buddies.
+    lb_attachments->setAccessibleName(st_7->text());
+    dw_1->setAccessibleName(gb_3->title());
 }
 
 QString w_recimail::rangeText() const
@@ -323,9 +344,13 @@ void w_recimail::cb_rev_clicked()
         return;
     }
     if (result != 1) {
-        // Closing the window ended the fetch: it is going, with no word.
-        if (platform::transferAbandoned())
+        // Closing the window ended the fetch: it is going, with no box; the
+        // frame's status line says what became of the mailbox.
+        if (platform::transferAbandoned()) {
+            hourglass.reset();
+            platform::reportTransferProgress(QStringLiteral("接收已中止：服务器上的邮件没有删除。"));
             return;
+        }
         tell(QStringLiteral("接收失败！"), ln_orvex.is_failure.reason);
         return;
     }
@@ -404,10 +429,17 @@ void w_recimail::dw_1_clicked(long row)
     mle_body->setPlainText(QString(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
     ole_1->of_setbodyhtml(QString());
-    ole_1->of_pastehtml(m_rows->isHtml(row) ? body : plainBodyAsHtml(body));
+    ole_1->of_pastehtml(bodyAsHtml(body, m_rows->isHtml(row)));
     // The caret ends after the body, but a message is read from its top.
     ole_1->verticalScrollBar()->setValue(0);
     ole_1->horizontalScrollBar()->setValue(0);
+
+    // A long address or subject shows its beginning, and all of it when
+    // the pointer rests on it.
+    for (QLineEdit *field : {sle_from_email, sle_send_email, sle_subject}) {
+        field->setCursorPosition(0);
+        field->setToolTip(field->text());
+    }
 
     const QDateTime sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
     sle_sendtime->setText(sent.isValid() ? sent.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QString());
@@ -427,9 +459,13 @@ void w_recimail::dw_1_clicked(long row)
 
 void w_recimail::cb_addfile_clicked()
 {
-    const QString ls_filter = QStringLiteral("All files,*.*");
     const QList<QListWidgetItem *> selected = lb_attachments->selectedItems();
-    const QString ls_pathname1 = selected.isEmpty() ? QString() : selected.first()->text();
+    downloadAttachment(selected.isEmpty() ? QString() : selected.first()->text());
+}
+
+void w_recimail::downloadAttachment(const QString &ls_pathname1)
+{
+    const QString ls_filter = QStringLiteral("All files,*.*");
     if (ls_pathname1.isEmpty()) {
         platform::dialogs().messageBox(QString(), QStringLiteral("请先选择一个附件！"));
         return;
@@ -454,4 +490,30 @@ void w_recimail::cb_addfile_clicked()
         platform::dialogs().messageBox(QString(), QStringLiteral("下载成功！"));
     else
         platform::dialogs().messageBox(QString(), QStringLiteral("下载失败！"));
+}
+
+void w_recimail::openMessageWindow(long row)
+{
+    if (row <= 0 || row > m_rows->rowCount())
+        return;
+    w_readmail::Message message;
+    message.sender = m_rows->item(row, QStringLiteral("sender")).toString();
+    message.sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
+    message.subject = m_rows->item(row, QStringLiteral("topic")).toString();
+    message.body = m_rows->item(row, QStringLiteral("body")).toString();
+    message.html = m_rows->isHtml(row);
+    n_orvex ln_orvex;
+    QStringList recipients;
+    ln_orvex.of_parse(m_rows->item(row, QStringLiteral("reciever")).toString(), QStringLiteral(";"), recipients);
+    recipients.removeAll(QString());
+    message.recipients = recipients;
+    message.attachments = m_rows->attachmentPaths(row);
+    if (message.attachments.isEmpty())
+        ln_orvex.of_parse(m_rows->item(row, QStringLiteral("attach")).toString(), QStringLiteral(";"),
+                          message.attachments);
+    message.attachments.removeAll(QString());
+
+    auto *window = new w_readmail(message, this);
+    m_messageWindows.append(window);
+    window->show();
 }

@@ -3,6 +3,7 @@
 #include "engine/stru_mail.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class QCheckBox;
@@ -16,6 +17,7 @@ class d_email_list;
 class em_number_mask;
 class email_grid;
 class u_web_browser;
+class w_readmail;
 
 // The receive sheet: the POP3 form, the mail list and the message view.
 // Every control sits at a fixed place; nothing is laid out again when the
@@ -29,6 +31,8 @@ public:
 
     explicit w_recimail(QWidget *parent = nullptr);
     ~w_recimail() override;
+    // The design size: what a sheet arranged in the frame starts from.
+    QSize sizeHint() const override;
 
     // The rows of the mail list.
     d_email_list *mailList() const { return m_rows; }
@@ -49,6 +53,14 @@ public slots:
     void dw_1_clicked(long row);
     // Copies the selected saved attachment to a place the user picks.
     void cb_addfile_clicked();
+    // Opens message `row` (from 1) of the list in a window of its own; 0
+    // does nothing. The window closes with the sheet.
+    void openMessageWindow(long row);
+
+public:
+    // Copies the saved attachment `ls_pathname1` (empty: none selected) to a
+    // place the user picks, and says how it went.
+    static void downloadAttachment(const QString &ls_pathname1);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -56,6 +68,7 @@ protected:
 private:
     void createControls();
     void arrangeTabOrder();
+    void nameControlsByTheirCaptions();
     void stackControls();
     void sle_password_modified();
     void clearMessageView();
@@ -63,6 +76,7 @@ private:
 
     d_email_list *m_rows;
     bool m_closing = false;
+    QList<QPointer<w_readmail>> m_messageWindows;
 
     u_web_browser *ole_1;
     QLineEdit *sle_sendtime;
@@ -107,7 +121,6 @@ private:
     em_number_mask *em_2;
     QLineEdit *sle_from_email;
 
-    // Creation order and tab-order values, for stacking and tabbing.
+    // Creation order, for stacking.
     QList<QWidget *> m_creationOrder;
-    QList<QPair<QWidget *, int>> m_tabValues;
 };

@@ -2,6 +2,7 @@
 // say that registration failed and open nothing. Also the engine's
 // registration answers and its log.
 #include "app/orvex_application.h"
+#include "app/qt_translations.h"
 #include "compose/w_sendmail.h"
 #include "engine/n_orvex.h"
 #include "support/modal_watch.h"
@@ -65,6 +66,7 @@ private slots:
     void registerAnswers_data();
     void registerAnswers();
     void lastErrorIsEmptyOnANewEngine();
+    void qtsOwnTextsAreChinese();
 };
 
 void TestStartup::init()
@@ -197,6 +199,13 @@ void TestStartup::lastErrorIsEmptyOnANewEngine()
     QVERIFY(log.isEmpty());
     QVERIFY(!log.isNull());
     QVERIFY(!engine.is_log.isNull()); // the empty string is kept from now on
+}
+
+// The buttons of Qt's own dialogs beside the Chinese windows.
+void TestStartup::qtsOwnTextsAreChinese()
+{
+    QVERIFY(installQtTranslations());
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
 }
 
 QTEST_MAIN(TestStartup)

@@ -39,7 +39,7 @@ private slots:
     void freshFormHoldsTheDesignDefaults();
     void everyControlIsThereWithItsKind();
     void opensInTheFrameWithTheCaretInThePassword();
-    void tabVisitsTheFieldsInTabValueOrder();
+    void tabVisitsEveryControlInReadingOrder();
     void earlierControlsLieOnTop();
     void fixedNoteIsReadOnlyAndTheLogEditable();
 
@@ -103,34 +103,24 @@ void SendmailFormTest::opensInTheFrameWithTheCaretInThePassword()
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("sle_password"));
 }
 
-void SendmailFormTest::tabVisitsTheFieldsInTabValueOrder()
+void SendmailFormTest::tabVisitsEveryControlInReadingOrder()
 {
-    // Each control's tab value; the chain must never go back to a smaller one.
-    const QList<std::pair<QString, int>> tabValues = {
-        {"sle_server", 10},   {"mle_1", 10},          {"sle_port", 20},      {"sle_userid", 20},
-        {"mle_body", 20},     {"cb_addfile", 20},     {"lb_attachments", 20}, {"cb_send", 20},
-        {"sle_password", 30}, {"sle_from_name", 30},  {"sle_subject", 30},    {"sle_send_email", 30},
-        {"cb_del", 30},       {"mle_2", 30},          {"sle_from_email", 40},
+    const QStringList readingOrder = {
+        "sle_send_email", "sle_from_name", "sle_from_email", "sle_subject", "mle_body",
+        "lb_attachments", "cb_addfile",    "cb_del",         "cbx_receipt", "cbx_sendhtml",
+        "cb_send",        "sle_server",    "cbx_smtpauth",   "sle_port",    "sle_userid",
+        "sle_password",   "mle_1",         "mle_2",
     };
-    QHash<QString, int> valueOf;
-    for (const auto &[name, value] : tabValues)
-        valueOf.insert(name, value);
-
     WatchedSendmail form;
     showActive(form);
-    form.child("sle_server")->setFocus(Qt::TabFocusReason);
+    form.child(readingOrder.first().toLatin1().constData())->setFocus(Qt::TabFocusReason);
     QStringList visited;
-    for (int i = 0; i < int(tabValues.size()) + 1; ++i) {
+    for (int i = 0; i < int(readingOrder.size()) + 1; ++i) {
         visited << QApplication::focusWidget()->objectName();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    // Every control with a tab value once, then round again; check boxes,
-    // labels and group boxes never.
-    QCOMPARE(visited.last(), QStringLiteral("sle_server"));
-    visited.removeLast();
-    QCOMPARE(QSet<QString>(visited.begin(), visited.end()), QSet<QString>(valueOf.keyBegin(), valueOf.keyEnd()));
-    for (int i = 1; i < visited.size(); ++i)
-        QVERIFY2(valueOf.value(visited[i - 1]) <= valueOf.value(visited[i]), qPrintable(visited.join(' ')));
+    // Every control once, then round again; labels and group boxes never.
+    QCOMPARE(visited, readingOrder + QStringList{readingOrder.first()});
 }
 
 void SendmailFormTest::earlierControlsLieOnTop()

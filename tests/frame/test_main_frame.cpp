@@ -5,6 +5,7 @@
 #include "frame/w_main.h"
 #include "receive/w_recimail.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -12,6 +13,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
@@ -59,6 +62,25 @@ void touchSheet(QWidget *sheet, const QString &typed)
         edit->setPlainText(typed);
 }
 
+// Every control a screen reader can reach under `root`: what it reports as
+// the control's role and name, and the widget behind it.
+struct Reached {
+    QAccessible::Role role;
+    QString name;
+    QWidget *widget;
+};
+
+void reachFrom(QAccessibleInterface *node, QList<Reached> &reached)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        reached.append({child->role(), child->text(QAccessible::Name), qobject_cast<QWidget *>(child->object())});
+        reachFrom(child, reached);
+    }
+}
+
 QString firstLineEdit(QWidget *sheet)
 {
     auto *edit = sheet->findChild<QLineEdit *>();
@@ -86,6 +108,12 @@ private slots:
     void toolbarDoesWhatTheMenuDoes();
     void aboutChangesNothingElse();
     void exitClosesEverythingWithoutPrompt();
+    void arrangedSheetsKeepTheirContents_data();
+    void arrangedSheetsKeepTheirContents();
+    void closeKeysCloseTheActiveSheet_data();
+    void closeKeysCloseTheActiveSheet();
+    void screenReadersFindANameForEveryControl_data();
+    void screenReadersFindANameForEveryControl();
 };
 
 void TestMainFrame::frameWindow()
@@ -97,14 +125,21 @@ void TestMainFrame::frameWindow()
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     QVERIFY(qAbs(frame.geometry().center().x() - available.center().x()) <= 1);
     QVERIFY(qAbs(frame.geometry().center().y() - available.center().y()) <= 1);
+    // Never larger than the screen: the status line with the progress bar
+    // stays on it.
+    QVERIFY(available.contains(frame.frameGeometry()));
+    QVERIFY(available.contains(QRect(frame.statusBar()->mapToGlobal(QPoint()), frame.statusBar()->size())));
 }
 
 void TestMainFrame::menuItems()
 {
     w_main frame;
     const QList<QAction *> bar = frame.menuBar()->actions();
-    QCOMPARE(bar.size(), 2);
-    QCOMPARE(bar.at(1)->objectName(), QStringLiteral("m_关于"));
+    QCOMPARE(bar.size(), 3);
+    QCOMPARE(bar.at(2)->objectName(), QStringLiteral("m_关于"));
+    QVERIFY(bar.at(1)->menu());
+    QCOMPARE(bar.at(1)->menu()->objectName(), QStringLiteral("m_窗口"));
+    QCOMPARE(bar.at(1)->menu()->actions(), (QList<QAction *>{menuItem(frame, "m_层叠"), menuItem(frame, "m_平铺")}));
     QVERIFY(bar.at(0)->menu());
     QCOMPARE(bar.at(0)->menu()->objectName(), QStringLiteral("m_功能演示"));
 
@@ -327,6 +362,107 @@ void TestMainFrame::exitClosesEverythingWithoutPrompt()
     // No window is left, so the program ends.
     for (QWidget *window : QApplication::topLevelWidgets())
         QVERIFY2(!window->isVisible(), window->metaObject()->className());
+}
+
+void TestMainFrame::arrangedSheetsKeepTheirContents_data()
+{
+    QTest::addColumn<QString>("arrange");
+    QTest::newRow("restored") << "restore";
+    QTest::newRow("cascaded from the menu") << "m_层叠";
+    QTest::newRow("tiled from the menu") << "m_平铺";
+}
+
+void TestMainFrame::arrangedSheetsKeepTheirContents()
+{
+    QFETCH(QString, arrange);
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    const QSize design[] = {w_sendmail().size(), w_recimail().size()};
+    const QList<QMdiSubWindow *> sheets = openSheets(frame);
+    QCOMPARE(sheets.size(), 2);
+
+    if (arrange == QLatin1String("restore"))
+        frame.mdiArea()->activeSubWindow()->showNormal();
+    else
+        menuItem(frame, arrange.toUtf8().constData())->trigger();
+    QCoreApplication::processEvents();
+
+    for (int i = 0; i < 2; ++i) {
+        QWidget *form = sheets.at(i)->widget();
+        QVERIFY(!sheets.at(i)->isMaximized());
+        QVERIFY(form->isVisible());
+        // Restored at the design size; arranged, never smaller than what
+        // its controls cover.
+        if (arrange == QLatin1String("restore"))
+            QCOMPARE(form->size(), design[i]);
+        QVERIFY2(form->width() >= form->childrenRect().right() && form->height() >= form->childrenRect().bottom(),
+                 qPrintable(QStringLiteral("%1x%2").arg(form->width()).arg(form->height())));
+    }
+    // The toolbar brings a sheet back with its controls.
+    menuItem(frame, "m_smtp发邮件")->trigger();
+    QCOMPARE(frame.mdiArea()->activeSubWindow(), sheets.at(0));
+    QVERIFY(sheets.at(0)->widget()->isVisible());
+}
+
+void TestMainFrame::closeKeysCloseTheActiveSheet_data()
+{
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::newRow("Ctrl+F4") << QKeyCombination(Qt::CTRL, Qt::Key_F4);
+    QTest::newRow("Ctrl+W") << QKeyCombination(Qt::CTRL, Qt::Key_W);
+}
+
+void TestMainFrame::closeKeysCloseTheActiveSheet()
+{
+    QFETCH(QKeyCombination, key);
+    w_main frame;
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    menuItem(frame, "m_pop3收邮件")->trigger();
+    QPointer<w_recimail> receive = sheetOf<w_recimail>(frame);
+    receive->findChild<QLineEdit *>(QStringLiteral("sle_userid"))->setFocus();
+
+    QTest::keyClick(frame.windowHandle(), key.key(), key.keyboardModifiers());
+    QTRY_VERIFY(!sheetOf<w_recimail>(frame));
+    QVERIFY(sheetOf<w_sendmail>(frame));
+}
+
+void TestMainFrame::screenReadersFindANameForEveryControl_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("compose") << "m_smtp发邮件";
+    QTest::newRow("receive") << "m_pop3收邮件";
+}
+
+// Walks what a screen reader is told about the real sheet: every control it
+// reaches has a name and is on the screen (a hidden one is not reported).
+void TestMainFrame::screenReadersFindANameForEveryControl()
+{
+    QFETCH(QString, sheet);
+    w_main frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    menuItem(frame, sheet.toUtf8().constData())->trigger();
+    QWidget *form = frame.mdiArea()->activeSubWindow()->widget();
+
+    QList<Reached> reached;
+    reachFrom(QAccessible::queryAccessibleInterface(form), reached);
+    QVERIFY(reached.size() > 20);
+    const QList<QAccessible::Role> controls = {QAccessible::EditableText, QAccessible::SpinBox, QAccessible::Table,
+                                               QAccessible::List, QAccessible::PushButton, QAccessible::CheckBox};
+    int named = 0;
+    for (const Reached &control : std::as_const(reached)) {
+        const QString what = control.widget ? control.widget->objectName() : QString::number(control.role);
+        if (control.widget)
+            QVERIFY2(control.widget->isVisible(), qPrintable(what));
+        if (control.widget && control.widget->parentWidget() == form && controls.contains(control.role)) {
+            QVERIFY2(!control.name.isEmpty(), qPrintable(what));
+            ++named;
+        }
+    }
+    QVERIFY(named >= 10);
 }
 
 QTEST_MAIN(TestMainFrame)

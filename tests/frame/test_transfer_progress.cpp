@@ -31,21 +31,15 @@
 #include <QStyleOptionTitleBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 
-// Input as the window system delivers it: queued, to be handled when the
-// application next takes events from the window system.
-void queueClickAt(QWidget *widget, const QPoint &pos)
+// Input as the window system delivers it, to the top-level window, handled
+// where the program stands: during a transfer, inside its wait.
+void queueClickAt(QWidget *widget, const QPoint &pos, Qt::MouseButton button = Qt::LeftButton)
 {
     QWindow *window = widget->window()->windowHandle();
-    const QPoint local = widget->mapTo(widget->window(), pos);
-    const QPoint global = widget->mapToGlobal(pos);
-    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::LeftButton, Qt::LeftButton,
-                                             QEvent::MouseButtonPress);
-    QWindowSystemInterface::handleMouseEvent(window, local, global, Qt::NoButton, Qt::LeftButton,
-                                             QEvent::MouseButtonRelease);
+    QTest::mouseClick(window, button, Qt::NoModifier, widget->mapTo(widget->window(), pos));
 }
 
 void queueClick(QWidget *widget)
@@ -53,11 +47,19 @@ void queueClick(QWidget *widget)
     queueClickAt(widget, widget->rect().center());
 }
 
-void queueKey(QWidget *window, int key, const QString &text = QString(),
-              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+// A press at `pos` of `pressed` and its release over another control: no
+// click.
+void queuePressAndReleaseElsewhere(QWidget *pressed, const QPoint &pos, QWidget *released)
 {
-    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
-        QWindowSystemInterface::handleKeyEvent(window->windowHandle(), type, key, modifiers, text);
+    QTest::mousePress(pressed->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      pressed->mapTo(pressed->window(), pos));
+    QTest::mouseRelease(released->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                        released->mapTo(released->window(), released->rect().center()));
+}
+
+void queueKey(QWidget *window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(window->window()->windowHandle(), Qt::Key(key), modifiers);
 }
 
 // The platform's own shortcut for closing a sheet: Ctrl+F4 on the offscreen
@@ -65,24 +67,25 @@ void queueKey(QWidget *window, int key, const QString &text = QString(),
 void queueCloseShortcut(QWidget *window)
 {
     const QKeyCombination close = QKeySequence::keyBindings(QKeySequence::Close).value(0)[0];
-    queueKey(window, close.key(), QString(), close.keyboardModifiers());
+    queueKey(window, close.key(), close.keyboardModifiers());
 }
 
-// Handles everything queued so far, and what that queued in turn.
+// Handles what the input started and what that started in turn.
 void handleQueuedInput()
 {
-    QWindowSystemInterface::flushWindowSystemEvents();
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
 }
 
+// The window manager's close, as the window system reports it.
 void queueCloseRequest(QWidget *window)
 {
-    QWindowSystemInterface::handleCloseEvent(window->windowHandle());
+    window->windowHandle()->close();
 }
 
-// A click on the close box a maximised sheet puts into the frame's menu bar.
-void queueClickOnSheetCloseBox(QMenuBar *bar)
+// The close box a maximised sheet puts into the frame's menu bar: the
+// buttons' widget and the box's centre in it.
+std::pair<QWidget *, QPoint> sheetCloseBox(QMenuBar *bar)
 {
     QWidget *buttons = bar->cornerWidget(Qt::TopRightCorner);
     if (!buttons)
@@ -92,7 +95,13 @@ void queueClickOnSheetCloseBox(QMenuBar *bar)
     option.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton | QStyle::SC_MdiCloseButton;
     const QRect box = buttons->style()->subControlRect(QStyle::CC_MdiControls, &option, QStyle::SC_MdiCloseButton,
                                                        buttons);
-    queueClickAt(buttons, box.center());
+    return {buttons, box.center()};
+}
+
+void queueClickOnSheetCloseBox(QMenuBar *bar)
+{
+    const auto [buttons, centre] = sheetCloseBox(bar);
+    queueClickAt(buttons, centre);
 }
 
 // A click on the close box in the title bar of a sheet that is not maximised.
@@ -166,8 +175,9 @@ private slots:
     void failedFetchClearsTheStatusLine();
     void changedPasswordFetchesOnlyWhenLeftForTheSheet_data();
     void changedPasswordFetchesOnlyWhenLeftForTheSheet();
-    void closingDuringAFetchEndsItAndDeletesNothing_data();
-    void closingDuringAFetchEndsItAndDeletesNothing();
+    void closeRequestsDuringAFetch_data();
+    void closeRequestsDuringAFetch();
+    void closingDuringASendEndsIt_data();
     void closingDuringASendEndsIt();
 
 private:
@@ -177,7 +187,9 @@ private:
     w_recimail *openDeletingFetchOfThree(const QString &user);
     bool focusPasswordInActiveFrame(QWidget *form);
     // Queues, on the first text of the status line, what the user does to
-    // close: "frame", "exit", "close box", "title bar" or "shortcut". True once queued.
+    // close: "frame", "exit", "close box", "title bar", "other title bar"
+    // (the close box of the other sheet), "press away" (a press on the close
+    // box released elsewhere) or "shortcut". True once queued.
     void closeOnFirstProgress(const QString &close, bool *queued);
     // Queues one of the ways of closing named above.
     void queueClose(const QString &close);
@@ -247,7 +259,7 @@ void TestTransferProgress::watchStatusLine()
             return;
         if (m_shown.isEmpty()) {
             queueClick(m_probe);
-            queueKey(m_probe, Qt::Key_Space, QStringLiteral(" "));
+            queueKey(m_probe, Qt::Key_Space);
             m_probePaints.paints = 0;
             m_probe->update();
         }
@@ -388,6 +400,7 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet_data()
     // The click unticks the box before the fetch reads it: nothing deleted.
     QTest::newRow("click on delete-after-read") << "untick" << true;
     QTest::newRow("menu opened and closed") << "menu" << false;
+    QTest::newRow("right-click into another field") << "right click" << false;
     QTest::newRow("other sheet from the toolbar") << "smtp" << false;
     QTest::newRow("other program") << "program" << false;
     QTest::newRow("sheet closed") << "close sheet" << false;
@@ -408,13 +421,13 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
     auto *password = child<QLineEdit>(form, "sle_password");
     QVERIFY(focusPasswordInActiveFrame(form));
     // The user changes the password (a letter typed and taken back).
-    queueKey(m_frame, Qt::Key_X, QStringLiteral("x"));
+    queueKey(m_frame, Qt::Key_X);
     queueKey(m_frame, Qt::Key_Backspace);
     handleQueuedInput();
     QVERIFY(password->isModified());
 
     if (leave == QLatin1String("enter")) {
-        queueKey(m_frame, Qt::Key_Return, QStringLiteral("\r"));
+        queueKey(m_frame, Qt::Key_Return);
     } else if (leave == QLatin1String("tab")) {
         queueKey(m_frame, Qt::Key_Tab);
     } else if (leave == QLatin1String("untick")) {
@@ -426,11 +439,18 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
         handleQueuedInput();
         QTRY_VERIFY(QApplication::activePopupWidget());
         queueKey(QApplication::activePopupWidget(), Qt::Key_Escape);
+    } else if (leave == QLatin1String("right click")) {
+        auto *server = child<QLineEdit>(form, "sle_server");
+        queueClickAt(server, server->rect().center(), Qt::RightButton);
+        handleQueuedInput();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        queueKey(QApplication::activePopupWidget(), Qt::Key_Escape);
     } else if (leave == QLatin1String("smtp")) {
         auto *toolbar = child<QToolBar>(m_frame, "toolbar");
         queueClick(toolbar->widgetForAction(child<QAction>(m_frame, "m_smtp发邮件")));
     } else if (leave == QLatin1String("program")) {
-        QWindowSystemInterface::handleWindowActivated(m_probe->windowHandle(), Qt::ActiveWindowFocusReason);
+        m_probe->activateWindow();
+        QTRY_VERIFY(m_probe->isActiveWindow());
     } else if (leave == QLatin1String("close sheet")) {
         sheet->close();
     } else {
@@ -451,27 +471,39 @@ void TestTransferProgress::changedPasswordFetchesOnlyWhenLeftForTheSheet()
     }
 }
 
-void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing_data()
+void TestTransferProgress::closeRequestsDuringAFetch_data()
 {
+    // What closes: "frame" or "sheet" ends the fetch at once, deleting
+    // nothing; "other sheet" (after the fetch) and "nothing" let it run to
+    // its end.
     QTest::addColumn<QString>("close");
-    QTest::addColumn<bool>("frameGoes");
-    QTest::newRow("frame closed by the window manager") << "frame" << true;
-    QTest::newRow("Exit") << "exit" << true;
-    QTest::newRow("sheet's close box") << "close box" << false;
-    QTest::newRow("restored sheet's close box") << "title bar" << false;
-    QTest::newRow("close shortcut") << "shortcut" << false;
+    QTest::addColumn<QString>("closes");
+    QTest::newRow("frame closed by the window manager") << "frame" << "frame";
+    QTest::newRow("Exit") << "exit" << "frame";
+    QTest::newRow("sheet's close box") << "close box" << "sheet";
+    QTest::newRow("restored sheet's close box") << "title bar" << "sheet";
+    QTest::newRow("close shortcut") << "shortcut" << "sheet";
+    QTest::newRow("other sheet's close box") << "other title bar" << "other sheet";
+    QTest::newRow("close box pressed, released elsewhere") << "press away" << "nothing";
 }
 
-void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
+void TestTransferProgress::closeRequestsDuringAFetch()
 {
     QFETCH(QString, close);
-    QFETCH(bool, frameGoes);
+    QFETCH(QString, closes);
     disconnect(m_frame->statusBar(), nullptr, this, nullptr);
     const QString user = QStringLiteral("user29");
     w_recimail *form = openDeletingFetchOfThree(user);
     QVERIFY(form);
-    if (close == QLatin1String("title bar"))
-        m_frame->mdiArea()->activeSubWindow()->showNormal();
+    // Side by side, each title bar with its close box in view.
+    if (close.endsWith(QLatin1String("title bar"))) {
+        const QList<QMdiSubWindow *> sheets = m_frame->mdiArea()->subWindowList();
+        const QSize area = m_frame->mdiArea()->viewport()->size();
+        for (int i = 0; i < sheets.size(); ++i) {
+            sheets.at(i)->showNormal();
+            sheets.at(i)->setGeometry(i * area.width() / 2, 0, area.width() / 2, area.height());
+        }
+    }
     QVERIFY(focusPasswordInActiveFrame(form));
 
     // The user closes as soon as the fetch shows it has begun.
@@ -480,18 +512,40 @@ void TestTransferProgress::closingDuringAFetchEndsItAndDeletesNothing()
     child<QPushButton>(form, "cb_rev")->click();
 
     QVERIFY(queued);
-    QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
-    if (frameGoes)
+    if (closes == QLatin1String("frame") || closes == QLatin1String("sheet")) {
+        QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
+        QVERIFY(m_servers->waitForMessageCount(user, 3));
+    } else {
+        QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("接收成功！")});
+        QVERIFY(m_servers->waitForMessageCount(user, 0));
+    }
+    if (closes == QLatin1String("frame")) {
         QTRY_VERIFY(!m_frame || !m_frame->isVisible());
-    else
+        return;
+    }
+    if (closes == QLatin1String("sheet")) {
         QTRY_VERIFY(!sheetOf<w_recimail>(*m_frame));
-    QVERIFY(m_servers->waitForMessageCount(user, 3));
+        QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("接收已中止：服务器上的邮件没有删除。"));
+        return;
+    }
+    handleQueuedInput();
+    QCOMPARE(sheetOf<w_recimail>(*m_frame), form);
+    QCOMPARE(sheetOf<w_sendmail>(*m_frame) == nullptr, closes == QLatin1String("other sheet"));
+}
+
+void TestTransferProgress::closingDuringASendEndsIt_data()
+{
+    QTest::addColumn<QString>("close");
+    QTest::newRow("frame closed by the window manager") << "frame";
+    QTest::newRow("sheet's close box") << "close box";
 }
 
 void TestTransferProgress::closingDuringASendEndsIt()
 {
+    QFETCH(QString, close);
     disconnect(m_frame->statusBar(), nullptr, this, nullptr);
     const QString user = QStringLiteral("user27");
+    m_servers->clearMailbox(user);
     w_sendmail *form = sheetOf<w_sendmail>(*m_frame);
     child<QLineEdit>(form, "sle_server")->setText(QStringLiteral("localhost"));
     child<QLineEdit>(form, "sle_port")->setText(QString::number(m_servers->smtpPort()));
@@ -502,12 +556,18 @@ void TestTransferProgress::closingDuringASendEndsIt()
     child<QLineEdit>(form, "sle_from_email")->setText(user + QStringLiteral("@localhost"));
 
     bool queued = false;
-    closeOnFirstProgress(QStringLiteral("frame"), &queued);
+    closeOnFirstProgress(close, &queued);
     child<QPushButton>(form, "cb_send")->click();
 
     QVERIFY(queued);
     QVERIFY2(m_dialogs.messageBoxes.isEmpty(), qPrintable(m_dialogs.texts().join(QLatin1Char('|'))));
-    QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+    if (close == QLatin1String("frame")) {
+        QTRY_VERIFY(!m_frame || !m_frame->isVisible());
+    } else {
+        QTRY_VERIFY(!sheetOf<w_sendmail>(*m_frame));
+        QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("发送已中止：邮件没有发出。"));
+    }
+    QVERIFY(m_servers->messageFiles(user).isEmpty());
 }
 
 w_recimail *TestTransferProgress::openDeletingFetchOfThree(const QString &user)
@@ -558,6 +618,12 @@ void TestTransferProgress::queueClose(const QString &close)
         queueClickOnSheetCloseBox(m_frame->menuBar());
     else if (close == QLatin1String("title bar"))
         queueClickOnTitleBarCloseBox(m_frame->mdiArea()->activeSubWindow());
+    else if (close == QLatin1String("other title bar"))
+        queueClickOnTitleBarCloseBox(qobject_cast<QMdiSubWindow *>(sheetOf<w_sendmail>(*m_frame)->parentWidget()));
+    else if (close == QLatin1String("press away")) {
+        const auto [buttons, centre] = sheetCloseBox(m_frame->menuBar());
+        queuePressAndReleaseElsewhere(buttons, centre, m_frame->statusBar());
+    }
     else
         queueCloseShortcut(m_frame);
 }

@@ -4,6 +4,7 @@
 #include "htmlview/u_web_browser.h"
 #include "platform/layout_units.h"
 #include "receive/d_email_list.h"
+#include "receive/w_readmail.h"
 #include "receive/w_recimail.h"
 #include "support/control_kinds.h"
 #include "support/scripted_dialogs.h"
@@ -17,6 +18,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -98,6 +101,7 @@ private slots:
     void downloadCopiesWhereTheUserChose();
     void downloadLeavesTheSourceIntactAndReportsFailures();
     void doubleClickDownloadsThatEntry();
+    void doubleClickOrEnterOpensTheMessageInItsOwnWindow();
 
 private:
     template <typename T>
@@ -174,21 +178,24 @@ void TestWRecimailForm::overlapsFollowTheDesign()
 
 void TestWRecimailForm::tabVisitsTheControlsInTheirOrder()
 {
+    // Every visible control in reading order, check boxes included; the
+    // plain-text body hidden under the HTML view never.
+    const QStringList expected = {
+        QStringLiteral("cbx_deleteafterread"), QStringLiteral("em_1"),         QStringLiteral("em_2"),
+        QStringLiteral("cbx_all"),             QStringLiteral("cb_rev"),       QStringLiteral("dw_1"),
+        QStringLiteral("sle_from_email"),      QStringLiteral("sle_sendtime"), QStringLiteral("sle_send_email"),
+        QStringLiteral("sle_subject"),         QStringLiteral("ole_1"),        QStringLiteral("cb_addfile"),
+        QStringLiteral("lb_attachments"),      QStringLiteral("sle_server"),   QStringLiteral("sle_port"),
+        QStringLiteral("sle_userid"),          QStringLiteral("sle_password"), QStringLiteral("mle_1"),
+        QStringLiteral("cbx_deleteafterread"),
+    };
     QVERIFY(QTest::qWaitForWindowActive(m_form));
-    child<QWidget>("sle_server")->setFocus();
+    child<QWidget>("cbx_deleteafterread")->setFocus();
     QStringList visited;
-    for (int i = 0; i < 18; ++i) {
+    for (int i = 0; i < int(expected.size()); ++i) {
         visited << controlName(QApplication::focusWidget(), m_form);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    const QStringList expected = {
-        QStringLiteral("sle_server"),  QStringLiteral("mle_body"),     QStringLiteral("sle_from_email"),
-        QStringLiteral("sle_send_email"), QStringLiteral("sle_password"), QStringLiteral("sle_port"),
-        QStringLiteral("sle_subject"), QStringLiteral("cb_addfile"),   QStringLiteral("em_2"),
-        QStringLiteral("ole_1"),       QStringLiteral("sle_sendtime"), QStringLiteral("dw_1"),
-        QStringLiteral("mle_1"),       QStringLiteral("sle_userid"),   QStringLiteral("lb_attachments"),
-        QStringLiteral("cb_rev"),      QStringLiteral("em_1"),         QStringLiteral("sle_server"),
-    };
     QCOMPARE(visited, expected);
 }
 
@@ -207,7 +214,7 @@ void TestWRecimailForm::rangeMasksTakeDigitsAndSpinWithinBounds()
     // The fifth digit fills the mask and moves on to the next control.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
     QCOMPARE(first->cleanText(), QStringLiteral("12345"));
-    QCOMPARE(controlName(QApplication::focusWidget(), m_form), QStringLiteral("sle_server"));
+    QCOMPARE(controlName(QApplication::focusWidget(), m_form), QStringLiteral("em_2"));
 
     second->setValue(1000);
     second->stepBy(1);
@@ -351,6 +358,10 @@ void TestWRecimailForm::listShowsNumberSenderSubjectAndDate()
     QCOMPARE(shown->index(1, 2).data().toString(), QStringLiteral("未读"));
     QCOMPARE(shown->index(0, 3).data().toString(), QStringLiteral("2026-03-09"));
     QCOMPARE(shown->index(2, 3).data().toString(), QString());
+    QCOMPARE(shown->index(1, 2).data(Qt::ToolTipRole).toString(), QStringLiteral("未读"));
+    // The date column ends inside the grid.
+    QHeaderView *header = grid->horizontalHeader();
+    QVERIFY(header->sectionViewportPosition(3) + header->sectionSize(3) <= grid->viewport()->width());
 
     const auto weight = [&](int r) { return shown->index(r, 2).data(Qt::FontRole).value<QFont>().weight(); };
     QCOMPARE(weight(0), QFont::Normal);
@@ -395,6 +406,9 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("boss@corp.cn"));
     QCOMPARE(child<QLineEdit>("sle_send_email")->text(), QStringLiteral("user17@corp.example.cn"));
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
+    // Shown from its beginning, the whole of it in the tooltip.
+    QCOMPARE(child<QLineEdit>("sle_subject")->cursorPosition(), 0);
+    QCOMPARE(child<QLineEdit>("sle_subject")->toolTip(), QStringLiteral("季度报告"));
     QCOMPARE(child<QLineEdit>("sle_sendtime")->text(), QStringLiteral("2026-01-02 08:03"));
     QVERIFY(child<QPlainTextEdit>("mle_body")->toPlainText().contains(QStringLiteral("<h1>报告</h1>")));
     QVERIFY(view->toPlainText().contains(QStringLiteral("报告")));
@@ -423,6 +437,14 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     clickRow(3);
     QVERIFY(view->verticalScrollBar()->maximum() > 0);
     QCOMPARE(view->verticalScrollBar()->value(), 0);
+
+    // The keyboard shows a message as a click does.
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(child<QLineEdit>("sle_from_email")->text(), QStringLiteral("friend@home.cn"));
+    QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 1);
+    QTest::keyClick(grid, Qt::Key_Home);
+    QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
+    QCOMPARE(attachments->count(), 2);
 }
 
 void TestWRecimailForm::clicksThatHitNoRowChangeNothing()
@@ -571,3 +593,56 @@ void TestWRecimailForm::doubleClickDownloadsThatEntry()
 
 QTEST_MAIN(TestWRecimailForm)
 #include "test_w_recimail_form.moc"
+
+void TestWRecimailForm::doubleClickOrEnterOpensTheMessageInItsOwnWindow()
+{
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("报告.pdf"));
+    writeFile(report, "pdf");
+    fillTwoMessages(report + QLatin1Char(';'));
+    m_form->mailList()->setItem(1, QStringLiteral("reciever"), QStringLiteral("a@corp.cn;b@corp.cn;"));
+    auto *grid = child<QTableView>("dw_1");
+    const auto windows = [this] { return m_form->findChildren<w_readmail *>(); };
+
+    // A double click on the first row: its message in a window of its own.
+    const QRect first = grid->visualRect(grid->model()->index(0, 2));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(windows().size(), 1);
+    w_readmail *window = windows().first();
+    QVERIFY(window->isWindow() && window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("季度报告"));
+    QCOMPARE(window->size(),
+             QSize(w_readmail::kDefaultWidth, w_readmail::kDefaultHeight)
+                     .boundedTo(window->screen()->availableGeometry().size()));
+    const auto field = [window](const char *name) {
+        return window->findChild<QLineEdit *>(QString::fromLatin1(name))->text();
+    };
+    QCOMPARE(field("sle_from_email"), QStringLiteral("boss@corp.cn"));
+    QCOMPARE(field("sle_sendtime"), QStringLiteral("2026-01-02 08:03"));
+    QCOMPARE(field("sle_recipients"), QStringLiteral("a@corp.cn; b@corp.cn"));
+    QCOMPARE(field("sle_subject"), QStringLiteral("季度报告"));
+    QVERIFY(window->findChild<u_web_browser *>()->toPlainText().contains(QStringLiteral("表格")));
+
+    // "下载" there saves its attachment as the sheet's does.
+    const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
+    m_dialogs.fileAnswers = {{1, saved}};
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cb_download")), Qt::LeftButton);
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("下载成功！")});
+    QCOMPARE(readFile(saved), QByteArray("pdf"));
+
+    // Enter on the current row opens another one beside it.
+    clickRow(2);
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Return);
+    QCOMPARE(windows().size(), 2);
+    QPointer<w_readmail> second = windows().last();
+    QCOMPARE(second->windowTitle(), QStringLiteral("plain"));
+    QVERIFY(window->isVisible() && second->isVisible());
+    QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("plain"));
+
+    // Closing the sheet closes them.
+    QPointer<w_readmail> firstWindow = window;
+    m_form->close();
+    QTRY_VERIFY(!firstWindow && !second);
+}

@@ -11,7 +11,7 @@ inline bool controlIsOfItsNamesKind(const QWidget *control)
     static const std::pair<const char *, const char *> kinds[] = {
         {"st_", "QLabel"},      {"sle_", "QLineEdit"}, {"mle_", "QPlainTextEdit"}, {"cbx_", "QCheckBox"},
         {"cb_", "QPushButton"}, {"gb_", "QGroupBox"},  {"lb_", "QListWidget"},     {"em_", "QSpinBox"},
-        {"dw_", "QTableView"},  {"ole_", "QTextBrowser"},
+        {"dw_", "QTableView"},  {"ole_", "u_web_browser"},
     };
     const QString name = control->objectName();
     for (const auto &[prefix, kind] : kinds) {

@@ -75,6 +75,14 @@ void ScriptedDialogs::reset()
     messageBoxes.clear();
     fileDialogs.clear();
     printDialogs = 0;
+    questionAnswer = false;
+    questions.clear();
+}
+
+bool ScriptedDialogs::question(const QString &, const QString &text)
+{
+    questions.append(text);
+    return questionAnswer;
 }
 
 void ScriptedDialogs::messageBox(const QString &title, const QString &text, const QString &detail)

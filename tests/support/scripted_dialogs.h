@@ -43,17 +43,19 @@ public:
     QString printTo;                // empty: the print dialog is cancelled; else printed to this PDF
     std::function<void()> whileFileDialogOpen;  // runs inside every file and print dialog
     std::function<void()> whileMessageShown;    // runs inside every message box
+    bool questionAnswer = false;                // how every question is answered (Yes = true)
 
     // What was asked, in order.
     QList<MessageBox> messageBoxes;
     QList<FileDialog> fileDialogs;
     int printDialogs = 0;
+    QStringList questions;  // the questions' texts
 
     QStringList texts() const;   // the message boxes' texts
     QStringList titles() const;  // the message boxes' titles
     QStringList details() const; // the message boxes' detail texts
     QList<bool> waitCursors() const;
-    int dialogCount() const { return int(messageBoxes.size() + fileDialogs.size()) + printDialogs; }
+    int dialogCount() const { return int(messageBoxes.size() + fileDialogs.size() + questions.size()) + printDialogs; }
 
     // Forgets the record and the script.
     void reset();
@@ -64,6 +66,7 @@ public:
     int getFileSaveName(const QString &title, QString &pathname, QString &filename, const QString &extension,
                         const QString &filter) override;
     bool printDialog(QPrinter &printer) override;
+    bool question(const QString &title, const QString &text) override;
 
 private:
     int answerFileDialog(FileDialogKind kind, const QString &title, QString &pathname, QString &filename,
