@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/compose_report.h"
 
 #include "compose/w_sendmail.h"

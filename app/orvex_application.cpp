@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/orvex_application.h"
 
 #include "compose/mailto_link.h"

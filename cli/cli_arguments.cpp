@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli_arguments.h"
 
 #include "cli/password_sources.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/fetch_command.h"
 
 #include "cli/exit_codes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/mail_json.h"
 
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/password_sources.h"
 
 #include "cli/netrc.h"

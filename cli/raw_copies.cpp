@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/raw_copies.h"
 
 #include <QDateTime>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/seen_messages.h"
 
 #include <QDir>

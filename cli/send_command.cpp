@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/send_command.h"
 
 #include "cli/stderr_dialog_service.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The raw copy of a fetched message: the bytes the server sent, written to
 // a file of the caller's folder and flushed to disk before the caller may
 // let the server delete the message.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/message.h"
 
 #include "component/automation_error.h"

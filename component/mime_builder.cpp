@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/mime_builder.h"
 
 #include "component/charset_decoding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/mime_headers.h"
 
 #include "component/charset_decoding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/pop3.h"
 
 #include "component/automation_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/pop3_client.h"
 
 #include "component/sasl_client.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/smtp_client.h"
 
 #include "component/line_connection.h"

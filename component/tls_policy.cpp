@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/tls_policy.h"
 
 #include <QRegularExpression>

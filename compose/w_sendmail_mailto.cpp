@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compose/mailto_link.h"
 #include "compose/w_sendmail.h"
 #include "platform/dialog_service.h"

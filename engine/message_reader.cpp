@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/message_reader.h"
 
 #include "engine/mail_date.h"

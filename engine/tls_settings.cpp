@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/tls_settings.h"
 
 namespace engine {

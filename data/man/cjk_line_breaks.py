@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Lets groff break Chinese text lines in a man page.
 
 groff 1.22 breaks lines only at spaces, and Chinese has none: a paragraph

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up: register the component on every start, then open the frame, or
 // say that registration failed and open nothing. Also the engine's
 // registration answers and its log. The program's --help and --version.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvex-cli's command line: help, bad arguments and a component that cannot
 // be registered. None of these reaches a mail server.
 #include "cli/cli_process.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvex-cli end to end against the real test servers: what `send` puts on
 // the wire comes back through `fetch`, and `fetch --delete` removes exactly
 // what it fetched.

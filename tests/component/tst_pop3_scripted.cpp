@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POP3 dialogue against a scripted server: broken lines, stalls,
 // servers without TLS, and the bounds of pipelined read-ahead.
 #include "component/pop3_client.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compose form without a mail server: its controls, defaults, focus and
 // tab order, the attachment list, what the send action hands over, and a
 // form filled from a mailto: link.
