@@ -1,5 +1,10 @@
+// SPDX-License-Identifier: MIT
+#include "app/command_line.h"
+#include "app/compose_report.h"
 #include "app/orvex_application.h"
 #include "app/qt_translations.h"
+#include "frame/w_main.h"
+#include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/window_services.h"
 
@@ -22,6 +27,12 @@ bool haveDisplay()
 
 int main(int argc, char *argv[])
 {
+    const CommandLineRequest request = readCommandLine(platform::nativeArguments(argc, argv));
+    if (request.action == CommandLineRequest::PrintAndExit) {
+        const QByteArray output = request.output.toUtf8();
+        std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
+        return 0;
+    }
     if (!haveDisplay()) {
         std::fprintf(stderr,
                      "orvex: no display found (DISPLAY is not set).\n"
@@ -41,7 +52,11 @@ int main(int argc, char *argv[])
     orvex app;
     // Without its component the program can do nothing: after the box that
     // says so, it ends as a failure.
-    if (!app.open(QApplication::arguments().mid(1).join(QLatin1Char(' '))))
+    w_main *frame = app.open(QApplication::arguments().mid(1).join(QLatin1Char(' ')));
+    if (!frame)
         return 1;
+    if (!request.mailtoLink.isEmpty())
+        orvex::openMailto(*frame, request.mailtoLink);
+    writeComposeReportWhenAsked(*frame);
     return application.exec();
 }

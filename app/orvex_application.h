@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>
@@ -16,4 +17,8 @@ public:
     // Returns the frame it opened (owned by Qt, deleted when closed), or
     // nullptr when registration failed and the program is to end.
     w_main *open(const QString &commandline);
+
+    // Opens the compose sheet of `frame` (or goes to the open one) filled
+    // in from a mailto: link.
+    static void openMailto(w_main &frame, const QString &link);
 };

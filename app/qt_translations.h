@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Loads Qt's own translations (the buttons of its dialogs, the context

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """A TCP relay on loopback that adds a fixed delay to every chunk in each
 direction, so that a local server behaves like one across a real-world link
 (25 ms of round-trip delay: 12.5 ms each way).

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Writes benchmark mail straight into a Maildir.
 
     make_mail.py MAILDIR COUNT SIZE_BYTES [--attachment-bytes N]

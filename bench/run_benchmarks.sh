@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Runs orvex's transfer benchmarks side by side with peer tools on the same
 # data in the same run, and prints median wall time, peak memory (max RSS)
 # and the ratio orvex/peer for each.

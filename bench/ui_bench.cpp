@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times the user interface on Qt's offscreen platform and prints the
 // figures:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/bus_errors.h"
 
 #include <QStringList>

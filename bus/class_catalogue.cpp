@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/class_catalogue.h"
 
 #include "platform/component_factory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/client_watch.h"
 
 #include <QDBusConnectionInterface>

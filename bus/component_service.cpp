@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/component_service.h"
 
 #include "bus/bus_errors.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/dbus_types.h"
 
 #include <QDBusArgument>

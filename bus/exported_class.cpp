@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/exported_class.h"
 
 #include "bus/dbus_types.h"

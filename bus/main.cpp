@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvex-component-service: the mail component on the session bus, for any
 // program in any language. Started by the bus on the first call to
 // org.orvex.Component; ends itself once it has held no object for a while.

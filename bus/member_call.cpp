@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/member_call.h"
 
 #include "bus/bus_errors.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/object_table.h"
 
 #include "bus/class_catalogue.h"

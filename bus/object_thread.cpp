@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/object_thread.h"
 
 namespace bus {

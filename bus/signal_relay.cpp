@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus/signal_relay.h"
 
 #include <QDBusMessage>

@@ -1,10 +1,15 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli_arguments.h"
 
+#include "cli/password_sources.h"
 #include "engine/server_field.h"
+#include "orvex_version.h"
 #include "platform/files.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -49,11 +54,34 @@ void addServerOptions(QCommandLineParser &parser, const QString &protocol, const
               QStringLiteral("seconds"));
 }
 
-void addPasswordOption(QCommandLineParser &parser)
+void addPasswordOptions(QCommandLineParser &parser)
 {
     addOption(parser, QStringLiteral("password"),
-              QStringLiteral("登录密码；不写时取环境变量 ORVEX_PASSWORD（这样密码不出现在命令行上）。"),
+              QStringLiteral("登录密码。注意：命令行上的密码在程序启动的一瞬间能被本机其他用户看到（ps），"
+                             "宁可用下面几种方式。不写时依次取：--password-command、环境变量 ORVEX_PASSWORD、"
+                             "~/.netrc 中与服务器和登录名相符的 machine/login/password 条目"
+                             "（该文件可被其他用户读取时不用，并给出警告）；都没有而标准输入是终端时，提示输入密码（不回显）。"),
               QStringLiteral("password"));
+    addOption(parser, QStringLiteral("password-command"),
+              QStringLiteral("用 /bin/sh 执行这条命令，取其输出的第一行作密码，如 \"pass show mail\"；"
+                             "命令失败时报告其退出状态。"),
+              QStringLiteral("command"));
+}
+
+void addTlsOptions(QCommandLineParser &parser, const QString &startTls)
+{
+    addOption(parser, QStringLiteral("tls"),
+              QStringLiteral("默认为 opportunistic：服务器提供 %1 就加密。写 required 时，"
+                             "服务器不提供加密就以失败结束，不发出任何邮件内容或密码。").arg(startTls),
+              QStringLiteral("required|opportunistic"));
+    addOption(parser, QStringLiteral("tls-fingerprint"),
+              QStringLiteral("只信任 SHA-256 指纹为此值的服务器证书（64 位十六进制数，可用冒号分隔），"
+                             "不论它由谁签发。"),
+              QStringLiteral("sha256"));
+    addOption(parser, QStringLiteral("ca-file"),
+              QStringLiteral("在系统证书库之外再信任这个 CA 证书文件（PEM），代替环境变量 ORVEX_CA_FILE；"
+                             "文件必须存在。"),
+              QStringLiteral("file"));
 }
 
 void addLogOption(QCommandLineParser &parser)
@@ -66,12 +94,17 @@ void addSendOptions(QCommandLineParser &parser)
     addServerOptions(parser, QStringLiteral("SMTP"), QStringLiteral("25"), QStringLiteral("smtps://"));
     addOption(parser, QStringLiteral("user"),
               QStringLiteral("登录名；写了它就向服务器做身份验证。"), QStringLiteral("user"));
-    addPasswordOption(parser);
+    addPasswordOptions(parser);
     addOption(parser, QStringLiteral("from"), QStringLiteral("发件人地址（必填）。"), QStringLiteral("address"));
     addOption(parser, QStringLiteral("from-name"), QStringLiteral("发件人姓名。"), QStringLiteral("name"));
     addOption(parser, QStringLiteral("to"),
               QStringLiteral("收件人地址（必填），多个地址用逗号或分号分开（, ， ; ；），如 \"a@x;b@y\"；"
                              "有一段不是一个地址时什么也不发送（退出码 2）。"),
+              QStringLiteral("address"));
+    addOption(parser, QStringLiteral("cc"), QStringLiteral("抄送地址，写法同 --to；写进邮件的 Cc 头。"),
+              QStringLiteral("address"));
+    addOption(parser, QStringLiteral("bcc"),
+              QStringLiteral("密送地址，写法同 --to；这些收件人收到邮件，但邮件中不出现他们的地址。"),
               QStringLiteral("address"));
     addOption(parser, QStringLiteral("subject"), QStringLiteral("邮件主题。"), QStringLiteral("text"));
     addOption(parser, QStringLiteral("body"),
@@ -85,6 +118,7 @@ void addSendOptions(QCommandLineParser &parser)
     addOption(parser, QStringLiteral("attach"),
               QStringLiteral("附件文件；可以重复，按给出的顺序附加。"), QStringLiteral("file"));
     addOption(parser, QStringLiteral("receipt"), QStringLiteral("请求收件人回执。"));
+    addTlsOptions(parser, QStringLiteral("STARTTLS"));
     addLogOption(parser);
 }
 
@@ -93,7 +127,7 @@ void addFetchOptions(QCommandLineParser &parser)
     addServerOptions(parser, QStringLiteral("POP3"), QStringLiteral("110"), QStringLiteral("pop3s://"));
     addOption(parser, QStringLiteral("user"), QStringLiteral("邮箱登录名（必填）。"),
               QStringLiteral("user"));
-    addPasswordOption(parser);
+    addPasswordOptions(parser);
     addOption(parser, QStringLiteral("range"),
               QStringLiteral("收取哪些邮件：0-0 为全部（默认），M-N 为第 M 到第 N 封（从 1 起）。"),
               QStringLiteral("range"));
@@ -102,6 +136,20 @@ void addFetchOptions(QCommandLineParser &parser)
     addOption(parser, QStringLiteral("attach-dir"),
               QStringLiteral("附件保存到的文件夹（须已存在），默认当前文件夹；已有同名而内容不同的文件时存为“名称 (2).扩展名”，不覆盖原有文件。"),
               QStringLiteral("dir"));
+    addOption(parser, QStringLiteral("maildir"),
+              QStringLiteral("把每封邮件按服务器发来的原样存入这个 Maildir 文件夹（先写入 tmp 并写入磁盘，再移入 new）；"
+                             "文件夹须已存在，缺少的 tmp、new、cur 子文件夹会建立。与 --delete 同用时，"
+                             "邮件只在其副本确已写入磁盘后才删除。"),
+              QStringLiteral("dir"));
+    addOption(parser, QStringLiteral("mbox"),
+              QStringLiteral("把每封邮件按原样（mboxrd 格式）加锁追加到这个 mbox 文件，没有时建立；"
+                             "与 --delete 同用时，邮件只在其副本确已写入磁盘后才删除。不能与 --maildir 同用。"),
+              QStringLiteral("file"));
+    addOption(parser, QStringLiteral("only-new"),
+              QStringLiteral("只收取上次以来的新邮件：按服务器给的唯一标识（UIDL）判断，每个邮箱的已收列表存在 "
+                             "$XDG_STATE_HOME/orvex/（默认 ~/.local/state/orvex/），收取成功后更新；"
+                             "服务器不支持 UIDL 时收取全部邮件，并在标准错误输出上说明。"));
+    addTlsOptions(parser, QStringLiteral("STLS"));
     addLogOption(parser);
 }
 
@@ -119,15 +167,20 @@ QString generalHelp()
 {
     return QStringLiteral(
                "用法：%1 <命令> [选项]\n"
+               "      %1 --version\n"
                "\n"
                "命令：\n"
                "  send   通过 SMTP 服务器发送一封邮件。\n"
                "  fetch  从 POP3 邮箱收取邮件，附件存入文件夹，邮件以 JSON 数组写到标准输出：\n"
                "         每封一个对象，键为 senderaddress、sendername、recipientaddress1（数组）、\n"
                "         subject、body、html、attachment（保存路径的数组）、maildatetime\n"
-               "         （本地时间 YYYY-MM-DDTHH:MM:SS，邮件没有日期时为 null）。\n"
+               "         （本地时间 YYYY-MM-DDTHH:MM:SS，邮件没有日期时为 null）、cc（抄送地址的数组）、\n"
+               "         replyto、messageid、inreplyto（不带尖括号）、date（ISO 8601，带邮件所写的时区，\n"
+               "         如 2026-12-07T18:00:00+08:00，没有日期时为 null）、text（纯文本正文：正文是\n"
+               "         HTML 时为其纯文本版本，没有时由 HTML 转成）。\n"
                "\n"
-               "服务器证书按系统证书库验证；环境变量 ORVEX_CA_FILE 可再指定一个 CA 证书文件。\n"
+               "服务器证书按系统证书库验证；--ca-file 或环境变量 ORVEX_CA_FILE 可再指定一个 CA 证书文件\n"
+               "（指定的文件无法读取时连接失败）。\n"
                "\n")
                .arg(kProgram)
            + QString::fromUtf8(exitCodesHelp()) + QStringLiteral("\n")
@@ -228,13 +281,96 @@ QString checkServer(const QCommandLineParser &parser, quint16 defaultPort, QStri
     return {};
 }
 
-QString passwordFrom(const QCommandLineParser &parser, const QString &environmentPassword)
+// The server's name as ~/.netrc and a prompt know it: no scheme, no port,
+// no brackets around an IPv6 address.
+QString bareHost(const QString &server, quint16 port, quint16 defaultPort)
 {
-    return parser.isSet(QStringLiteral("password")) ? parser.value(QStringLiteral("password"))
-                                                     : environmentPassword;
+    QString ignored;  // the field was checked before
+    const std::optional<engine::ServerField> field = engine::resolveServerField(server, port, defaultPort, &ignored);
+    QString host = field ? field->host : server;
+    if (const qsizetype scheme = host.indexOf(QLatin1String("://")); scheme >= 0)
+        host = host.mid(scheme + 3);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    return host;
 }
 
-const QString kNoPassword = QStringLiteral("缺少密码：请用 --password 或环境变量 ORVEX_PASSWORD 给出。");
+std::optional<QString> passwordFor(const QCommandLineParser &parser, const QString &environmentPassword,
+                                   const QString &host, const QString &user, QString &message)
+{
+    if (parser.isSet(QStringLiteral("password")) && parser.isSet(QStringLiteral("password-command"))) {
+        message = QStringLiteral("--password 与 --password-command 只能选一个。");
+        return std::nullopt;
+    }
+    PasswordSources sources;
+    if (parser.isSet(QStringLiteral("password")))
+        sources.option = parser.value(QStringLiteral("password"));
+    if (parser.isSet(QStringLiteral("password-command")))
+        sources.command = parser.value(QStringLiteral("password-command"));
+    sources.environment = environmentPassword;
+    sources.netrcPath = QDir::home().filePath(QStringLiteral(".netrc"));
+    std::optional<QString> password = findPassword(sources, host, user, message);
+    if (password && password->isEmpty()) {
+        message = QStringLiteral("--password：密码不能为空。");
+        return std::nullopt;
+    }
+    return password;
+}
+
+// A SHA-256 fingerprint in hexadecimal, pairs optionally joined by ":".
+bool isSha256Fingerprint(const QString &text)
+{
+    static const QRegularExpression hex(
+        QStringLiteral("^(?:[0-9A-Fa-f]{2}:){31}[0-9A-Fa-f]{2}$|^[0-9A-Fa-f]{64}$"));
+    return hex.match(text).hasMatch();
+}
+
+QString checkTls(const QCommandLineParser &parser, TlsArguments &tls)
+{
+    if (parser.isSet(QStringLiteral("tls"))) {
+        const QString mode = parser.value(QStringLiteral("tls"));
+        if (mode != QLatin1String("required") && mode != QLatin1String("opportunistic"))
+            return QStringLiteral("--tls：\"%1\" 应为 required 或 opportunistic。").arg(mode);
+        tls.required = mode == QLatin1String("required");
+    }
+    if (parser.isSet(QStringLiteral("tls-fingerprint"))) {
+        tls.fingerprint = parser.value(QStringLiteral("tls-fingerprint"));
+        if (!isSha256Fingerprint(tls.fingerprint))
+            return QStringLiteral("--tls-fingerprint：\"%1\" 不是 SHA-256 指纹（64 位十六进制数）。").arg(tls.fingerprint);
+    }
+    if (parser.isSet(QStringLiteral("ca-file"))) {
+        const QFileInfo file(parser.value(QStringLiteral("ca-file")));
+        if (!file.isFile() || !file.isReadable())
+            return QStringLiteral("--ca-file：找不到可读的文件 \"%1\"。").arg(parser.value(QStringLiteral("ca-file")));
+        tls.caFile = file.absoluteFilePath();
+    }
+    return {};
+}
+
+// A Maildir: the folder must exist; its tmp, new and cur are made when
+// missing. Returns an error message, empty when all is well.
+QString checkMaildir(const QString &folder, QString &absolute)
+{
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir())
+        return QStringLiteral("--maildir：文件夹 \"%1\" 不存在。").arg(folder);
+    absolute = info.absoluteFilePath();
+    for (const char *sub : {"tmp", "new", "cur"}) {
+        if (!QDir(absolute).mkpath(QLatin1String(sub)))
+            return QStringLiteral("--maildir：无法在 \"%1\" 中建立子文件夹 %2。").arg(folder, QLatin1String(sub));
+    }
+    return {};
+}
+
+QString checkMbox(const QString &path, QString &absolute)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || info.isDir() || !info.absoluteDir().exists()
+        || (info.exists() ? !info.isWritable() : !QFileInfo(info.absolutePath()).isWritable()))
+        return QStringLiteral("--mbox：无法写入文件 \"%1\"。").arg(path);
+    absolute = info.absoluteFilePath();
+    return {};
+}
 
 ParsedArguments checkSend(const QCommandLineParser &parser, const QString &environmentPassword)
 {
@@ -248,11 +384,8 @@ ParsedArguments checkSend(const QCommandLineParser &parser, const QString &envir
     if (parser.isSet(QStringLiteral("user"))) {
         if (send.user.isEmpty())
             return error(QStringLiteral("--user：登录名不能为空。"));
-        send.password = passwordFrom(parser, environmentPassword);
-        if (send.password.isEmpty())
-            return error(kNoPassword);
-    } else if (parser.isSet(QStringLiteral("password"))) {
-        return error(QStringLiteral("--password 要和 --user 一起用：只有给出登录名才做身份验证。"));
+    } else if (parser.isSet(QStringLiteral("password")) || parser.isSet(QStringLiteral("password-command"))) {
+        return error(QStringLiteral("--password 和 --password-command 要和 --user 一起用：只有给出登录名才做身份验证。"));
     }
 
     send.from = parser.value(QStringLiteral("from"));
@@ -261,6 +394,13 @@ ParsedArguments checkSend(const QCommandLineParser &parser, const QString &envir
     send.to = parser.value(QStringLiteral("to"));
     if (send.to.isEmpty())
         return error(QStringLiteral("缺少 --to（收件人地址）。"));
+    send.cc = parser.values(QStringLiteral("cc")).join(QLatin1Char(','));
+    send.bcc = parser.values(QStringLiteral("bcc")).join(QLatin1Char(','));
+    for (const char *option : {"cc", "bcc"}) {
+        const QString name = QLatin1String(option);
+        if (parser.isSet(name) && !parser.values(name).join(QString()).contains(QLatin1Char('@')))
+            return error(QStringLiteral("--%1：\"%2\" 中没有邮件地址。").arg(name, parser.value(name)));
+    }
     send.fromName = parser.value(QStringLiteral("from-name"));
     send.subject = parser.value(QStringLiteral("subject"));
 
@@ -285,11 +425,24 @@ ParsedArguments checkSend(const QCommandLineParser &parser, const QString &envir
     }
     send.html = parser.isSet(QStringLiteral("html"));
     send.receipt = parser.isSet(QStringLiteral("receipt"));
+    if (QString message = checkTls(parser, send.tls); !message.isEmpty())
+        return error(message);
     send.log = parser.isSet(QStringLiteral("log"));
     const std::optional<int> timeout = timeoutFrom(parser);
     if (!timeout)
         return error(badTimeout(parser));
     send.timeout = *timeout;
+    // Last, since it may run a command or ask on the terminal: nothing else
+    // may be wrong by then.
+    if (!send.user.isEmpty()) {
+        QString message;
+        const std::optional<QString> password =
+            passwordFor(parser, environmentPassword, bareHost(send.server, send.port, kDefaultSmtpPort), send.user,
+                        message);
+        if (!password)
+            return error(message);
+        send.password = *password;
+    }
     return parsed;
 }
 
@@ -304,9 +457,6 @@ ParsedArguments checkFetch(const QCommandLineParser &parser, const QString &envi
     fetch.user = parser.value(QStringLiteral("user"));
     if (fetch.user.isEmpty())
         return error(QStringLiteral("缺少 --user（邮箱登录名）。"));
-    fetch.password = passwordFrom(parser, environmentPassword);
-    if (fetch.password.isEmpty())
-        return error(kNoPassword);
 
     if (parser.isSet(QStringLiteral("range"))) {
         fetch.range = parser.value(QStringLiteral("range"));
@@ -321,11 +471,31 @@ ParsedArguments checkFetch(const QCommandLineParser &parser, const QString &envi
         return error(QStringLiteral("--attach-dir：文件夹 \"%1\" 不存在。").arg(folder));
     fetch.attachDir = platform::absolutePath(folder);
     fetch.deleteAfterRead = parser.isSet(QStringLiteral("delete"));
+    if (parser.isSet(QStringLiteral("maildir")) && parser.isSet(QStringLiteral("mbox")))
+        return error(QStringLiteral("--maildir 与 --mbox 只能选一个。"));
+    if (parser.isSet(QStringLiteral("maildir"))) {
+        if (QString message = checkMaildir(parser.value(QStringLiteral("maildir")), fetch.maildir); !message.isEmpty())
+            return error(message);
+    }
+    if (parser.isSet(QStringLiteral("mbox"))) {
+        if (QString message = checkMbox(parser.value(QStringLiteral("mbox")), fetch.mbox); !message.isEmpty())
+            return error(message);
+    }
+    fetch.onlyNew = parser.isSet(QStringLiteral("only-new"));
+    if (QString message = checkTls(parser, fetch.tls); !message.isEmpty())
+        return error(message);
     fetch.log = parser.isSet(QStringLiteral("log"));
     const std::optional<int> timeout = timeoutFrom(parser);
     if (!timeout)
         return error(badTimeout(parser));
     fetch.timeout = *timeout;
+    // Last, since it may run a command or ask on the terminal.
+    QString message;
+    const std::optional<QString> password = passwordFor(
+        parser, environmentPassword, bareHost(fetch.server, fetch.port, kDefaultPop3Port), fetch.user, message);
+    if (!password)
+        return error(message);
+    fetch.password = *password;
     return parsed;
 }
 
@@ -360,6 +530,12 @@ ParsedArguments parseArguments(const QStringList &arguments, const QString &envi
         ParsedArguments parsed;
         parsed.kind = ParsedArguments::Help;
         parsed.text = generalHelp();
+        return parsed;
+    }
+    if (command == QLatin1String("--version")) {
+        ParsedArguments parsed;
+        parsed.kind = ParsedArguments::Version;
+        parsed.text = QStringLiteral("%1 %2\n").arg(kProgram, QLatin1String(kOrvexVersion));
         return parsed;
     }
     if (command == QLatin1String("send"))

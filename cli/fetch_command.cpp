@@ -1,13 +1,64 @@
+// SPDX-License-Identifier: MIT
 #include "cli/fetch_command.h"
 
+#include "cli/exit_codes.h"
 #include "cli/mail_json.h"
+#include "cli/raw_copies.h"
+#include "cli/seen_messages.h"
 #include "cli/stderr_dialog_service.h"
 #include "engine/n_orvex.h"
+#include "engine/server_field.h"
 
 #include <QDir>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr quint16 kDefaultPop3Port = 110;
+
+std::unique_ptr<RawCopies> rawCopiesFor(const FetchArguments &arguments)
+{
+    if (!arguments.maildir.isEmpty())
+        return RawCopies::forMaildir(arguments.maildir);
+    if (!arguments.mbox.isEmpty())
+        return RawCopies::forMbox(arguments.mbox);
+    return nullptr;
+}
+
+// The seen list of the mailbox, named by the server as it is reached.
+SeenMessages seenMessagesOf(const FetchArguments &arguments)
+{
+    QString ignored;  // the field was checked with the arguments
+    const std::optional<engine::ServerField> field =
+            engine::resolveServerField(arguments.server, arguments.port, kDefaultPop3Port, &ignored);
+    return field ? SeenMessages(arguments.user, field->host, field->port)
+                 : SeenMessages(arguments.user, arguments.server, arguments.port);
+}
+
+// After a fetch with --only-new: the messages it left on the server join
+// the seen list, and those gone from the server leave it. False when the
+// list could not be written.
+bool updateSeenList(const SeenMessages &seenMessages, const QStringList &seenBefore, const QStringList &mailbox,
+                    const QStringList &fetchedUids, const FetchArguments &arguments)
+{
+    if (mailbox.isEmpty() && !fetchedUids.isEmpty()) {
+        printError(QStringLiteral("orvex-cli：服务器不支持 UIDL，无法分辨新邮件，已收取全部邮件。"));
+        return true;
+    }
+    QString error;
+    const QStringList seen =
+            seenAfterFetch(seenBefore, mailbox, arguments.deleteAfterRead ? QStringList() : fetchedUids);
+    if (seenMessages.save(seen, error))
+        return true;
+    printError(QStringLiteral("orvex-cli：") + error);
+    return false;
+}
+
+} // namespace
 
 int runFetch(const FetchArguments &arguments)
 {
@@ -21,6 +72,27 @@ int runFetch(const FetchArguments &arguments)
         pop3.attachpath += QDir::separator();
     pop3.deleteafterread = arguments.deleteAfterRead;
     pop3.timeout = arguments.timeout;
+    pop3.tlsrequired = arguments.tls.required;
+    pop3.tlsfingerprint = arguments.tls.fingerprint;
+    pop3.cafile = arguments.tls.caFile;
+
+    const std::unique_ptr<RawCopies> rawCopies = rawCopiesFor(arguments);
+    if (rawCopies) {
+        pop3.rawcopydir = rawCopies->scratchFolder();
+        if (pop3.rawcopydir.isEmpty()) {
+            printError(QStringLiteral("接收失败！") + rawCopies->error());
+            return kExitIoError;
+        }
+    }
+    const SeenMessages seenMessages = seenMessagesOf(arguments);
+    if (arguments.onlyNew) {
+        QString error;
+        if (!seenMessages.load(pop3.seenuids, error)) {
+            printError(QStringLiteral("接收失败！") + error);
+            return kExitIoError;
+        }
+        pop3.onlynew = true;
+    }
 
     // Each message is printed as soon as it is read, and whatever was
     // fetched stays printed after a failure, so that the saved attachments
@@ -40,8 +112,18 @@ int runFetch(const FetchArguments &arguments)
         return false;
     };
     n_orvex ln_orvex;
-    const int result = ln_orvex.of_recimail(
-            pop3, [&output](const stru_mail &record) { output.write(record); }, arguments.range, outputKept);
+    QStringList fetchedUids;
+    const auto each = [&](const stru_mail &record) {
+        if (rawCopies)
+            rawCopies->keep(record);
+        output.write(record);
+        fetchedUids << record.uid;
+    };
+    // Both the raw copies and the output are safe before anything is deleted.
+    const auto recordsKept = [&](QString *reason) {
+        return (!rawCopies || rawCopies->makeDurable(*reason)) && outputKept(reason);
+    };
+    const int result = ln_orvex.of_recimail(pop3, each, arguments.range, recordsKept);
     const bool written = output.finish(&outputError);
     const bool fetched = result == 1 && written;
 
@@ -56,8 +138,12 @@ int runFetch(const FetchArguments &arguments)
         printLog(ln_orvex.of_getlasterror());
     if (!written)
         return kExitIoError;
-    if (fetched)
+    if (fetched) {
+        if (arguments.onlyNew
+            && !updateSeenList(seenMessages, pop3.seenuids, ln_orvex.is_uids, fetchedUids, arguments))
+            return kExitIoError;
         return kExitOk;
+    }
     if (result == n_orvex::kFetchedEndUnsure) {
         // Every record is out; only the end of the session is in doubt.
         return ln_orvex.is_failure.kind == engine::FailureKind::None ? kExitTemporary

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "engine/stru_mail.h"
@@ -9,9 +10,15 @@
 
 // A fetched message as a JSON object: senderaddress, sendername,
 // recipientaddress1 (array), subject, body, html, attachment (array of
-// saved paths) and maildatetime (local time "YYYY-MM-DDTHH:MM:SS", null
-// when the message has no date).
+// saved paths), maildatetime (local time "YYYY-MM-DDTHH:MM:SS", null
+// when the message has no date), cc (array), replyto, messageid,
+// inreplyto, date (ISO 8601 in the sender's zone, null without a date) and
+// text (the plain text: the body, or the plain alternative of an HTML body,
+// else that HTML made text).
 QJsonObject mailToJson(const stru_mail &mail);
+
+// "2026-12-07T18:00:00+08:00": the moment in the zone `utcOffsetSeconds`.
+QString isoDateWithOffset(const QDateTime &dateTime, int utcOffsetSeconds);
 
 // Writes messages to `out` as one JSON array in UTF-8, one object per line,
 // ending with a line break, each object as soon as it is handed over, so

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli_arguments.h"
 #include "cli/fetch_command.h"
+#include "cli/password_sources.h"
 #include "cli/send_command.h"
 #include "cli/standard_streams.h"
 #include "cli/stderr_dialog_service.h"
@@ -46,9 +48,12 @@ int main(int argc, char *argv[])
 
     // Arguments are checked before anything is registered, so that --help
     // and a mistyped option never touch the component.
-    const ParsedArguments parsed =
-        parseArguments(platform::nativeArguments(argc, argv), qEnvironmentVariable("ORVEX_PASSWORD"));
-    if (parsed.kind == ParsedArguments::Help) {
+    // A password on the command line is taken, then wiped from what ps
+    // shows of this process.
+    const QStringList arguments = platform::nativeArguments(argc, argv);
+    hidePasswordArguments(argc, argv);
+    const ParsedArguments parsed = parseArguments(arguments, qEnvironmentVariable("ORVEX_PASSWORD"));
+    if (parsed.kind == ParsedArguments::Help || parsed.kind == ParsedArguments::Version) {
         const QByteArray help = parsed.text.toUtf8();
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);
         return kExitOk;

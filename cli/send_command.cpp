@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/send_command.h"
 
 #include "cli/stderr_dialog_service.h"
@@ -17,6 +18,8 @@ int runSend(const SendArguments &arguments)
     mail.senderaddress = arguments.from;
     mail.sendername = arguments.fromName;
     mail.recipientaddress = arguments.to;
+    mail.ccaddress = arguments.cc;
+    mail.bccaddress = arguments.bcc;
     mail.subject = arguments.subject;
     mail.body = bodyWithCrLf(arguments.body);
     mail.attachment = arguments.attachments;
@@ -30,6 +33,9 @@ int runSend(const SendArguments &arguments)
     smtp.password = arguments.password;
     smtp.smtpauth = !arguments.user.isEmpty();
     smtp.timeout = arguments.timeout;
+    smtp.tlsrequired = arguments.tls.required;
+    smtp.tlsfingerprint = arguments.tls.fingerprint;
+    smtp.cafile = arguments.tls.caFile;
 
     n_orvex ln_orvex;
     const bool sent = ln_orvex.of_sendmail(smtp, mail) == 1;

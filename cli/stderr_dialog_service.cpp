@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/stderr_dialog_service.h"
 
 #include <cstdio>

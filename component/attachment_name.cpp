@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/attachment_name.h"
 
 #include <QMimeDatabase>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/attachments.h"
 
 #include "component/attachment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/charset_decoding.h"
 
 #include "component/gmime_support.h"

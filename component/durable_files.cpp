@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/durable_files.h"
 
 #include "component/native_path.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OrvexCreateObject: the factory the program calls, through the component
 // registry, to make an object by class name (letter case ignored).
 #include "component/attachment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/gmime_support.h"
 
 #include <mutex>

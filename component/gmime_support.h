@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // GMime pulls in GLib's GIO headers, whose struct members are named like

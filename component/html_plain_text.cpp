@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/html_plain_text.h"
 
 #include <QRegularExpression>

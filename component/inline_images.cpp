@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/inline_images.h"
 
 #include "component/gobject_ref.h"

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: MIT
 #include "component/line_connection.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QHostAddress>
+#include <QSslCertificate>
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -67,10 +70,8 @@ LineConnection::LineConnection(int timeoutSeconds)
     QObject::connect(socket, &QAbstractSocket::stateChanged, socket, wake);
     QObject::connect(socket, &QAbstractSocket::errorOccurred, socket, wake);
     QObject::connect(socket, &QSslSocket::encrypted, socket, wake);
-    QObject::connect(socket, &QSslSocket::sslErrors, socket, [this](const QList<QSslError> &errors) {
-        for (const QSslError &error : errors)
-            m_sslErrors.append(error.errorString());
-    });
+    QObject::connect(socket, &QSslSocket::sslErrors, socket,
+                     [this](const QList<QSslError> &errors) { checkCertificateErrors(errors); });
     QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this, wake] {
         m_timedOut = true;
         wake();
@@ -233,18 +234,40 @@ QString LineConnection::masked(const QString &text) const
     return result;
 }
 
-void LineConnection::prepareTls()
+bool LineConnection::prepareTls()
 {
     m_sslErrors.clear();
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    const QString extraCaFile = qEnvironmentVariable("ORVEX_CA_FILE");
+    const QString extraCaFile =
+        m_tlsPolicy.caFile.isEmpty() ? qEnvironmentVariable("ORVEX_CA_FILE") : m_tlsPolicy.caFile;
     // Adding the extra bundle by path keeps the system store's on-demand
     // lookup; listing the system certificates instead would parse all of
-    // them at every connection.
+    // them at every connection. A bundle that was named and cannot be read
+    // fails the connection: the server it is meant for would fail to verify
+    // anyway, with a reason that hides the cause.
     if (!extraCaFile.isEmpty() && !config.addCaCertificates(extraCaFile, QSsl::Pem))
-        log(QStringLiteral("注意：ORVEX_CA_FILE 指定的证书文件 %1 无法读取，只使用系统证书").arg(extraCaFile));
+        return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
     m_socket->setSslConfiguration(config);
+    return true;
+}
+
+// A pinned certificate stands in for the whole chain of trust: when the
+// server shows exactly that one, its chain's errors do not count.
+void LineConnection::checkCertificateErrors(const QList<QSslError> &errors)
+{
+    if (!m_tlsPolicy.fingerprint.isEmpty() && pinnedCertificateMatches()) {
+        m_socket->ignoreSslErrors();
+        return;
+    }
+    for (const QSslError &error : errors)
+        m_sslErrors.append(error.errorString());
+}
+
+bool LineConnection::pinnedCertificateMatches() const
+{
+    const QSslCertificate certificate = m_socket->peerCertificate();
+    return !certificate.isNull() && certificate.digest(QCryptographicHash::Sha256) == m_tlsPolicy.fingerprint;
 }
 
 bool LineConnection::failConnect(WaitResult result, const QString &target)
@@ -261,6 +284,12 @@ bool LineConnection::waitForEncrypted(const QString &target)
     const WaitResult result = waitUntil([this] { return m_socket->isEncrypted(); });
     if (result != WaitResult::Done)
         return failConnect(result, target);
+    if (!m_tlsPolicy.fingerprint.isEmpty() && !pinnedCertificateMatches())
+        return fail(QStringLiteral("服务器 %1 的证书指纹 %2 与指定的 %3 不符")
+                            .arg(target,
+                                 fingerprintText(m_socket->peerCertificate().digest(QCryptographicHash::Sha256)),
+                                 fingerprintText(m_tlsPolicy.fingerprint)),
+                    FailureKind::Tls);
     log(QStringLiteral("已建立加密连接（%1）").arg(tlsDescription()));
     return true;
 }
@@ -280,7 +309,8 @@ bool LineConnection::connectToHost(const QString &host, quint16 port, bool impli
     if (implicitTls) {
         if (!QSslSocket::supportsSsl())
             return fail(QStringLiteral("本机不支持 TLS，无法连接 %1").arg(target), FailureKind::Tls);
-        prepareTls();
+        if (!prepareTls())
+            return false;
         m_socket->connectToHostEncrypted(host, port);
         return waitForEncrypted(target);
     }
@@ -300,7 +330,8 @@ bool LineConnection::startTls()
     // Nothing the server sent before the handshake may count as part of the
     // protected session.
     m_socket->readAll();
-    prepareTls();
+    if (!prepareTls())
+        return false;
     m_socket->startClientEncryption();
     return waitForEncrypted(QStringLiteral("%1:%2").arg(m_host).arg(m_port));
 }

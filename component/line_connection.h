@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "component/failure_kind.h"
+#include "component/tls_policy.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class QSslError;
 class QSslSocket;
 class QTimer;
 
@@ -34,7 +37,9 @@ struct ReadDeadline {
 // handler that has no loop of its own to give.
 //
 // Certificates are verified against the system store, plus the CA bundle
-// named by the environment variable ORVEX_CA_FILE when it is set.
+// named by the policy or by the environment variable ORVEX_CA_FILE (a
+// bundle named but unreadable fails the connection); a pinned fingerprint
+// trusts exactly one certificate instead.
 //
 // A failed call returns false and leaves errorText() set; after a failure
 // the connection is closed and every further call fails with the same text.
@@ -60,6 +65,9 @@ public:
     void setPassUserInput(bool pass) { m_passUserInput = pass; }
     // Where writeCommand(), readReply() and failures report, one line each.
     void setLogger(Logger logger) { m_logger = std::move(logger); }
+    // What TLS must give; the protocols above read `required` back.
+    void setTlsPolicy(const TlsPolicy &policy) { m_tlsPolicy = policy; }
+    const TlsPolicy &tlsPolicy() const { return m_tlsPolicy; }
 
     // Connects to host:port, with TLS from the first byte when implicitTls.
     bool connectToHost(const QString &host, quint16 port, bool implicitTls);
@@ -155,7 +163,9 @@ private:
     bool failWait(WaitResult result, const QString &what);
     QString socketErrorText() const;
     FailureKind socketFailureKind() const;
-    void prepareTls();
+    bool prepareTls();
+    void checkCertificateErrors(const QList<QSslError> &errors);
+    bool pinnedCertificateMatches() const;
     bool failConnect(WaitResult result, const QString &target);
     bool waitForEncrypted(const QString &target);
     QEventLoop::ProcessEventsFlags waitFlags() const;
@@ -176,6 +186,7 @@ private:
     QStringList m_secrets;
     QStringList m_sslErrors;
     Logger m_logger;
+    TlsPolicy m_tlsPolicy;
 };
 
 } // namespace component

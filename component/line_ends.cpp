@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/line_ends.h"
 
 #include <QIODevice>

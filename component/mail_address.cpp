@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/mail_address.h"
 
 #include "component/gmime_support.h"

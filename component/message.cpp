@@ -1,7 +1,11 @@
+// SPDX-License-Identifier: MIT
 #include "component/message.h"
 
 #include "component/attachments.h"
+#include "component/html_plain_text.h"
 #include "component/recipients.h"
+
+#include <QTemporaryFile>
 
 namespace component {
 
@@ -20,6 +24,27 @@ bool Message::addrecipient(const QString &address)
     return true;
 }
 
+QString Message::plainText() const
+{
+    return m_body.isEmpty() && !m_htmlbody.isEmpty() ? plainTextFromHtml(m_htmlbody) : m_body;
+}
+
+bool Message::addcc(const QString &address)
+{
+    if (address.trimmed().isEmpty())
+        return false;
+    m_cc.append(address.trimmed());
+    return true;
+}
+
+bool Message::addbcc(const QString &address)
+{
+    if (address.trimmed().isEmpty())
+        return false;
+    m_bcc.append(address.trimmed());
+    return true;
+}
+
 bool Message::addattachment(const QString &path, bool encode)
 {
     Q_UNUSED(encode);
@@ -34,6 +59,11 @@ void Message::close()
     m_recipients->clear();
     m_attachments->clear();
     m_attachmentFiles.clear();
+    m_cc.clear();
+    m_bcc.clear();
+    m_raw.clear();
+    m_rawKept = false;
+    m_rawFile.reset();
     m_htmlbody.clear();
     m_body.clear();
 }

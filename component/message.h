@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "component/failure_kind.h"
@@ -7,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+
+class QTemporaryFile;
 
 namespace component {
 
@@ -34,6 +38,27 @@ class Message : public QObject {
     // holds it back itself (false: it stays queued until send returns).
     Q_PROPERTY(bool passuserinput MEMBER m_passUserInput)
     Q_PROPERTY(QDateTime date MEMBER m_date)
+    // Fetched: the zone the Date header was written in, seconds east of UTC.
+    Q_PROPERTY(int dateoffset MEMBER m_dateOffset)
+    // Fetched: the Cc addresses (also among "recipients", after the To ones).
+    // Sending: the Cc addresses added with addcc.
+    Q_PROPERTY(QStringList cc READ ccAddresses)
+    // Fetched: the first Reply-To address, the Message-ID and In-Reply-To
+    // (without their angle brackets).
+    Q_PROPERTY(QString replyto MEMBER m_replyTo)
+    Q_PROPERTY(QString messageid MEMBER m_messageId)
+    Q_PROPERTY(QString inreplyto MEMBER m_inReplyTo)
+    // Fetched: the message as plain text, for a reader without HTML: its
+    // text/plain alternative (what "body" holds), else its HTML made text.
+    Q_PROPERTY(QString plaintext READ plainText)
+    // Sending: "required" sends only over TLS; "opportunistic" (the
+    // default) uses STARTTLS whenever the server offers it.
+    Q_PROPERTY(QString tls MEMBER m_tls)
+    // Sending: SHA-256 of the one server certificate to trust (hexadecimal).
+    Q_PROPERTY(QString tlsfingerprint MEMBER m_tlsFingerprint)
+    // Sending: a CA bundle (PEM) to trust besides the system's, in place of
+    // ORVEX_CA_FILE.
+    Q_PROPERTY(QString cafile MEMBER m_caFile)
     Q_PROPERTY(QString log READ log)
     // After a failed send: the data had gone out to its end, so the server
     // may have taken the message all the same.
@@ -50,6 +75,15 @@ public:
 
     // Adds one To address. False for an empty address.
     Q_INVOKABLE bool addrecipient(const QString &address);
+    // Adds one Cc address, written into the message; false for an empty one.
+    Q_INVOKABLE bool addcc(const QString &address);
+    // Adds one Bcc address: it receives the message, and no header names it.
+    Q_INVOKABLE bool addbcc(const QString &address);
+    // Fetched with the mailbox's "keepraw" on: writes the message exactly as
+    // the server sent it (dot stuffing undone) into a new file of `folder`,
+    // under a unique name, flushed to disk, and returns the file's path.
+    // Empty, with an automation error, when that fails.
+    Q_INVOKABLE QString saveraw(const QString &folder);
     // Attaches the file at `path` under its base name; the file is read at
     // send time. The second argument is accepted for compatibility.
     Q_INVOKABLE bool addattachment(const QString &path, bool encode);
@@ -84,11 +118,17 @@ public:
     QString fromName() const { return m_fromname; }
     QString htmlBody() const { return m_htmlbody; }
     QString plainBody() const { return m_body; }
+    QString plainText() const;
     QString subject() const { return m_subject; }
     QString username() const { return m_mailserverusername; }
     QString password() const { return m_mailserverpassword; }
     int timeoutSeconds() const { return m_timeout; }
     QDateTime date() const { return m_date; }
+    QStringList ccAddresses() const { return m_cc; }
+    QStringList bccAddresses() const { return m_bcc; }
+    QString tlsMode() const { return m_tls; }
+    QString tlsFingerprint() const { return m_tlsFingerprint; }
+    QString caFile() const { return m_caFile; }
 
     void setFromAddress(const QString &v) { m_from = v; }
     void setFromName(const QString &v) { m_fromname = v; }
@@ -96,6 +136,19 @@ public:
     void setHtmlBody(const QString &v) { m_htmlbody = v; }
     void setPlainBody(const QString &v) { m_body = v; }
     void setDate(const QDateTime &v) { m_date = v; }
+    void setDateOffset(int seconds) { m_dateOffset = seconds; }
+    void addCcAddress(const QString &v) { m_cc.append(v); }
+    void setReplyTo(const QString &v) { m_replyTo = v; }
+    void setMessageId(const QString &v) { m_messageId = v; }
+    void setInReplyTo(const QString &v) { m_inReplyTo = v; }
+    // The bytes the server sent, for saveraw: held in memory, or in a file
+    // the message then owns.
+    void setRawContent(const QByteArray &raw)
+    {
+        m_raw = raw;
+        m_rawKept = true;
+    }
+    void setRawFile(std::unique_ptr<QTemporaryFile> file);
     void setMailserverpassword(const QString &v) { m_mailserverpassword = v; }
     // The password is write-only to callers: reading it gives a mask.
     QString maskedPassword() const { return m_mailserverpassword.isEmpty() ? QString() : QStringLiteral("********"); }
@@ -134,6 +187,18 @@ private:
     int m_timeout = 300;
     bool m_passUserInput = false;
     QDateTime m_date;
+    int m_dateOffset = 0;
+    QStringList m_cc;
+    QStringList m_bcc;
+    QString m_replyTo;
+    QString m_messageId;
+    QString m_inReplyTo;
+    QString m_tls;
+    QString m_tlsFingerprint;
+    QString m_caFile;
+    QByteArray m_raw;
+    bool m_rawKept = false;
+    std::unique_ptr<QTemporaryFile> m_rawFile;
     QString m_log;
     bool m_maybeSent = false;
     QString m_lastError;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/message.h"
 
 #include "component/automation_error.h"
@@ -24,19 +25,42 @@ const ServerSchemes kSmtpSchemes{QStringLiteral("smtps"), QStringLiteral("smtp")
 struct Addresses {
     MailAddress from;
     QList<MailAddress> to;
+    QList<MailAddress> cc;
+    QList<MailAddress> bcc;
 
+    // Everyone the message goes to: the envelope's recipients.
+    QList<MailAddress> everyRecipient() const { return to + cc + bcc; }
     bool allAscii() const
     {
-        return from.isAscii() && std::all_of(to.cbegin(), to.cend(), [](const MailAddress &a) { return a.isAscii(); });
+        const QList<MailAddress> recipients = everyRecipient();
+        return from.isAscii()
+               && std::all_of(recipients.cbegin(), recipients.cend(), [](const MailAddress &a) { return a.isAscii(); });
     }
 };
+
+// Each address of `texts` taken apart into `into`; false with the reason
+// in `error` at the first that is no address.
+bool parseAddresses(const QStringList &texts, QList<MailAddress> &into, QString *error)
+{
+    QString reason;
+    for (const QString &text : texts) {
+        const std::optional<MailAddress> address = parseMailAddress(text, &reason);
+        if (!address) {
+            *error = QStringLiteral("收件人%1").arg(reason);
+            return false;
+        }
+        into << *address;
+    }
+    return true;
+}
 
 // The sender and every recipient taken apart; a display name or address
 // that holds a line break or another control character is refused, since
 // it could start a header line or a command of its own.
-std::optional<Addresses> checkedAddresses(const QString &from, const QString &fromName, Recipients &recipients,
-                                          QString *error)
+std::optional<Addresses> checkedAddresses(const Message &message, Recipients &recipients, QString *error)
 {
+    const QString from = message.fromAddress();
+    const QString fromName = message.fromName();
     if (from.trimmed().isEmpty()) {
         *error = QStringLiteral("没有填写发件人地址");
         return std::nullopt;
@@ -53,17 +77,14 @@ std::optional<Addresses> checkedAddresses(const QString &from, const QString &fr
     }
     if (!fromName.isEmpty())
         sender->name = fromName;
-    Addresses addresses{*sender, {}};
-    for (int i = 0; i < recipients.count(); ++i) {
-        const QString text = static_cast<Recipient *>(recipients.item(i))->email();
-        const std::optional<MailAddress> recipient = parseMailAddress(text, &reason);
-        if (!recipient) {
-            *error = QStringLiteral("收件人%1").arg(reason);
-            return std::nullopt;
-        }
-        addresses.to << *recipient;
-    }
-    if (addresses.to.isEmpty()) {
+    Addresses addresses{*sender, {}, {}, {}};
+    QStringList to;
+    for (int i = 0; i < recipients.count(); ++i)
+        to << static_cast<Recipient *>(recipients.item(i))->email();
+    if (!parseAddresses(to, addresses.to, error) || !parseAddresses(message.ccAddresses(), addresses.cc, error)
+        || !parseAddresses(message.bccAddresses(), addresses.bcc, error))
+        return std::nullopt;
+    if (addresses.everyRecipient().isEmpty()) {
         *error = QStringLiteral("没有收件人");
         return std::nullopt;
     }
@@ -76,7 +97,7 @@ std::optional<MailAddress> firstNonAsciiLocalPart(const Addresses &addresses)
 {
     if (addresses.from.asciiAddress().isEmpty())
         return addresses.from;
-    for (const MailAddress &recipient : addresses.to) {
+    for (const MailAddress &recipient : addresses.everyRecipient()) {
         if (recipient.asciiAddress().isEmpty())
             return recipient;
     }
@@ -94,6 +115,7 @@ OutgoingMessage outgoingMessage(const Message &message, const Addresses &address
     outgoing.charset = message.charset().trimmed().toLatin1();
     outgoing.from = addresses.from;
     outgoing.recipients = addresses.to;
+    outgoing.cc = addresses.cc;
     outgoing.utf8Addresses = utf8Addresses;
     outgoing.subject = message.subject();
     outgoing.plainBody = message.plainBody();
@@ -127,7 +149,7 @@ bool Message::send(const QString &server)
     const std::optional<ServerAddress> address = parseServerAddress(server, kSmtpSchemes, &error);
     if (!address)
         return failure(error, false, FailureKind::Input);
-    const std::optional<Addresses> addresses = checkedAddresses(m_from, m_fromname, *m_recipients, &error);
+    const std::optional<Addresses> addresses = checkedAddresses(*this, *m_recipients, &error);
     if (!addresses)
         return failure(error, false, FailureKind::Input);
     // Every attachment is checked before the server is bothered; the files
@@ -137,7 +159,12 @@ bool Message::send(const QString &server)
             return failure(QStringLiteral("无法读取附件 %1：%2").arg(path, reason), false, FailureKind::LocalFile);
     }
 
+    const std::optional<TlsPolicy> policy = tlsPolicyFrom(m_tls, m_tlsFingerprint, m_caFile, &error);
+    if (!policy)
+        return failure(error, false, FailureKind::Input);
+
     LineConnection connection(m_timeout);
+    connection.setTlsPolicy(*policy);
     connection.setPassUserInput(m_passUserInput);
     connection.setLogger([this](const QString &line) { appendLog(line); });
     SmtpClient smtp(connection);
@@ -194,7 +221,7 @@ bool Message::send(const QString &server)
     };
     const auto envelope = [&] {
         QList<QByteArray> recipients;
-        for (const MailAddress &recipient : addresses->to)
+        for (const MailAddress &recipient : addresses->everyRecipient())
             recipients << envelopeAddress(recipient, utf8);
         return smtp.sendEnvelope(envelopeAddress(addresses->from, utf8), recipients, {expectedBytes, utf8});
     };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/message_skeleton.h"
 
 #include "component/temporary_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/mime_builder.h"
 
 #include "component/charset_decoding.h"
@@ -279,6 +280,21 @@ const char *priorityText(int priority)
     }
 }
 
+// Adds `addresses` to the header list of `type`; returns each as it is
+// written in the header.
+QList<QByteArray> addAddresses(GMimeMessage *mime, GMimeAddressType type, const QList<MailAddress> &addresses,
+                               const OutgoingMessage &message)
+{
+    InternetAddressList *list = g_mime_message_get_addresses(mime, type);
+    QList<QByteArray> texts;
+    for (const MailAddress &address : addresses) {
+        GObjectRef<InternetAddress> mailbox(makeMailbox(address, message.charset, message.utf8Addresses));
+        internet_address_list_add(list, mailbox.get());
+        texts << mailboxText(mailbox.get(), address, message.utf8Addresses);
+    }
+    return texts;
+}
+
 void setAddressHeaders(GMimeMessage *mime, const OutgoingMessage &message)
 {
     const bool utf8 = message.utf8Addresses;
@@ -286,16 +302,13 @@ void setAddressHeaders(GMimeMessage *mime, const OutgoingMessage &message)
     internet_address_list_add(g_mime_message_get_from(mime), sender.get());
     const QByteArray senderText = mailboxText(sender.get(), message.from, utf8);
 
-    InternetAddressList *to = g_mime_message_get_addresses(mime, GMIME_ADDRESS_TYPE_TO);
-    QList<QByteArray> toTexts;
-    for (const MailAddress &recipient : message.recipients) {
-        GObjectRef<InternetAddress> mailbox(makeMailbox(recipient, message.charset, utf8));
-        internet_address_list_add(to, mailbox.get());
-        toTexts << mailboxText(mailbox.get(), recipient, utf8);
-    }
+    const QList<QByteArray> toTexts = addAddresses(mime, GMIME_ADDRESS_TYPE_TO, message.recipients, message);
+    const QList<QByteArray> ccTexts = addAddresses(mime, GMIME_ADDRESS_TYPE_CC, message.cc, message);
     if (utf8) {
         setRawHeader(GMIME_OBJECT(mime), "From", senderText);
         setRawHeader(GMIME_OBJECT(mime), "To", toTexts.join(",\n "));
+        if (!ccTexts.isEmpty())
+            setRawHeader(GMIME_OBJECT(mime), "Cc", ccTexts.join(",\n "));
     }
     if (message.returnReceipt) {
         // The receipt goes back to the sender, written as the From header is.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "component/mail_address.h"
@@ -18,6 +19,7 @@ struct OutgoingMessage {
     QByteArray charset;           // preferred charset for headers and texts
     MailAddress from;             // its name is the sender's display name
     QList<MailAddress> recipients; // To
+    QList<MailAddress> cc;         // Cc (Bcc never reaches the builder)
     // Addresses in UTF-8 in the header (RFC 6532), for a server that
     // takes SMTPUTF8; otherwise every address must have an ASCII form.
     bool utf8Addresses = false;

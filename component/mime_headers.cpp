@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/mime_headers.h"
 
 #include "component/charset_decoding.h"
@@ -7,6 +8,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <cstring>
 
 namespace component {
 
@@ -129,7 +131,9 @@ void readSender(GMimeObject *object, Message &message, GMimeParserOptions *optio
     }
 }
 
-QDateTime headerDate(GMimeObject *object, GMimeParserOptions *options)
+// The date in local time; `offset` receives the zone it was written in,
+// seconds east of UTC.
+QDateTime headerDate(GMimeObject *object, GMimeParserOptions *options, int *offset)
 {
     const QByteArray value = firstHeaderValue(object, "Date", options);
     if (value.isEmpty())
@@ -150,8 +154,40 @@ QDateTime headerDate(GMimeObject *object, GMimeParserOptions *options)
     if (!parsed)
         return {};
     const QDateTime date = QDateTime::fromSecsSinceEpoch(g_date_time_to_unix(parsed)).toLocalTime();
+    *offset = int(g_date_time_get_utc_offset(parsed) / G_TIME_SPAN_SECOND);
     g_date_time_unref(parsed);
     return date;
+}
+
+// "<id@host>" as "id@host": the first message id of a header value, the
+// whole trimmed value when it has no angle brackets.
+QString messageIdText(const QByteArray &value)
+{
+    const QString text = QString::fromUtf8(value).simplified();
+    const qsizetype open = text.indexOf(QLatin1Char('<'));
+    const qsizetype close = text.indexOf(QLatin1Char('>'), open + 1);
+    if (open < 0 || close < 0)
+        return text;
+    return text.mid(open + 1, close - open - 1).trimmed();
+}
+
+// Reply-To, Message-ID and In-Reply-To, for a program that threads mail or
+// answers it.
+void readReferenceHeaders(GMimeObject *object, Message &message, GMimeParserOptions *options)
+{
+    for (const QByteArray &value : headerValues(object, "Reply-To", options)) {
+        QString first;
+        forEachMailbox(value, options, [&](InternetAddressMailbox *mailbox) {
+            if (first.isEmpty())
+                first = mailboxAddress(mailbox);
+        });
+        if (!first.isEmpty()) {
+            message.setReplyTo(first);
+            break;
+        }
+    }
+    message.setMessageId(messageIdText(firstHeaderValue(object, "Message-ID", options)));
+    message.setInReplyTo(messageIdText(firstHeaderValue(object, "In-Reply-To", options)));
 }
 
 // RFC 2231 values are percent-encoded; an encoded NUL would end the decoded
@@ -195,17 +231,24 @@ void readMessageHeaders(GMimeMessage *mime, Message &message, GMimeParserOptions
     GMimeObject *object = GMIME_OBJECT(mime);
     readSender(object, message, options);
     message.setSubject(decodedText(firstHeaderValue(object, "Subject", options), options));
-    message.setDate(headerDate(object, options));
+    int offset = 0;
+    message.setDate(headerDate(object, options, &offset));
+    message.setDateOffset(offset);
     // Some senders write several To or Cc headers: every one counts.
     for (const char *header : {"To", "Cc"}) {
+        const bool cc = std::strcmp(header, "Cc") == 0;
         for (const QByteArray &value : headerValues(object, header, options)) {
             forEachMailbox(value, options, [&](InternetAddressMailbox *mailbox) {
                 const QString address = mailboxAddress(mailbox);
-                if (!address.isEmpty())
-                    message.recipientList()->add(address, mailboxName(mailbox));
+                if (address.isEmpty())
+                    return;
+                message.recipientList()->add(address, mailboxName(mailbox));
+                if (cc)
+                    message.addCcAddress(address);
             });
         }
     }
+    readReferenceHeaders(object, message, options);
 }
 
 QString mimeTypeOf(GMimeObject *part)

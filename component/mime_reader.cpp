@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/mime_reader.h"
 
 #include "component/attachment.h"

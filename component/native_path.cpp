@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/native_path.h"
 
 #include <sys/stat.h>

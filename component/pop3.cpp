@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "component/pop3.h"
 
+#include "component/automation_error.h"
 #include "component/durable_files.h"
 #include "component/message.h"
 #include "component/message_skeleton.h"
@@ -8,6 +10,7 @@
 #include "component/pop3_messages.h"
 #include "component/progress_device.h"
 #include "component/temporary_files.h"
+#include "component/tls_policy.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,6 +18,7 @@
 #include <QStringList>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace component {
@@ -126,8 +130,17 @@ bool Pop3::connect(const QString &user, const QString &password, const QString &
     m_deleted.clear();
     // A range belongs to the mailbox it was counted in.
     m_lastMessage = 0;
+    m_skipped.clear();
+    QString policyError;
+    const std::optional<TlsPolicy> policy = tlsPolicyFrom(m_tls, m_tlsFingerprint, m_caFile, &policyError);
+    if (!policy) {
+        appendLog(QStringLiteral("错误：%1").arg(policyError));
+        noteFailure(policyError, FailureKind::Input);
+        return false;
+    }
     m_client = std::make_unique<Pop3Client>(m_timeout);
     m_client->setPassUserInput(m_passUserInput);
+    m_client->setTlsPolicy(*policy);
     m_client->setLogger([this](const QString &line) { appendLog(line); });
     m_client->setProgressHandler([this](const QString &text) { Q_EMIT progress(text); });
     m_loggedOn = m_client->open(user, password, host, port);
@@ -161,7 +174,8 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     const qint64 listedSize = m_client->messageSize(number);
     const bool inMemory = listedSize > 0 && listedSize <= kInMemoryMessageBytes;
     QBuffer buffer;
-    QTemporaryFile file(temporaryFileTemplate(QStringLiteral("message")));
+    auto messageFile = std::make_unique<QTemporaryFile>(temporaryFileTemplate(QStringLiteral("message")));
+    QTemporaryFile &file = *messageFile;
     QIODevice &storage = inMemory ? static_cast<QIODevice &>(buffer) : file;
     if (!storage.open(QIODevice::ReadWrite)) {
         *error = QStringLiteral("无法建立临时文件：%1").arg(storage.errorString());
@@ -179,11 +193,13 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     m_client->setMessageSizeLimit(limit);
     reportRetrieval(number, 0);
     // A message in a file is also read as it arrives, so that its large
-    // attachments are decoded by the time its last line is in.
+    // attachments are decoded by the time its last line is in; except when
+    // the message must be kept as it came, since the skeleton leaves those
+    // attachments out of the file.
     std::optional<MessageSkeleton> skeleton;
-    if (!inMemory)
+    if (!inMemory && !m_keepRaw)
         skeleton.emplace(file);
-    ProgressDevice counted(inMemory ? storage : *skeleton,
+    ProgressDevice counted(skeleton ? static_cast<QIODevice &>(*skeleton) : storage,
                            [this, number](qint64 bytes) { reportRetrieval(number, bytes); });
     if (!m_client->retrieve(number, counted) || (skeleton && !skeleton->finish())) {
         // A retrieval that went through fails here only on writing its files.
@@ -199,8 +215,13 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
     }
     auto *message = new Message(parent);
     QString readError;
-    const bool read = inMemory ? readMimeMessage(buffer.data(), *message, &readError)
-                               : readMimeMessage(*skeleton, *message, &readError);
+    bool read = false;
+    if (inMemory)
+        read = readMimeMessage(buffer.data(), *message, &readError);
+    else if (skeleton)
+        read = readMimeMessage(*skeleton, *message, &readError);
+    else
+        read = file.flush() && readMimeMessage(file.fileName(), *message, &readError);
     if (!read) {
         delete message;
         *error = QStringLiteral("第 %1 封邮件无法读取：%2").arg(number).arg(readError);
@@ -208,6 +229,10 @@ Message *Pop3::fetch(int number, QObject *parent, QString *error)
         appendLog(QStringLiteral("错误：%1").arg(*error));
         return nullptr;
     }
+    if (m_keepRaw && inMemory)
+        message->setRawContent(buffer.data());
+    else if (m_keepRaw)
+        message->setRawFile(std::move(messageFile));
     m_retrieved.insert(number);
     return message;
 }
@@ -308,6 +333,31 @@ bool Pop3::disconnect()
     // A session that had broken off before, with nothing to commit, lost
     // nothing by ending without QUIT.
     return confirmed || (!wasOpen && pending.isEmpty());
+}
+
+QStringList Pop3::uids()
+{
+    QStringList uids;
+    bool supported = false;
+    if (!m_loggedOn || !m_client)
+        return uids;
+    if (!m_client->readUids(uids, &supported)) {
+        appendLog(QStringLiteral("错误：无法读取邮件的唯一标识（UIDL）：%1").arg(m_client->errorText()));
+        noteFailure(m_client->errorText(), m_client->failureKind());
+        if (!m_client->isOpen())
+            m_loggedOn = false;
+        raiseAutomationError(this, m_client->errorText());
+    } else if (!supported) {
+        appendLog(QStringLiteral("服务器不提供邮件的唯一标识（UIDL）"));
+    }
+    return uids;
+}
+
+void Pop3::skipmessage(int number)
+{
+    m_skipped.insert(number);
+    if (m_client)
+        m_client->setSkipped(m_skipped);
 }
 
 void Pop3::abandon()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "component/failure_kind.h"
@@ -6,6 +7,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace component {
@@ -30,6 +32,15 @@ class Pop3 : public QObject {
     Q_PROPERTY(bool passuserinput MEMBER m_passUserInput)
     Q_PROPERTY(qlonglong maxmessagesize READ maxMessageSize WRITE setMaxMessageSize)
     Q_PROPERTY(int lastmessage READ lastMessage WRITE setLastMessage)
+    // "required": log on only over TLS; "opportunistic" (the default): STLS
+    // whenever the server offers it.
+    Q_PROPERTY(QString tls MEMBER m_tls)
+    // True: each message keeps the bytes the server sent, for its "saveraw".
+    Q_PROPERTY(bool keepraw MEMBER m_keepRaw)
+    // SHA-256 of the one server certificate to trust (hexadecimal).
+    Q_PROPERTY(QString tlsfingerprint MEMBER m_tlsFingerprint)
+    // A CA bundle (PEM) to trust besides the system's, in place of ORVEX_CA_FILE.
+    Q_PROPERTY(QString cafile MEMBER m_caFile)
     Q_PROPERTY(int count READ count)
     Q_PROPERTY(QObject *messages READ messages)
     Q_PROPERTY(QString log READ log)
@@ -59,6 +70,13 @@ public:
     // had broken off before (they were not committed); true when a broken
     // line had nothing pending.
     Q_INVOKABLE bool disconnect();
+    // The unique id of each message (UIDL), element n-1 for message n;
+    // empty when the server gives none. An automation error when the line
+    // broke.
+    Q_INVOKABLE QStringList uids();
+    // The caller will not ask for message `number` in this session: it is
+    // never read ahead.
+    Q_INVOKABLE void skipmessage(int number);
     // Ends every transfer under way in this thread at once as a failure,
     // without QUIT: the server deletes nothing. Safe to call from inside a
     // wait of the transfer (the window that started it is being closed).
@@ -111,6 +129,11 @@ private:
     bool m_logging = false;
     bool m_passUserInput = false;
     bool m_loggedOn = false;
+    QString m_tls;
+    bool m_keepRaw = false;
+    QString m_tlsFingerprint;
+    QString m_caFile;
+    QSet<int> m_skipped;
     QString m_log;
     QString m_lastError;
     FailureKind m_failureKind = FailureKind::None;

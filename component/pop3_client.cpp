@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/pop3_client.h"
 
 #include "component/sasl_client.h"
@@ -347,6 +348,7 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
     m_repliesDue = 0;
     m_lastRequested = 0;
     m_lastWanted = 0;
+    m_skipped.clear();
 
     QString addressError;
     std::optional<ServerAddress> address = parseServerAddress(bracketedHost(host), kPop3Schemes, &addressError);
@@ -383,6 +385,9 @@ bool Pop3Client::open(const QString &user, const QString &password, const QStrin
         return false;
     if (!m_conn.isEncrypted() && m_capabilities.contains("STLS") && !startTls())
         return false;
+    if (!m_conn.isEncrypted() && m_conn.tlsPolicy().required)
+        return refuse(QStringLiteral("服务器 %1 没有提供加密连接（STLS），而收取要求 TLS，没有登录").arg(m_host),
+                      FailureKind::Tls);
     if (m_capabilities.contains("UTF8") && !enableUtf8())
         return false;
     if (m_progress)
@@ -667,6 +672,10 @@ void Pop3Client::topUpReadAhead(int current)
     const int last = std::min(m_count, m_lastWanted);
     while (next <= last && ahead < kMaxReadAhead
            && aheadBytes + windowShare(messageSize(next)) <= kMaxReadAheadBytes) {
+        if (m_skipped.contains(next)) {
+            ++next;
+            continue;
+        }
         if (!sendCommand("RETR " + QByteArray::number(next)))
             return;
         m_outstanding.push_back(next);
@@ -699,7 +708,10 @@ bool Pop3Client::retrieve(int number, QIODevice &out)
             return false;
     }
     clearError();
-    const bool ascending = number == m_lastRequested + 1;
+    int following = m_lastRequested + 1;
+    while (m_skipped.contains(following))
+        ++following;
+    const bool ascending = number == following;
     m_lastRequested = number;
     if (!sentAhead) {
         if (!sendCommand("RETR " + QByteArray::number(number)))
@@ -732,6 +744,39 @@ bool Pop3Client::confirmInStep(int number)
     if (reply.ok && reply.text.simplified().split(' ').value(0) == QByteArray::number(number))
         return true;
     return failSession(outOfStepText());
+}
+
+bool Pop3Client::readUids(QStringList &uids, bool *supported)
+{
+    uids.clear();
+    *supported = false;
+    clearError();
+    if (!isOpen()) {
+        m_error = m_conn.hasFailed() ? m_conn.errorText() : QStringLiteral("没有登录到邮箱");
+        return false;
+    }
+    if (!discardOutstanding() || !sendCommand("UIDL"))
+        return false;
+    Reply reply;
+    if (!readReply(reply))
+        return false;
+    if (!reply.ok)
+        return true;
+    QStringList byNumber(m_count);
+    auto takeUid = [&](const QByteArray &line) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        const int number = words.value(0).toInt();
+        if (number >= 1 && number <= m_count)
+            byNumber[number - 1] = QString::fromLatin1(words.value(1));
+    };
+    if (!readMultiLineText(takeUid, kMaxListLines))
+        return false;
+    m_conn.log(QStringLiteral("S: （%1 封邮件的唯一标识）").arg(m_count));
+    // A list with holes cannot tell messages apart: as good as none.
+    *supported = std::none_of(byNumber.cbegin(), byNumber.cend(), [](const QString &uid) { return uid.isEmpty(); });
+    if (*supported)
+        uids = byNumber;
+    return true;
 }
 
 // ---- Deleting and leaving ---------------------------------------------------

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "component/line_connection.h"
@@ -9,6 +10,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 
@@ -53,6 +55,7 @@ public:
 
     void setTimeout(int seconds) { m_conn.setTimeout(seconds); }
     void setPassUserInput(bool pass) { m_conn.setPassUserInput(pass); }
+    void setTlsPolicy(const TlsPolicy &policy) { m_conn.setTlsPolicy(policy); }
     void setLogger(Logger logger);
     // Told, with a text for a status line, when open() starts connecting
     // and when it starts logging on.
@@ -69,6 +72,12 @@ public:
     // The last message the caller will ask for: read-ahead never goes past
     // it. 0 (the default) reads no further ahead than the message asked for.
     void setLastWanted(int number) { m_lastWanted = number; }
+    // Messages the caller will not ask for: never read ahead.
+    void setSkipped(const QSet<int> &numbers) { m_skipped = numbers; }
+    // The unique ids of messages 1 to messageCount() (UIDL); false when the
+    // line broke. A server without UIDL leaves `uids` empty and
+    // `*supported` false.
+    bool readUids(QStringList &uids, bool *supported);
     // The most a single message may bring; more breaks the session.
     void setMessageSizeLimit(qint64 bytes) { m_messageSizeLimit = bytes; }
 
@@ -172,6 +181,7 @@ private:
     int m_repliesDue = 0;          // commands sent whose status line is not read yet
     int m_lastRequested = 0;
     int m_lastWanted = 0;
+    QSet<int> m_skipped;
     qint64 m_messageSizeLimit = 256 * 1024 * 1024;
     std::function<void(const QString &)> m_progress;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/pop3_messages.h"
 
 #include "component/automation_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/progress_device.h"
 
 namespace component {

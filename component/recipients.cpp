@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/recipients.h"
 
 #include "component/automation_error.h"

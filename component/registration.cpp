@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DllRegisterServer / DllUnregisterServer: write or remove this library's
 // classes in the per-user component registry, an ini file under the user's
 // config folder that maps each class name to the library's path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/sasl_client.h"
 
 #include <gsasl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/server_address.h"
 
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/smtp_client.h"
 
 #include "component/line_connection.h"
@@ -154,6 +155,10 @@ bool SmtpClient::open(const ServerAddress &server)
         return false;
     if (!m_connection.isEncrypted() && supports("STARTTLS"))
         return startTls();
+    if (!m_connection.isEncrypted() && m_connection.tlsPolicy().required)
+        return refuse(QStringLiteral("服务器 %1 没有提供加密连接（STARTTLS），而发送要求 TLS，邮件没有发出")
+                              .arg(server.display()),
+                      FailureKind::Tls);
     return true;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/smtp_data_writer.h"
 
 #include "component/gmime_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/text_charset.h"
 
 #include "component/native_path.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "component/transfer_progress.h"
 
 #include "component/native_path.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compose/sendmail_design.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "engine/stru_mail.h"
@@ -8,6 +9,7 @@
 #include <optional>
 
 class n_orvex;
+struct MailtoLink;
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
@@ -23,6 +25,12 @@ public:
     explicit w_sendmail(QWidget *parent = nullptr);
     // The design size: what a sheet arranged in the frame starts from.
     QSize sizeHint() const override;
+
+    // Puts the message a mailto: link describes into the form: its
+    // recipients (Cc too, the form has one recipient line), subject and
+    // body. Blind copies are left out and the user is told, since the
+    // recipient line is seen by everyone the mail goes to.
+    void fillFromMailto(const MailtoLink &link);
 
 protected:
     // Hands the filled records to the engine and returns its result. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compose/w_sendmail.h"
 
 #include "engine/n_orvex.h"

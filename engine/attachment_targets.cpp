@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/attachment_targets.h"
 
 #include "platform/files.h"

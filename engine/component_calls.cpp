@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/component_calls.h"
 
 namespace engine {

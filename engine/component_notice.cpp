@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/component_notice.h"
 
 #include "platform/dialog_service.h"

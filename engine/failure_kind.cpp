@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/failure_kind.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/fetch_range.h"
 
 #include <algorithm>

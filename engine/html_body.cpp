@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/html_body.h"
 
 #include "engine/text_functions.h"

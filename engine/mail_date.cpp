@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/mail_date.h"
 
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/message_reader.h"
 
 #include "engine/mail_date.h"
@@ -29,6 +30,25 @@ void readRecipients(ComponentCalls &calls, MessageHandles handles, stru_mail &re
     record.recipientaddress1 = addresses;
 }
 
+// A property that not every component has; empty when this one lacks it.
+// The fields it fills serve front ends beyond the windows, and a fetch
+// must not fail for their sake.
+QVariant optionalProperty(platform::AutomationObject &object, const QString &name)
+{
+    return object.property(name).value_or(QVariant());
+}
+
+// Cc apart from To, Reply-To, the ids a reply or a thread refers to and the
+// zone the date was written in.
+void readReferences(MessageHandles handles, stru_mail &record)
+{
+    record.ccaddress1 = optionalProperty(handles.message, QStringLiteral("cc")).toStringList();
+    record.replyto = optionalProperty(handles.message, QStringLiteral("replyto")).toString();
+    record.messageid = optionalProperty(handles.message, QStringLiteral("messageid")).toString();
+    record.inreplyto = optionalProperty(handles.message, QStringLiteral("inreplyto")).toString();
+    record.mailutcoffset = optionalProperty(handles.message, QStringLiteral("dateoffset")).toInt();
+}
+
 void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
 {
     const QString htmlbody = calls.get(handles.message, QStringLiteral("htmlbody")).toString();
@@ -41,6 +61,9 @@ void readBody(ComponentCalls &calls, MessageHandles handles, stru_mail &record)
     if (longEnough) {
         record.body = htmlbody;
         record.html = true;
+        // A reader without HTML still has the plain text, when the
+        // component can give one.
+        record.text = optionalProperty(handles.message, QStringLiteral("plaintext")).toString();
     } else {
         record.body = calls.get(handles.message, QStringLiteral("body")).toString();
         record.html = false;
@@ -124,6 +147,8 @@ bool readMessage(ComponentCalls &calls, MessageHandles handles, AttachmentTarget
     record.sendername = calls.get(handles.message, QStringLiteral("fromname")).toString();
     record.maildatetime = toMailDateTime(calls.get(handles.message, QStringLiteral("date")));
     readRecipients(calls, handles, record);
+    if (calls.ok())
+        readReferences(handles, record);
     record.subject = calls.get(handles.message, QStringLiteral("subject")).toString();
     readBody(calls, handles, record);
     readAttachments(calls, handles, targets, record);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "engine/failure_kind.h"
@@ -71,6 +72,11 @@ public:
     // until `kept` (when given) says the records are safe.
     int of_recimail(stru_pop3_login pop3, const std::function<void(const stru_mail &)> &each, QString index,
                     const RecordsKept &kept = {});
+
+    // After a fetch with stru_pop3_login::onlynew: the unique ids of every
+    // message in the mailbox, by message number; empty when the mailbox is
+    // empty or the server gives none.
+    QStringList is_uids;
 
     // The log of the last transfer; the empty string when there is none.
     QString of_getlasterror();

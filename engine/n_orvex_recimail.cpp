@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/n_orvex.h"
 
 #include "engine/attachment_targets.h"
@@ -6,10 +7,13 @@
 #include "engine/fetch_range.h"
 #include "engine/message_reader.h"
 #include "engine/server_field.h"
+#include "engine/tls_settings.h"
 #include "engine/transfer_log.h"
 
 #include "platform/automation_object.h"
 #include "platform/input_hold_back.h"
+
+#include <QSet>
 
 #include <array>
 
@@ -55,6 +59,40 @@ QString unsureEndText(const engine::FetchRange &range)
             .arg(messagesText(range));
 }
 
+// With only new mail asked for: the numbers of the messages whose unique id
+// is among `seenuids`, each told to the mailbox so that it is never read
+// ahead. `uids` receives the mailbox's ids; a server without them has every
+// message fetched, and the log says so.
+QSet<qint64> seenMessages(engine::ComponentCalls &calls, platform::AutomationObject &orvexpop3,
+                          const QStringList &seenuids, QStringList &uids)
+{
+    uids = calls.call(orvexpop3, QStringLiteral("uids")).toStringList();
+    const QSet<QString> seenIds(seenuids.cbegin(), seenuids.cend());
+    QSet<qint64> numbers;
+    for (qsizetype n = 1; n <= uids.size() && calls.ok(); ++n) {
+        if (seenIds.contains(uids.at(n - 1))) {
+            numbers.insert(n);
+            calls.call(orvexpop3, QStringLiteral("skipmessage"), {int(n)});
+        }
+    }
+    return numbers;
+}
+
+// Has the component write the message as the server sent it into the raw
+// copy folder, when one was asked for.
+bool keepRawCopy(engine::ComponentCalls &calls, platform::AutomationObject &orvexpop3message,
+                 const stru_pop3_login &pop3, stru_mail &record)
+{
+    if (pop3.rawcopydir.isEmpty())
+        return true;
+    record.rawfile = calls.call(orvexpop3message, QStringLiteral("saveraw"), {pop3.rawcopydir}).toString();
+    if (calls.failed())
+        calls.explainFailure(QStringLiteral("邮件原文没有保存到 %1").arg(pop3.rawcopydir), engine::FailureKind::LocalFile);
+    else if (record.rawfile.isEmpty())
+        calls.fail(QStringLiteral("邮件原文没有保存到 %1").arg(pop3.rawcopydir), engine::FailureKind::LocalFile);
+    return calls.ok();
+}
+
 } // namespace
 
 int n_orvex::of_recimail(stru_pop3_login pop3, QList<stru_mail> &mail, QString index)
@@ -67,6 +105,7 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
 {
     is_failure = {};
     is_warning.clear();
+    is_uids.clear();
     platform::AutomationObject orvexpop3;
     platform::AutomationObject orvexpop3message;
     platform::AutomationObject orvexattachments;
@@ -102,6 +141,9 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     calls.set(orvexpop3, QStringLiteral("timeout"), pop3.timeout > 0 ? pop3.timeout : kPop3Timeout);
     calls.set(orvexpop3, QStringLiteral("logging"), true);
     calls.set(orvexpop3message, QStringLiteral("charset"), QStringLiteral("gb2312"));
+    engine::applyTlsSettings(calls, orvexpop3, pop3.tlsrequired, pop3.tlsfingerprint, pop3.cafile);
+    if (!pop3.rawcopydir.isEmpty())
+        calls.set(orvexpop3, QStringLiteral("keepraw"), true);
 
     // A port written in the server field counts as given.
     QString serverError;
@@ -126,17 +168,22 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     // a retrieval of a message outside the range.
     if (calls.ok())
         calls.set(orvexpop3, QStringLiteral("lastmessage"), int(range.last));
+    const QSet<qint64> seen = pop3.onlynew && calls.ok() ? seenMessages(calls, orvexpop3, pop3.seenuids, is_uids)
+                                                          : QSet<qint64>();
 
     engine::AttachmentTargets targets(pop3.attachpath);
     const engine::MessageHandles handles{orvexpop3message, orvexattachments, orvexattachment, orvexrecipients,
                                          orvexrecipient};
     platform::AutomationObject messages;
     for (qint64 i = range.first; i <= range.last && calls.ok(); ++i) {
+        if (seen.contains(i))
+            continue;
         if (!calls.bindProperty(orvexpop3, QStringLiteral("messages"), messages)
             || !calls.bindElement(messages, i, orvexpop3message))
             break;
         stru_mail record;
-        if (engine::readMessage(calls, handles, targets, record))
+        record.uid = is_uids.value(i - 1);
+        if (engine::readMessage(calls, handles, targets, record) && keepRawCopy(calls, orvexpop3message, pop3, record))
             each(record);
     }
 
@@ -145,7 +192,8 @@ int n_orvex::of_recimail(stru_pop3_login pop3, const std::function<void(const st
     if (calls.ok() && kept) {
         QString reason;
         if (!kept(&reason))
-            calls.fail(pop3.deleteafterread ? QStringLiteral("%1，%2").arg(reason, notDeletedText(range)) : reason);
+            calls.fail(pop3.deleteafterread ? QStringLiteral("%1，%2").arg(reason, notDeletedText(range)) : reason,
+                       engine::FailureKind::LocalFile);
     }
 
     // Deleting is asked for only once everything requested was read and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/n_orvex.h"
 
 #include "platform/component_library.h"

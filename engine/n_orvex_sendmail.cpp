@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/n_orvex.h"
 
 #include "engine/component_calls.h"
@@ -5,6 +6,7 @@
 #include "engine/html_body.h"
 #include "engine/recipient_list.h"
 #include "engine/server_field.h"
+#include "engine/tls_settings.h"
 #include "engine/transfer_log.h"
 
 #include "platform/automation_object.h"
@@ -27,8 +29,13 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // (doubled or trailing separators) are no recipients; any other piece
     // that is not exactly one address stops the send before anything is
     // made or connected, so that no recipient is dropped without a word.
+    // Cc and Bcc are split the same way.
     QString malformed;
     const QStringList ls_recipientaddress = engine::recipientPieces(mail.recipientaddress, &malformed);
+    const QStringList ls_ccaddress =
+            malformed.isNull() ? engine::recipientPieces(mail.ccaddress, &malformed) : QStringList();
+    const QStringList ls_bccaddress =
+            malformed.isNull() ? engine::recipientPieces(mail.bccaddress, &malformed) : QStringList();
     if (!malformed.isNull()) {
         is_failure = {engine::FailureKind::Input,
                       QStringLiteral("收件人“%1”不是一个邮件地址，邮件没有发出").arg(malformed)};
@@ -65,6 +72,10 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
     // Pieces go out as they stand.
     for (const QString &address : ls_recipientaddress)
         calls.call(orvexsmtpmessage, QStringLiteral("addrecipient"), {address});
+    for (const QString &address : std::as_const(ls_ccaddress))
+        calls.call(orvexsmtpmessage, QStringLiteral("addcc"), {address});
+    for (const QString &address : std::as_const(ls_bccaddress))
+        calls.call(orvexsmtpmessage, QStringLiteral("addbcc"), {address});
 
     if (mail.html)
         calls.set(orvexsmtpmessage, QStringLiteral("htmlbody"), engine::htmlDocumentFor(mail.body));
@@ -86,6 +97,8 @@ int n_orvex::of_sendmail(stru_smtp_login smtp, stru_mail mail)
                                        &serverError);
     if (!server)
         calls.fail(serverError, engine::FailureKind::Input);
+
+    engine::applyTlsSettings(calls, orvexsmtpmessage, smtp.tlsrequired, smtp.tlsfingerprint, smtp.cafile);
 
     if (smtp.smtpauth) {
         calls.set(orvexsmtpmessage, QStringLiteral("mailserverusername"), smtp.username);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/recipient_list.h"
 
 namespace engine {

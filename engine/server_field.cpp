@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/server_field.h"
 
 #include <QRegularExpression>

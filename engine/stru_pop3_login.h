@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // How to reach the POP3 mailbox and what to do with what is fetched.
@@ -13,4 +15,15 @@ struct stru_pop3_login {
     bool deleteafterread = false;  // delete the fetched messages on the server
     bool allmail = false;          // declared for completeness; the range text says what to fetch
     int timeout = 0;  // seconds a wait for the server may last; 0: the usual 300
+    // TLS beyond the default of STARTTLS whenever offered.
+    bool tlsrequired = false;  // no TLS offered: nothing is sent
+    QString tlsfingerprint;    // SHA-256 of the one server certificate to trust
+    QString cafile;            // an extra CA bundle; empty: ORVEX_CA_FILE
+    // A folder that receives each fetched message as the server sent it,
+    // flushed to disk (stru_mail::rawfile names the file); empty: none.
+    QString rawcopydir;
+    // Fetch only messages whose unique id (UIDL) is not in seenuids; a
+    // server without UIDL gets every message fetched.
+    bool onlynew = false;
+    QStringList seenuids;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>
@@ -11,4 +12,8 @@ struct stru_smtp_login {
     QString password;
     bool smtpauth = false;  // authenticate with username and password
     int timeout = 0;  // seconds a wait for the server may last; 0: the usual 300
+    // TLS beyond the default of STARTTLS whenever offered.
+    bool tlsrequired = false;  // no TLS offered: nothing is sent
+    QString tlsfingerprint;    // SHA-256 of the one server certificate to trust
+    QString cafile;            // an extra CA bundle; empty: ORVEX_CA_FILE
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/transfer_log.h"
 
 namespace engine {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame/m_email.h"
 
 #include "compose/w_sendmail.h"

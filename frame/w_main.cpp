@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame/w_main.h"
 
 #include "compose/w_sendmail.h"

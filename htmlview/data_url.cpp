@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/data_url.h"
 
 #include <QBuffer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/default_style.h"
 
 namespace htmlview {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/mail_elements.h"
 
 #include <litehtml/el_body.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/mail_page.h"
 
 #include "htmlview/default_style.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/markup_scan.h"
 
 #include <QStringView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/page_build.h"
 
 #include "htmlview/mail_page.h"

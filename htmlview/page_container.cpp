@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/page_container.h"
 
 #include "htmlview/data_url.h"

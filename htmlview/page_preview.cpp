@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/page_preview.h"
 
 #include "htmlview/markup_scan.h"

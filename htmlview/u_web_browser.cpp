@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/u_web_browser.h"
 
 #include "htmlview/mail_page.h"

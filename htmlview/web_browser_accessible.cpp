@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/web_browser_accessible.h"
 
 #include "htmlview/u_web_browser.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/automation_object.h"
 
 #include "platform/component_factory.h"

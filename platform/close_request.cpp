@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/close_request.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/component_factory.h"
 
 #include "platform/automation_object.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/component_registry.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/dialog_service.h"
 
 #include <QStringList>

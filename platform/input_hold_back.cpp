@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/input_hold_back.h"
 
 namespace platform {

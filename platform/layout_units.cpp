@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/layout_units.h"
 
 #include <cmath>

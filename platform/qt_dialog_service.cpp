@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt_dialog_service.h"
 
 #include <QApplication>

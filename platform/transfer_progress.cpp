@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/transfer_progress.h"
 
 #include <QMetaMethod>

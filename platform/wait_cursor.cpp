@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/wait_cursor.h"
 
 #include "platform/transfer_progress.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/window_input_holder.h"
 
 #include "platform/close_request.h"

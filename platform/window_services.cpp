@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/window_services.h"
 
 #include "platform/dialog_service.h"

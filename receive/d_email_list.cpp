@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/d_email_list.h"
 
 const char *const d_email_list::kDataSource =

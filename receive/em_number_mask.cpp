@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/em_number_mask.h"
 
 #include <QKeyEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/email_grid.h"
 
 #include "platform/layout_units.h"

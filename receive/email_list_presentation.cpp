@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/email_list_presentation.h"
 
 #include "receive/d_email_list.h"

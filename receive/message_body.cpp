@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/message_body.h"
 
 QString bodyAsHtml(const QString &body, bool html)

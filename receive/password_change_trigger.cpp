@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/password_change_trigger.h"
 
 #include <QApplication>

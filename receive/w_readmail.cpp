@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/w_readmail.h"
 
 #include "htmlview/u_web_browser.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/w_recimail.h"
 
 #include "engine/n_orvex.h"

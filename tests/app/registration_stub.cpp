@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in component library whose self-registration gives a fixed
 // result (STUB_RESULT), or which has no entry point at all (STUB_NO_ENTRY).
 #ifndef STUB_NO_ENTRY

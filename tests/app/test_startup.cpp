@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: MIT
 // Start-up: register the component on every start, then open the frame, or
 // say that registration failed and open nothing. Also the engine's
-// registration answers and its log.
+// registration answers and its log. The program's --help and --version.
 #include "app/orvex_application.h"
 #include "app/qt_translations.h"
 #include "compose/w_sendmail.h"
@@ -10,11 +11,13 @@
 #include "frame/w_main.h"
 #include "platform/automation_object.h"
 #include "platform/component_registry.h"
+#include "orvex_version.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <QFile>
@@ -66,6 +69,8 @@ private slots:
     void registerAnswers_data();
     void registerAnswers();
     void lastErrorIsEmptyOnANewEngine();
+    void helpAndVersionNeedNoDisplay_data();
+    void helpAndVersionNeedNoDisplay();
     void qtsOwnTextsAreChinese();
 };
 
@@ -199,6 +204,38 @@ void TestStartup::lastErrorIsEmptyOnANewEngine()
     QVERIFY(log.isEmpty());
     QVERIFY(!log.isNull());
     QVERIFY(!engine.is_log.isNull()); // the empty string is kept from now on
+}
+
+void TestStartup::helpAndVersionNeedNoDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("printed");
+    const QString version = QStringLiteral("orvex %1\n").arg(QLatin1String(kOrvexVersion));
+    QTest::newRow("--version") << QStringList{"--version"} << version;
+    QTest::newRow("--help") << QStringList{"--help"} << QStringLiteral("mailto:");
+    QTest::newRow("-h after Qt's options and a link")
+            << QStringList{"-platform", "xcb", "-stylesheet", "x.qss", "mailto:a@x.cn", "-h"}
+            << QStringLiteral("--version");
+}
+
+// Run as a user would from a terminal without a desktop: the program
+// answers and ends instead of looking for a display.
+void TestStartup::helpAndVersionNeedNoDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, printed);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    program.setProcessEnvironment(environment);
+    program.start(qEnvironmentVariable("ORVEX_BIN_DIR") + QStringLiteral("/orvex"), arguments);
+    QVERIFY(program.waitForFinished());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    QVERIFY2(out.contains(printed), qPrintable(out));
+    QVERIFY2(program.readAllStandardError().isEmpty(), "nothing on stderr");
 }
 
 // The buttons of Qt's own dialogs beside the Chinese windows.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The mail component on the session bus, used as any program would use it.
 
 Runs inside dbus-run-session: the first call starts orvex-component-service

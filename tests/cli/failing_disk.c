@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Loaded with LD_PRELOAD into orvex-cli, it plays a disk that fails:
  *   ORVEX_FAIL_FSYNC=1            fsync() and fdatasync() fail with EIO;
  *   ORVEX_FULL_FOLDER=<folder>     writes to files in that folder fail with

@@ -1,8 +1,12 @@
+// SPDX-License-Identifier: MIT
 // orvex-cli's command line: help, bad arguments and a component that cannot
 // be registered. None of these reaches a mail server.
 #include "cli/cli_process.h"
+#include "orvex_version.h"
 #include "support/test_files.h"
 
+#include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +19,7 @@ private slots:
     void badArgumentsExitWithTwo_data();
     void badArgumentsExitWithTwo();
     void passwordMayComeFromTheEnvironment();
+    void passwordIsWipedFromTheCommandLine();
     void unloadableComponentSaysWhy();
 
 private:
@@ -35,17 +40,26 @@ void TestCliArguments::initTestCase()
 void TestCliArguments::helpDocumentsEveryOption()
 {
     const QStringList sendOptions = {"--server", "--port", "--user", "--password", "--from", "--from-name",
-                                     "--to", "--subject", "--body", "--body-file", "--html", "--attach",
-                                     "--receipt", "--log"};
-    const QStringList fetchOptions = {"--server", "--port", "--user", "--password", "--range",
-                                      "--delete", "--attach-dir", "--log"};
+                                     "--to", "--cc", "--bcc", "--subject", "--body", "--body-file", "--html",
+                                     "--attach", "--receipt", "--password-command", "--tls", "--tls-fingerprint",
+                                     "--ca-file", "--log"};
+    const QStringList fetchOptions = {"--server", "--port", "--user", "--password", "--password-command", "--range",
+                                      "--delete", "--attach-dir", "--maildir", "--mbox", "--only-new", "--tls",
+                                      "--tls-fingerprint", "--ca-file", "--log"};
     const CliRun general = runCli({"--help"});
     QCOMPARE(general.exitCode, 0);
     const QString text = QString::fromUtf8(general.out);
     for (const QString &option : sendOptions + fetchOptions)
         QVERIFY2(text.contains(option), qPrintable(option));
     QVERIFY(text.contains("ORVEX_PASSWORD"));
-    QVERIFY(text.contains("maildatetime"));
+    for (const char *key : {"maildatetime", "cc", "replyto", "messageid", "inreplyto", "date", "text"})
+        QVERIFY2(text.contains(key), key);
+    QVERIFY(text.contains(".netrc"));
+    QVERIFY(text.contains("--version"));
+
+    const CliRun version = runCli({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, QByteArray("orvex-cli ") + kOrvexVersion + '\n');
 
     const CliRun send = runCli({"send", "--help"});
     QCOMPARE(send.exitCode, 0);
@@ -106,6 +120,22 @@ void TestCliArguments::badArgumentsExitWithTwo_data()
         << (fetch + QStringList{"--attach-dir", m_dir.filePath("no-such-folder")}) << "--attach-dir";
     QTest::newRow("attachment folder is a file") << (fetch + QStringList{"--attach-dir", m_attachment})
                                                  << "--attach-dir";
+    QTest::newRow("tls of another word") << (send + QStringList{"--tls", "always"}) << "--tls";
+    QTest::newRow("fingerprint not SHA-256") << (fetch + QStringList{"--tls-fingerprint", "AB:CD"})
+                                             << "--tls-fingerprint";
+    QTest::newRow("CA file missing") << (send + QStringList{"--ca-file", m_dir.filePath("none.pem")}) << "--ca-file";
+    QTest::newRow("cc without an address") << (send + QStringList{"--cc", "nobody"}) << "--cc";
+    QTest::newRow("password command without user") << (send + QStringList{"--password-command", "true"})
+                                                   << "--user";
+    QTest::newRow("password and password command") << (fetch + QStringList{"--password-command", "true"})
+                                                   << "--password-command";
+    QTest::newRow("maildir missing") << (fetch + QStringList{"--maildir", m_dir.filePath("no-maildir")})
+                                     << "--maildir";
+    QTest::newRow("mbox in a missing folder") << (fetch + QStringList{"--mbox", m_dir.filePath("no/box")})
+                                              << "--mbox";
+    QTest::newRow("maildir and mbox") << (fetch + QStringList{"--maildir", m_dir.path(), "--mbox",
+                                                              m_dir.filePath("box")})
+                                      << "--mbox";
 }
 
 void TestCliArguments::badArgumentsExitWithTwo()
@@ -132,6 +162,29 @@ void TestCliArguments::passwordMayComeFromTheEnvironment()
     QCOMPARE(run.exitCode, 75);  // EX_TEMPFAIL: nothing listens there
     QVERIFY2(!run.err.contains("ORVEX_PASSWORD"), qPrintable(run.err));
     QVERIFY2(!run.err.contains("from-the-environment"), qPrintable(run.err));
+}
+
+// The password given with --password is gone from what other users see of
+// the process (ps reads /proc/<pid>/cmdline) by the time it connects.
+void TestCliArguments::passwordIsWipedFromTheCommandLine()
+{
+    QTcpServer silent;  // accepts and never answers, so the run waits
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QProcess cli;
+    cli.setProcessEnvironment(cliEnvironment());
+    cli.setWorkingDirectory(m_dir.path());
+    cli.start(qEnvironmentVariable("ORVEX_BIN_DIR") + "/orvex-cli",
+              {"fetch", "--server", "127.0.0.1", "--port", QString::number(silent.serverPort()), "--user", "u",
+               "--password", "hunter-secret-2"});
+    QVERIFY(cli.waitForStarted());
+    QVERIFY(silent.waitForNewConnection(60000));
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(cli.processId()));
+    QVERIFY(cmdline.open(QIODevice::ReadOnly));
+    const QByteArray shown = cmdline.readAll();
+    cli.kill();
+    cli.waitForFinished();
+    QVERIFY2(shown.contains("--password"), shown.constData());
+    QVERIFY2(!shown.contains("hunter-secret-2"), shown.constData());
 }
 
 void TestCliArguments::unloadableComponentSaysWhy()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvex-cli end to end against the real test servers: what `send` puts on
 // the wire comes back through `fetch`, and `fetch --delete` removes exactly
 // what it fetched.
@@ -5,6 +6,7 @@
 #include "fixtures/mail_servers.h"
 #include "support/test_files.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -19,6 +21,7 @@
 #include <sys/resource.h>
 #include <sysexits.h>
 #include <unistd.h>
+#include <sys/stat.h>
 
 using testfiles::readFile;
 using testfiles::writeFile;
@@ -60,6 +63,30 @@ QByteArray rawMessage(int n, bool withDate)
     return raw + "Content-Type: text/plain; charset=utf-8\r\n\r\nbody " + QByteArray::number(n) + "\r\n";
 }
 
+// The certificate the test servers show, by its SHA-256 fingerprint.
+QString serverFingerprint(const TestServers &servers)
+{
+    const QByteArray pem = readFile(QFileInfo(servers.caFile()).absolutePath() + "/server.pem");
+    const qsizetype begin = pem.indexOf("-----BEGIN CERTIFICATE-----");
+    const qsizetype end = pem.indexOf("-----END CERTIFICATE-----");
+    const QByteArray der = QByteArray::fromBase64(pem.mid(begin + 27, end - begin - 27).simplified().replace(' ', ""));
+    return QString::fromLatin1(QCryptographicHash::hash(der, QCryptographicHash::Sha256).toHex(':'));
+}
+
+// A message as a sender's program writes it, with what a fetch must keep
+// byte for byte: a line that starts with a dot (stuffed on the wire) and
+// one that starts with "From " (quoted in an mbox).
+QByteArray referencedMessage()
+{
+    return "From: Sender <sender@example.com>\r\nTo: user33@localhost\r\nCc: Copy <copy@example.com>\r\n"
+           "Reply-To: answers@example.com\r\nMessage-ID: <m2@example.com>\r\nIn-Reply-To: <m1@example.com>\r\n"
+           "Date: Mon, 07 Dec 2026 18:00:00 +0800\r\nSubject: raw\r\nMIME-Version: 1.0\r\n"
+           "Content-Type: multipart/alternative; boundary=\"b\"\r\n\r\n"
+           "--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nplain words\r\n.hidden dot\r\n"
+           "From here on\r\n"
+           "--b\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>html words, long enough</p>\r\n--b--\r\n";
+}
+
 } // namespace
 
 class TestCliMail : public QObject {
@@ -73,6 +100,14 @@ private slots:
     void failuresSayWhyWithTheirExitCode_data();
     void failuresSayWhyWithTheirExitCode();
     void usersFilesAndUnsavedMessagesAreKept();
+    void rawCopiesHoldTheServersBytes_data();
+    void rawCopiesHoldTheServersBytes();
+    void onlyNewAcrossRuns();
+    void tlsOptions_data();
+    void tlsOptions();
+    void passwordSources_data();
+    void passwordSources();
+    void passwordPromptOnATerminal();
     void failedOutputOrDiskDeletesNothing_data();
     void failedOutputOrDiskDeletesNothing();
 
@@ -97,6 +132,8 @@ void TestCliMail::sendAndFetchRoundTrip()
 {
     m_servers->clearMailbox("user23");
     m_servers->clearMailbox("user24");
+    m_servers->clearMailbox("user31");
+    m_servers->clearMailbox("user32");
     QTemporaryDir work;
     QVERIFY(work.isValid());
     const QString body = work.filePath("body.html");
@@ -112,6 +149,7 @@ void TestCliMail::sendAndFetchRoundTrip()
     const CliRun send = runCli({"send", "--server", "localhost", "--port", QString::number(m_servers->smtpPort()),
                                 "--user", "user23", "--password", "secret-user23", "--from", "user23@localhost",
                                 "--from-name", "测试发件人", "--to", "user23@localhost；user24@localhost",
+                                "--cc", "user31@localhost", "--bcc", "user32@localhost",
                                 "--subject", "中文主题：往返测试", "--body-file", body, "--html", "--attach", text,
                                 "--attach", data, "--receipt", "--log"},
                                m_environment);
@@ -122,8 +160,12 @@ void TestCliMail::sendAndFetchRoundTrip()
 
     QVERIFY(m_servers->waitForMessageCount("user23", 1));
     QVERIFY(m_servers->waitForMessageCount("user24", 1));
+    QVERIFY(m_servers->waitForMessageCount("user31", 1));
+    QVERIFY(m_servers->waitForMessageCount("user32", 1));
     const QByteArray raw = m_servers->messageContents("user23").value(0);
     QVERIFY2(raw.contains("Disposition-Notification-To"), raw.left(2000).constData());
+    QVERIFY2(raw.contains("Cc: user31@localhost\r\n"), raw.left(2000).constData());
+    QVERIFY2(!raw.contains("user32"), raw.left(2000).constData());  // Bcc stays out of the message
 
     // The server saw the login and TLS.
     bool seen = false;
@@ -154,7 +196,9 @@ void TestCliMail::sendAndFetchRoundTrip()
     const QJsonObject mail = mails.at(0).toObject();
     QCOMPARE(mail.value("senderaddress").toString(), QStringLiteral("user23@localhost"));
     QCOMPARE(mail.value("sendername").toString(), QStringLiteral("测试发件人"));
-    QCOMPARE(strings(mail.value("recipientaddress1")), QStringList({"user23@localhost", "user24@localhost"}));
+    QCOMPARE(strings(mail.value("recipientaddress1")),
+             QStringList({"user23@localhost", "user24@localhost", "user31@localhost"}));
+    QCOMPARE(strings(mail.value("cc")), QStringList{"user31@localhost"});
     QCOMPARE(mail.value("subject").toString(), QStringLiteral("中文主题：往返测试"));
     QVERIFY(mail.value("html").toBool());
     QVERIFY2(mail.value("body").toString().contains("<p>你好，世界</p>"), qPrintable(mail.value("body").toString()));
@@ -223,6 +267,7 @@ void TestCliMail::schemesAndLineBreaks()
     // as CR LF.
     QVERIFY2(first.value("body").toString().contains("第一行<br>第二行<br>第三行"),
              qPrintable(first.value("body").toString()));
+    QVERIFY2(first.value("text").toString().contains("第二行"), qPrintable(first.value("text").toString()));
     QCOMPARE(strings(first.value("attachment")), QStringList{QDir(folder).filePath("note.txt")});
     QCOMPARE(readFile(QDir(folder).filePath("note.txt")), QByteArray("note\n"));
 
@@ -363,8 +408,8 @@ void TestCliMail::failuresSayWhyWithTheirExitCode()
 // fails, says why, and deletes nothing.
 void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
 {
-    m_servers->clearMailbox("user33");
-    m_servers->deliver("user33", "From: sender@example.com\r\nTo: user33@localhost\r\nSubject: notes\r\n"
+    m_servers->clearMailbox("user40");
+    m_servers->deliver("user40", "From: sender@example.com\r\nTo: user40@localhost\r\nSubject: notes\r\n"
                                  "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
                                  "--b\r\nContent-Type: text/plain\r\n\r\nsee the notes\r\n"
                                  "--b\r\nContent-Type: text/plain; name=\"notes.txt\"\r\n"
@@ -375,7 +420,7 @@ void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
     writeFile(work.filePath("notes.txt"), "my own notes");
     writeFile(work.filePath("notes (2).txt"), "older notes");
     const QStringList fetch{"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
-                            "--user", "user33", "--password", "secret-user33", "--log", "--attach-dir"};
+                            "--user", "user40", "--password", "secret-user40", "--log", "--attach-dir"};
 
     for (int round = 0; round < 2; ++round) {
         const CliRun run = runCli(fetch + QStringList{work.path()}, m_environment);
@@ -394,7 +439,238 @@ void TestCliMail::usersFilesAndUnsavedMessagesAreKept()
     QCOMPARE(unsaved.exitCode, 74);  // EX_IOERR
     QVERIFY2(unsaved.err.contains("接收失败！"), qPrintable(unsaved.err));
     QVERIFY2(unsaved.err.contains("附件“notes.txt”没有保存"), qPrintable(unsaved.err));
-    QCOMPARE(m_servers->messageFiles("user33").size(), 1);
+    QCOMPARE(m_servers->messageFiles("user40").size(), 1);
+}
+
+void TestCliMail::rawCopiesHoldTheServersBytes_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("broken");  // new/ of the Maildir takes no file (it leads into /proc)
+    QTest::newRow("maildir") << "--maildir" << false;
+    QTest::newRow("mbox") << "--mbox" << false;
+    QTest::newRow("maildir that takes no file: nothing deleted") << "--maildir" << true;
+}
+
+// With --delete the messages leave the server, and what stays is the copy:
+// exactly the server's bytes in a Maildir, the mboxrd form in an mbox. The
+// record carries the headers scripts reply and thread with.
+void TestCliMail::rawCopiesHoldTheServersBytes()
+{
+    QFETCH(QString, option);
+    QFETCH(bool, broken);
+    m_servers->clearMailbox("user33");
+    const QByteArray message = referencedMessage();
+    // Past the size a fetch keeps in memory: it passes through a file.
+    QByteArray large = rawMessage(2, true);
+    for (int line = 0; large.size() < 3 * 1024 * 1024; ++line)
+        large += "line " + QByteArray::number(line) + " of a long message\r\n";
+    m_servers->deliver("user33", message);
+    m_servers->deliver("user33", large);
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QString target = work.filePath("copies");
+    if (option == "--maildir")
+        QVERIFY(QDir().mkpath(target));
+    if (broken)
+        QVERIFY(QFile::link("/proc", target + "/new"));
+
+    const CliRun run = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                               "--user", "user33", "--password", "secret-user33", "--delete", option, target},
+                              m_environment, work.path());
+    if (broken) {
+        QCOMPARE(run.exitCode, 74);  // EX_IOERR
+        QVERIFY2(run.err.contains(target + "/new"), qPrintable(run.err));
+        QCOMPARE(m_servers->messageFiles("user33").size(), 2);
+        QVERIFY(QDir(target + "/tmp").isEmpty());
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(m_servers->waitForMessageCount("user33", 0));
+    if (option == "--maildir") {
+        QDir fresh(target + "/new");
+        const QStringList names = fresh.entryList(QDir::Files, QDir::Name);
+        QCOMPARE(names.size(), 2);
+        QList<QByteArray> copies{readFile(fresh.filePath(names.at(0))), readFile(fresh.filePath(names.at(1)))};
+        QVERIFY(copies.contains(message));
+        QVERIFY(copies.contains(large));
+        QVERIFY(QDir(target + "/tmp").isEmpty());
+    } else {
+        const QByteArray mbox = readFile(target);
+        QVERIFY2(mbox.startsWith("From sender@example.com "), mbox.left(2000).constData());
+        QVERIFY2(mbox.contains("\n\nFrom sender2@example.com "), mbox.left(2000).constData());
+        QVERIFY2(mbox.contains("\nplain words\n.hidden dot\n>From here on\n--b\n"), mbox.left(2000).constData());
+        QVERIFY2(mbox.endsWith(QByteArray(large).replace("\r\n", "\n") + "\n"), mbox.right(200).constData());
+        QVERIFY2(!mbox.contains('\r'), mbox.left(2000).constData());
+    }
+
+    const QJsonObject mail = jsonArray(run).at(0).toObject();
+    QCOMPARE(strings(mail.value("cc")), QStringList{"copy@example.com"});
+    QCOMPARE(mail.value("replyto").toString(), QStringLiteral("answers@example.com"));
+    QCOMPARE(mail.value("messageid").toString(), QStringLiteral("m2@example.com"));
+    QCOMPARE(mail.value("inreplyto").toString(), QStringLiteral("m1@example.com"));
+    QCOMPARE(mail.value("date").toString(), QStringLiteral("2026-12-07T18:00:00+08:00"));
+    QVERIFY(mail.value("html").toBool());
+    QCOMPARE(mail.value("text").toString().trimmed(), QStringLiteral("plain words\r\n.hidden dot\r\nFrom here on"));
+}
+
+// Each run fetches only what came since the last; the seen list lives under
+// $XDG_STATE_HOME/orvex/.
+void TestCliMail::onlyNewAcrossRuns()
+{
+    m_servers->clearMailbox("user34");
+    m_servers->deliver("user34", rawMessage(1, true));
+    m_servers->deliver("user34", rawMessage(2, true));
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    QProcessEnvironment environment = m_environment;
+    environment.insert("XDG_STATE_HOME", work.filePath("state"));
+    const QStringList fetch{"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
+                            "--user", "user34", "--password", "secret-user34", "--only-new", "--tls", "required"};
+    auto subjects = [&]() {
+        const CliRun run = runCli(fetch, environment, work.path());
+        QStringList list;
+        if (run.exitCode != 0)
+            list << "exit " + QString::number(run.exitCode) + ": " + run.err;
+        for (const QJsonValue &mail : jsonArray(run))
+            list << mail.toObject().value("subject").toString();
+        return list;
+    };
+
+    QCOMPARE(subjects(), QStringList({"message 1", "message 2"}));
+    QCOMPARE(QDir(work.filePath("state/orvex")).entryList(QDir::Files).size(), 1);
+    m_servers->deliver("user34", rawMessage(3, true));
+    QCOMPARE(subjects(), QStringList{"message 3"});
+    QCOMPARE(subjects(), QStringList());
+    QCOMPARE(m_servers->messageFiles("user34").size(), 3);
+}
+
+void TestCliMail::tlsOptions_data()
+{
+    QTest::addColumn<bool>("plainServer");  // the server offers no STARTTLS
+    QTest::addColumn<bool>("trustedCa");    // ORVEX_CA_FILE names the servers' CA
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("sent");
+
+    const QString fingerprint = serverFingerprint(*m_servers);
+    const QString wrong = QString(64, QLatin1Char('0'));
+    QTest::newRow("required, no STARTTLS: nothing goes") << true << true << QStringList{"--tls", "required"} << false;
+    QTest::newRow("opportunistic, no STARTTLS: sent in clear") << true << true << QStringList{"--tls", "opportunistic"}
+                                                               << true;
+    QTest::newRow("required, STARTTLS") << false << true << QStringList{"--tls", "required"} << true;
+    QTest::newRow("no trusted CA") << false << false << QStringList{} << false;
+    QTest::newRow("CA from --ca-file") << false << false << QStringList{"--ca-file", m_servers->caFile()} << true;
+    QTest::newRow("pinned certificate, no CA") << false << false << QStringList{"--tls-fingerprint", fingerprint}
+                                               << true;
+    QTest::newRow("another certificate pinned") << false << true << QStringList{"--tls-fingerprint", wrong} << false;
+}
+
+void TestCliMail::tlsOptions()
+{
+    QFETCH(bool, plainServer);
+    QFETCH(bool, trustedCa);
+    QFETCH(QStringList, options);
+    QFETCH(bool, sent);
+    m_servers->clearMailbox("user35");
+    QProcessEnvironment environment = m_environment;
+    if (!trustedCa)
+        environment.remove("ORVEX_CA_FILE");
+    const int port = plainServer ? m_servers->smtpPlainPort() : m_servers->smtpPort();
+    QVERIFY2(port > 0, "the plain SMTP server is not running");
+
+    const CliRun run = runCli(QStringList{"send", "--server", "localhost", "--port", QString::number(port), "--from",
+                                          "user35@localhost", "--to", "user35@localhost", "--body", "tls", "--log"}
+                                  + options,
+                              environment);
+    QVERIFY2(!run.crashed, qPrintable(run.err));
+    QVERIFY2(run.exitCode == (sent ? 0 : 69), qPrintable(run.err));  // EX_UNAVAILABLE
+    // The server delivers before it confirms the data: what was sent is there.
+    QCOMPARE(m_servers->messageFiles("user35").size(), sent ? 1 : 0);
+    if (!sent)
+        QVERIFY2(!run.err.contains("MAIL FROM"), qPrintable(run.err));
+}
+
+void TestCliMail::passwordSources_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("netrc");  // ~/.netrc, none when empty
+    QTest::addColumn<int>("netrcMode");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");      // what stderr must say
+
+    const QByteArray entry = "machine other.example login user36 password wrong\n"
+                             "machine localhost\n  login user36\n  password secret-user36\n";
+    QTest::newRow("first line of the command's output")
+        << QStringList{"--password-command", "printf 'secret-user36\\nsecond line\\n'"} << QByteArray() << 0600 << 0
+        << "";
+    QTest::newRow("failing command: its status, never its output")
+        << QStringList{"--password-command", "printf 'secret-%s\\n' user36; exit 3"} << QByteArray() << 0600 << 2
+        << "状态 3";
+    QTest::newRow("netrc") << QStringList{} << entry << 0600 << 0 << "";
+    QTest::newRow("netrc others may read") << QStringList{} << entry << 0644 << 2 << ".netrc";
+    QTest::newRow("netrc of another login") << QStringList{}
+                                            << QByteArray("machine localhost login user01 password secret-user36\n")
+                                            << 0600 << 2 << "ORVEX_PASSWORD";
+}
+
+void TestCliMail::passwordSources()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, netrc);
+    QFETCH(int, netrcMode);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    m_servers->clearMailbox("user36");
+    m_servers->deliver("user36", rawMessage(1, true));
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    if (!netrc.isEmpty()) {
+        writeFile(home.filePath(".netrc"), netrc);
+        QCOMPARE(::chmod(QFile::encodeName(home.filePath(".netrc")).constData(), mode_t(netrcMode)), 0);
+    }
+    QProcessEnvironment environment = m_environment;
+    environment.insert("HOME", home.path());
+
+    const CliRun run = runCli(QStringList{"fetch", "--server", "localhost", "--port",
+                                          QString::number(m_servers->pop3Port()), "--user", "user36"}
+                                  + options,
+                              environment, home.path());
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+    if (exitCode == 0)
+        QCOMPARE(jsonArray(run).size(), 1);
+    else
+        QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains(said), qPrintable(run.err));
+    QVERIFY2(!run.err.contains("secret-user36"), qPrintable(run.err));
+}
+
+// Without any other source, a terminal is asked; what is typed is not
+// echoed. `script` gives the program a pseudo-terminal.
+void TestCliMail::passwordPromptOnATerminal()
+{
+    m_servers->clearMailbox("user37");
+    m_servers->deliver("user37", rawMessage(1, true));
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QProcessEnvironment environment = m_environment;
+    environment.insert("HOME", home.path());
+    const QString command = QStringLiteral("'%1/orvex-cli' fetch --server localhost --port %2 --user user37")
+                                .arg(qEnvironmentVariable("ORVEX_BIN_DIR"))
+                                .arg(m_servers->pop3Port());
+    QProcess terminal;
+    terminal.setProcessEnvironment(environment);
+    terminal.setWorkingDirectory(home.path());
+    terminal.start("script", {"-qec", command, "/dev/null"});
+    QVERIFY2(terminal.waitForStarted(), "script (util-linux) is missing");
+    QByteArray shown;
+    while (!shown.contains("的密码：") && terminal.waitForReadyRead(60000))
+        shown += terminal.readAllStandardOutput();
+    QVERIFY2(shown.contains("user37@localhost 的密码："), shown.constData());
+    terminal.write("secret-user37\n");
+    QVERIFY(terminal.waitForFinished(60000));
+    shown += terminal.readAllStandardOutput();
+    QVERIFY2(terminal.exitCode() == 0, shown.constData());
+    QVERIFY2(shown.contains("\"subject\":\"message 1\""), shown.constData());
+    QVERIFY2(!shown.contains("secret-user37"), shown.constData());
 }
 
 enum class Fault { FullOutput, ClosedOutput, OutputFileNotSynced, NoFsync, FileSizeLimit, FullFolder };
@@ -424,10 +700,10 @@ void TestCliMail::failedOutputOrDiskDeletesNothing()
     QFETCH(Fault, fault);
     QFETCH(int, exitCode);
     QFETCH(QString, reason);
-    m_servers->clearMailbox("user33");
+    m_servers->clearMailbox("user40");
     // The attachment is decoded in memory and written into the folder.
     const QByteArray content(100 * 1024, 'z');
-    m_servers->deliver("user33", "From: sender@example.com\r\nTo: user33@localhost\r\nSubject: big\r\n"
+    m_servers->deliver("user40", "From: sender@example.com\r\nTo: user40@localhost\r\nSubject: big\r\n"
                                  "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
                                  "--b\r\nContent-Type: text/plain\r\n\r\nsee the file\r\n"
                                  "--b\r\nContent-Type: application/octet-stream\r\n"
@@ -461,14 +737,14 @@ void TestCliMail::failedOutputOrDiskDeletesNothing()
     };
 
     const CliRun run = runCli({"fetch", "--server", "localhost", "--port", QString::number(m_servers->pop3Port()),
-                               "--user", "user33", "--password", "secret-user33", "--delete", "--log",
+                               "--user", "user40", "--password", "secret-user40", "--delete", "--log",
                                "--attach-dir", folder},
                               environment, QString(), QByteArray(), prepare);
     QVERIFY2(!run.crashed, qPrintable(run.err));
     QCOMPARE(run.exitCode, exitCode);
     reason.replace("<folder>", folder);
     QVERIFY2(run.err.contains(reason), qPrintable(run.err));
-    QCOMPARE(m_servers->messageFiles("user33").size(), 1);
+    QCOMPARE(m_servers->messageFiles("user40").size(), 1);
     QVERIFY2(!run.err.contains(QStringLiteral("已在服务器上删除")), qPrintable(run.err));
     if (fault == Fault::FileSizeLimit || fault == Fault::FullFolder) {
         // Nothing claims a file that does not hold the whole attachment.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Robustness: faults injected by scripted servers, and the inputs of the
 # fetched-mail fuzzer replayed through the reader.
 orvex_add_test(tst_fault_injection

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "network_namespace.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pop3_test_support.h"
 
 #include "component_registration.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of the receiving side of the mail component.
 set(_pop3_support ${CMAKE_CURRENT_LIST_DIR}/pop3_test_support.cpp ${CMAKE_CURRENT_LIST_DIR}/pop3_test_support.h)
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scripted_pop3_server.h"
 
 quint16 ScriptedPop3Server::listen(const QHostAddress &address, quint16 port)

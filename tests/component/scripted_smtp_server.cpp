@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scripted_smtp_server.h"
 
 #include <QTcpSocket>

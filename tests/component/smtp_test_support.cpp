@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "smtp_test_support.h"
 
 #include "component_registration.h"

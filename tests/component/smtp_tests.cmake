@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of the sending side of the mail component.
 orvex_add_test(tst_smtp_send
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_smtp_send.cpp ${CMAKE_CURRENT_LIST_DIR}/smtp_test_support.cpp

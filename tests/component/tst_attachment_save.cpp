@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving a fetched attachment: the content (from memory or from its
 // temporary file) replaces the target in one step, a failed save leaves
 // nothing half written, and saved files are flushed before a deletion.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults a mail server can throw at the client, against scripted servers on
 // loopback: a line that breaks at each stage of a dialogue, a server that
 // stalls, trickles or floods, replies that make no sense, never end or come

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays the reader fuzzer's seed messages and every input it ever found a
 // problem with (tests/fuzz/regressions/) through the reader as built here:
 // each must be read without a crash, give attachment names that are safe in

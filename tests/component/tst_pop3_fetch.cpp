@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fetching from a real Dovecot on loopback (the mail_servers fixture),
 // through the component's automation objects, in the engine's order.
 #include "fixtures/mail_servers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POP3 dialogue against a scripted server: broken lines, stalls,
 // servers without TLS, and the bounds of pipelined read-ahead.
 #include "component/pop3_client.h"
@@ -118,6 +119,15 @@ private slots:
             QVERIFY(mailbox.disconnect());
             QVERIFY(mailbox.log().contains(QStringLiteral("C: PASS ********")));
         }
+        // Unless TLS is required: then not even the user name goes out.
+        ScriptedPop3Server plain;
+        plain.capabilities = {"USER"};
+        const quint16 plainPort = plain.listen();
+        Mailbox strict;
+        strict.object().setProperty(QStringLiteral("tls"), QStringLiteral("required"));
+        QVERIFY(!strict.connect(QStringLiteral("u"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), plainPort));
+        QVERIFY2(strict.log().contains(QStringLiteral("要求 TLS")), qPrintable(strict.log()));
+        QCOMPARE(plain.count("USER"), 0);
     }
 
     void utf8ModeWhenOffered_data()
@@ -249,6 +259,31 @@ private slots:
         // Read-ahead never counts as a retrieval.
         QCOMPARE(server.count("DELE"), fetched);
         QCOMPARE(server.commands.last(), QByteArray("QUIT"));
+    }
+
+    // Messages seen before (--only-new) are neither fetched nor read ahead;
+    // a server without UIDL gives no ids, and the log says so.
+    void skippedMessagesAreNeverRetrieved()
+    {
+        ScriptedPop3Server server;
+        server.messages = numberedMessages(5);
+        const quint16 port = server.listen();
+        Mailbox mailbox;
+        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
+                 qPrintable(mailbox.log()));
+        QCOMPARE(mailbox.object().invoke(QStringLiteral("uids")).value_or(QVariant()).toStringList(), QStringList());
+        QVERIFY2(mailbox.log().contains(QStringLiteral("服务器不提供邮件的唯一标识（UIDL）")), qPrintable(mailbox.log()));
+        mailbox.object().setProperty(QStringLiteral("lastmessage"), 5);
+        mailbox.object().invoke(QStringLiteral("skipmessage"), {2});
+        mailbox.object().invoke(QStringLiteral("skipmessage"), {3});
+        for (int i : {1, 4, 5})
+            QCOMPARE(mailbox.fetch(i).subject, QStringLiteral("number %1").arg(i));
+        QVERIFY(mailbox.disconnect());
+        QCOMPARE(server.count("RETR"), 3);
+        QVERIFY(!server.commands.contains("RETR 2") && !server.commands.contains("RETR 3"));
+        // Still read ahead past the skipped ones.
+        const QString log = mailbox.log();
+        QVERIFY(log.indexOf(QStringLiteral("C: RETR 5\n")) < log.indexOf(QStringLiteral("（邮件 4，")));
     }
 
     void largeMessagesAreNotReadAhead_data()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Charset decoding and attachment names of fetched mail, case by case.
 #include "component/attachment_name.h"
 #include "component/charset_decoding.h"

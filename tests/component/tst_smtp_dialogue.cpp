@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "network_namespace.h"
 #include "scripted_smtp_server.h"
 #include "smtp_test_support.h"

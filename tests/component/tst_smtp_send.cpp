@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "smtp_test_support.h"
 
 #include "component/native_path.h"
@@ -435,8 +436,8 @@ void TestSmtpSend::internationalAddresses_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("envelopeFrom"); // empty: nothing may be sent
     const QString chinese = QStringLiteral("张三@例子.中国");
-    const QString unicodeDomain = QStringLiteral("user31@例子.中国");
-    const QString aLabels = QStringLiteral("user31@xn--fsqu00a.xn--fiqs8s");
+    const QString unicodeDomain = QStringLiteral("user38@例子.中国");
+    const QString aLabels = QStringLiteral("user38@xn--fsqu00a.xn--fiqs8s");
     // Fetched back, every address reads as the user wrote it, in Unicode.
     QTest::newRow("SMTPUTF8, Chinese local part") << true << chinese << chinese;
     QTest::newRow("SMTPUTF8, Unicode domain") << true << unicodeDomain << unicodeDomain;
@@ -452,12 +453,12 @@ void TestSmtpSend::internationalAddresses()
     QFETCH(bool, smtpUtf8);
     QFETCH(QString, from);
     QFETCH(QString, envelopeFrom);
-    const QString user = QStringLiteral("user31");
+    const QString user = QStringLiteral("user38");
     m_servers->clearMailbox(user);
     Outgoing mail;
     mail.from = from;
     mail.fromName = QStringLiteral("张三");
-    mail.recipients = {QStringLiteral("user31@例子.中国")};
+    mail.recipients = {QStringLiteral("user38@例子.中国")};
     mail.subject = QStringLiteral("国际化地址");
     mail.body = QStringLiteral("正文");
     const int port = smtpUtf8 ? m_servers->smtpUtf8Port() : m_servers->smtpPort();
@@ -478,8 +479,8 @@ void TestSmtpSend::internationalAddresses()
     QByteArray raw;
     const Received received = onlyMessageOf(user, &raw);
     QVERIFY(received.header("From").endsWith("<" + envelopeFrom.toUtf8() + ">"));
-    QCOMPARE(received.header("To"), smtpUtf8 ? QString("user31@例子.中国").toUtf8()
-                                             : QByteArray("user31@xn--fsqu00a.xn--fiqs8s"));
+    QCOMPARE(received.header("To"), smtpUtf8 ? QString("user38@例子.中国").toUtf8()
+                                             : QByteArray("user38@xn--fsqu00a.xn--fiqs8s"));
 
     n_orvex engine;
     stru_pop3_login pop3;
@@ -493,7 +494,7 @@ void TestSmtpSend::internationalAddresses()
     QCOMPARE(fetched.size(), 1);
     QCOMPARE(fetched[0].senderaddress,
              QString(from).replace(QStringLiteral("xn--fsqu00a.xn--fiqs8s"), QStringLiteral("例子.中国")));
-    QCOMPARE(fetched[0].recipientaddress1, QStringList{QStringLiteral("user31@例子.中国")});
+    QCOMPARE(fetched[0].recipientaddress1, QStringList{QStringLiteral("user38@例子.中国")});
     QCOMPARE(fetched[0].sendername, mail.fromName);
     QCOMPARE(fetched[0].subject, mail.subject);
 }
@@ -501,7 +502,7 @@ void TestSmtpSend::internationalAddresses()
 // The third server offers SIZE and a CRAM-MD5 that refuses every password.
 void TestSmtpSend::sizeLimitAndLoginFallback()
 {
-    const QString user = QStringLiteral("user32");
+    const QString user = QStringLiteral("user39");
     m_servers->clearMailbox(user);
     const QString big = m_files.filePath(QStringLiteral("big.bin"));
     writeFile(big, QByteArray(2 * 1024 * 1024, 'x'));
@@ -514,7 +515,7 @@ void TestSmtpSend::sizeLimitAndLoginFallback()
     QVERIFY2(small.sent, qPrintable(small.log));
     QVERIFY(small.log.contains(QStringLiteral("C: AUTH CRAM-MD5")));
     QVERIFY(small.log.contains(QStringLiteral("改用 PLAIN")));
-    QVERIFY(QRegularExpression(QStringLiteral("C: MAIL FROM:<user32@example.cn> SIZE=\\d+\n")).match(small.log).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("C: MAIL FROM:<user39@example.cn> SIZE=\\d+\n")).match(small.log).hasMatch());
     QVERIFY(!small.log.contains(mail.password));
 
     mail.attachments = {big};

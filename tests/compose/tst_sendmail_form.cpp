@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: MIT
 // The compose form without a mail server: its controls, defaults, focus and
-// tab order, the attachment list, and what the send action hands over.
+// tab order, the attachment list, what the send action hands over, and a
+// form filled from a mailto: link.
 
+#include "compose/mailto_link.h"
 #include "frame/w_main.h"
 #include "platform/layout_units.h"
 #include "platform/files.h"
@@ -54,6 +57,9 @@ private slots:
     void deleteRemovesTheSelectedRowOnly();
     void sameFileTwiceIsHandedOverTwice();
     void pressingAgainSendsAgainAndKeepsTheForm();
+
+    void mailtoLinkFillsTheMessage_data();
+    void mailtoLinkFillsTheMessage();
 };
 
 void SendmailFormTest::freshFormHoldsTheDesignDefaults()
@@ -380,6 +386,53 @@ void SendmailFormTest::pressingAgainSendsAgainAndKeepsTheForm()
     QCOMPARE(form.handovers[1].smtp.password, QStringLiteral("pw"));
     QCOMPARE(form.child<QLineEdit>("sle_password")->text(), QStringLiteral("pw"));
     QCOMPARE(dialogs.messageBoxes.size(), 2);
+}
+
+void SendmailFormTest::mailtoLinkFillsTheMessage_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("recipients");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("leftOut");  // blind copies the user is told about
+    QTest::newRow("one address") << "mailto:a@x.cn" << "a@x.cn" << "" << "" << "";
+    QTest::newRow("several to and cc, names in any case")
+            << "MAILTO:a@x.cn,b@y.cn?To=c@z.cn&cc=d@w.cn,e@v.cn&CC=f@u.cn"
+            << "a@x.cn,b@y.cn,c@z.cn,d@w.cn,e@v.cn,f@u.cn" << "" << "" << "";
+    QTest::newRow("UTF-8 percent-encoded, plus is a plus")
+            << "mailto:%E5%BC%A0@x.cn?subject=%E4%BD%A0%E5%A5%BD+1" << "张@x.cn" << "你好+1" << "" << "";
+    QTest::newRow("body lines") << "mailto:a@x.cn?body=one%0D%0Atwo%0Athree%0D%0A"
+                                << "a@x.cn" << "" << "one\r\ntwo\r\nthree\r\n" << "";
+    QTest::newRow("encoded delimiters stay in their field")
+            << "mailto:%22a%2Cb%22@x.cn?subject=q%26a%3D1&body=50%25" << "\"a,b\"@x.cn" << "q&a=1" << "50%" << "";
+    QTest::newRow("no address, only a subject") << "mailto:?subject=hi" << "" << "hi" << "" << "";
+    QTest::newRow("fields a link may not set are dropped")
+            << "mailto:a@x.cn?attach=%2Fetc%2Fpasswd&in-reply-to=%3Cz@x%3E&subject=s" << "a@x.cn" << "s" << "" << "";
+    QTest::newRow("blind copies left out") << "mailto:a@x.cn?bcc=h@x.cn,i@x.cn&subject=s"
+                                           << "a@x.cn" << "s" << "" << "h@x.cn，i@x.cn";
+}
+
+void SendmailFormTest::mailtoLinkFillsTheMessage()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, recipients);
+    QFETCH(QString, subject);
+    QFETCH(QString, body);
+    QFETCH(QString, leftOut);
+    ScriptedDialogs dialogs;
+    WatchedSendmail form;
+    form.fillFromMailto(parseMailtoLink(link));
+    QCOMPARE(dialogs.messageBoxes.size(), leftOut.isEmpty() ? 0 : 1);
+    if (!leftOut.isEmpty())
+        QVERIFY2(dialogs.messageBoxes.first().text.contains(leftOut), qPrintable(dialogs.messageBoxes.first().text));
+
+    form.child<QLineEdit>("sle_password")->setText(QStringLiteral("pw"));
+    form.press("cb_send");
+    QCOMPARE(form.handovers.size(), 1);
+    const stru_mail &mail = form.handovers[0].mail;
+    QCOMPARE(mail.recipientaddress, recipients);
+    QCOMPARE(mail.subject, subject);
+    QCOMPARE(mail.body, body);
 }
 
 QTEST_MAIN(SendmailFormTest)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending from the compose form through the real engine, component and the
 // test SMTP server: what arrives, and what the user is told.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine_test_support.h"
 
 #include "platform/component_registry.h"

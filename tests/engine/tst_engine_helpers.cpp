@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/attachment_targets.h"
 #include "engine/fetch_range.h"
 #include "engine/html_body.h"

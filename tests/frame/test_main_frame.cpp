@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MDI frame, its menu and toolbar, and the one-sheet-per-class rule.
 #include "compose/w_sendmail.h"
 #include "support/modal_watch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A transfer started from a sheet of the frame, against the real test
 // servers: the frame's status line tells what is happening while it runs
 // and is empty again afterwards; the windows repaint meanwhile, but user

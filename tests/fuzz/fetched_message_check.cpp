@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fetched_message_check.h"
 
 #include "component/attachment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: bytes in as a mail's HTML body, prepared as the HTML
 // view prepares it (laid out within the layout limits, else reduced to its
 // text), then painted at two scroll positions, read as text and laid out

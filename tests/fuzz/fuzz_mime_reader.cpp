@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: raw message bytes in, every field and attachment read
 // and saved. Aborts when an attachment name breaks the file name rules, a
 // saved file lands outside its folder, or a temporary file outlives its

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Writes the seed messages of the MIME reader fuzzer into a folder, one
 file each: nested multiparts, bad base64, unknown charsets, RFC 2047 and
 RFC 2231 names, hostile file names, huge lines, missing headers.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Builds a fuzzer with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) and runs it for the given number of seconds
 # (default 600) on one core, at low priority: the MIME reader (the default)

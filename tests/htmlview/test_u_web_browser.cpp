@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "htmlview/u_web_browser.h"
 #include "htmlview/page_preview.h"
 #include "support/scripted_dialogs.h"

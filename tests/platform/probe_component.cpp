@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "probe_component.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The late-bound handle against the probe library (objects built to fail in
 // every way a component can) and against the real mail component.
 #include "platform/automation_object.h"

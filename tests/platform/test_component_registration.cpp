@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mail component's self-registration entry points and the per-user
 // registry they write, as the program reads it.
 #include "platform/automation_object.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Layout units, the dialog service and its Qt file dialogs, files and the
 // wait cursor.
 #include "platform/dialog_service.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Progress reports of component objects reach the one sink the frame
 // installs, by the signal's name alone; the outermost wait cursor clears
 // them when its handler ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shows the receive sheet in the main frame reading a real message and
 // saves a picture of it: fetches a Chinese HTML mail with an attachment
 // from the test mail servers (mail_servers.sh start DIR, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receive sheet against the real POP3 server of the test fixture:
 // fetching into the list, the range, a refused logon, deleting on the
 // server, and reading and saving what was fetched.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receive sheet without a server: its form, the checks before a fetch,
 // the range, the mail list, reading a listed message and saving its
 // attachments.
