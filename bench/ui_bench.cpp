@@ -378,14 +378,22 @@ void measureMemory()
         bodyBytes += m.body.toUtf8().size();
     QElapsedTimer timer;
     timer.start();
-    sheet->appendToList(mail);
+    // Handed over as the fetch hands them: the records are the sheet's to
+    // release once their bodies are in its spool.
+    sheet->appendToList(std::move(mail));
     paintNow(*sheet);
     const double painted = double(timer.nsecsElapsed()) / 1e6;
-    mail.clear(); // the engine's array is gone once the handler ends; the sheet shares its texts
+    // The bodies then move to the sheet's spool while the window is idle.
+    while (sheet->mailList()->bodiesWaitingForSpool() > 0)
+        QTest::qWait(1);
+    const double spooled = double(timer.nsecsElapsed()) / 1e6;
     const qint64 held = residentBytes() - before;
-    std::printf("memory   the receive sheet holds %d messages of ~%lld KB (UTF-8 bodies): %.0f MB resident; "
-                "last message read to list painted %.1f ms  target: none yet\n",
-                kRecords, static_cast<long long>(bodyBytes / kRecords / 1024), double(held) / 1048576.0, painted);
+    std::printf("memory   the receive sheet holds %d messages of ~%lld KB (UTF-8 bodies): %.0f MB resident  "
+                "target: < 80 MB\n"
+                "         last message read to list painted %.1f ms  target: < 100 ms; "
+                "every body in the spool after %.0f ms  target: none\n",
+                kRecords, static_cast<long long>(bodyBytes / kRecords / 1024), double(held) / 1048576.0, painted,
+                spooled);
     std::fflush(stdout);
     delete sheet;
 }

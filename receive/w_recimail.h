@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -42,7 +44,9 @@ public:
     QString rangeText() const;
 
     // Appends one row per fetched message to the list, in the given order.
-    void appendToList(const QList<stru_mail> &mail);
+    // The bodies go on to the list's spool; handed over with std::move, the
+    // records are released as they get there.
+    void appendToList(QList<stru_mail> mail);
 
 public slots:
     // Fetches the mailbox into the list.
@@ -73,6 +77,7 @@ private:
     void sle_password_modified();
     void clearMessageView();
     QString recipientAddress() const;
+    std::optional<QString> bodyOrTell(long row) const;
 
     d_email_list *m_rows;
     bool m_closing = false;
