@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "receive/mail_spool.h"
 
 #include <QCoreApplication>
