@@ -6,14 +6,15 @@
 //            compose sheet, through the program's own start-up sequence;
 //   fill     10,000 fetched records appended to the receive sheet's mail
 //            list, until the sheet has been painted again;
-//   click    a click on a row whose HTML body is 1 MB, until the message
-//            is painted in the sheet;
+//   click    a click on a row whose HTML body is 1 MB (read back from the
+//            sheet's spool), until the message is painted in the sheet;
 //   whole    the same click until the whole page is in place and laid out
 //            (the rest of the page is prepared while the window runs on);
 //   memory   what the receive sheet holds for 10,000 fetched messages of
-//            about 20 KB each (resident memory after the fill, less before
-//            it), and the time from the last message read (the records
-//            handed to the sheet) until the list is painted;
+//            about 20 KB each (resident memory once the bodies are in the
+//            sheet's spool, less before the fill), the time from the last
+//            message read (the records handed to the sheet) until the list
+//            is painted, and until every body is in the spool;
 //   stall    the longest single event handler from the click's first paint
 //            until the page is whole: how long the window stopped answering.
 //
@@ -45,6 +46,9 @@
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <unistd.h>
 
 namespace {
@@ -309,6 +313,10 @@ void measureGrid(int runs, Timings &fill, ClickTimings &click)
             std::exit(1);
         }
 
+        // The bodies are read from the sheet's spool, as they are once a
+        // fetch's list has settled.
+        while (sheet.mailList()->bodiesWaitingForSpool() > 0)
+            QTest::qWait(1);
         // A small message first, so that each click really changes the view.
         clickRow(sheet, kLargeRow + 1);
         paintNow(sheet);
@@ -372,6 +380,10 @@ void measureMemory()
         std::exit(1);
     }
     paintNow(*sheet);
+    // What earlier measurements freed is not the sheet's.
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
     const qint64 before = residentBytes();
     QList<stru_mail> mail = twentyKilobyteRecords();
     qint64 bodyBytes = 0;
@@ -379,14 +391,22 @@ void measureMemory()
         bodyBytes += m.body.toUtf8().size();
     QElapsedTimer timer;
     timer.start();
-    sheet->appendToList(mail);
+    // Handed over as the fetch hands them: the records are the sheet's to
+    // release once their bodies are in its spool.
+    sheet->appendToList(std::move(mail));
     paintNow(*sheet);
     const double painted = double(timer.nsecsElapsed()) / 1e6;
-    mail.clear(); // the engine's array is gone once the handler ends; the sheet shares its texts
+    // The bodies then move to the sheet's spool while the window is idle.
+    while (sheet->mailList()->bodiesWaitingForSpool() > 0)
+        QTest::qWait(1);
+    const double spooled = double(timer.nsecsElapsed()) / 1e6;
     const qint64 held = residentBytes() - before;
-    std::printf("memory   the receive sheet holds %d messages of ~%lld KB (UTF-8 bodies): %.0f MB resident; "
-                "last message read to list painted %.1f ms  target: none yet\n",
-                kRecords, static_cast<long long>(bodyBytes / kRecords / 1024), double(held) / 1048576.0, painted);
+    std::printf("memory   the receive sheet holds %d messages of ~%lld KB (UTF-8 bodies): %.0f MB resident  "
+                "target: < 80 MB\n"
+                "         last message read to list painted %.1f ms  target: < 100 ms; "
+                "every body in the spool after %.0f ms  target: none\n",
+                kRecords, static_cast<long long>(bodyBytes / kRecords / 1024), double(held) / 1048576.0, painted,
+                spooled);
     std::fflush(stdout);
     delete sheet;
 }

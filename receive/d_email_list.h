@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "receive/mail_spool.h"
+
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,6 +14,14 @@
 // The mail list's rows: one per fetched message, with the thirteen columns
 // of the mail table in their fixed order. The list only ever holds what a
 // fetch put in it; it is never read from or written to a database.
+// Bodies are kept in a spool on disk, not in memory: a list of thousands of
+// messages holds little more than what the grid shows. A body the spool
+// cannot take stays in memory.
+//
+// Making a file costs far more than painting a row, so rows appended in
+// bulk are shown at once and their bodies moved to the spool while the
+// event loop is idle, a few milliseconds at a time; until then a body is
+// read from memory.
 class d_email_list : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -59,13 +70,20 @@ public:
         std::array<QVariant, columnCountValue> values;
         bool html = false;
         QStringList attachmentPaths;
+        // Set by the list: the row's entry in the spool, and whether its
+        // body is there rather than in `values`.
+        qint64 spoolKey = 0;
+        bool bodySpooled = false;
     };
 
     // Removes every row.
     void reset();
     // Appends the rows in one step: a view hears of them once, not once per
     // value, which matters for a list of thousands of messages.
-    void appendRows(const QList<Row> &rows);
+    // The bodies follow to the spool while the event loop is idle.
+    void appendRows(QList<Row> rows);
+    // Bodies appended but not yet in the spool.
+    qsizetype bodiesWaitingForSpool() const { return m_waitingForSpool.size() - m_nextToSpool; }
     // Appends an empty row and returns its number, counted from 1.
     long appendEmptyRow();
     // A column's value in row `row` (from 1); false / an invalid value for
@@ -75,9 +93,26 @@ public:
     void setHtml(long row, bool html);
     bool isHtml(long row) const;
     QStringList attachmentPaths(long row) const;
+    // Row `row`'s body, read from the spool; nothing, with the reason in
+    // *error, when it cannot be read.
+    std::optional<QString> readBody(long row, QString *error) const;
+    // The spool's folder; empty while no body is spooled.
+    QString spoolFolder() const { return m_spool.folder(); }
 
 private:
     bool validRow(long row) const { return row >= 1 && row <= m_rows.size(); }
 
+    void keepBody(Row &row, const QString &body);
+    void spoolWaitingBodies();
+    QVariant bodyOrNothing(const Row &row) const;
+
     QList<Row> m_rows;
+    mail_spool m_spool;
+    qint64 m_nextSpoolKey = 1;
+    // Rows (from 0) whose bodies are still in memory, in the order appended.
+    QList<int> m_waitingForSpool;
+    qsizetype m_nextToSpool = 0;
+    QTimer m_spoolTimer;
+    // A spool that fails fails for many bodies in a row: said once a list.
+    bool m_spoolFailureLogged = false;
 };

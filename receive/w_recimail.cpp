@@ -14,6 +14,7 @@
 #include "receive/em_number_mask.h"
 #include "receive/password_change_trigger.h"
 #include "receive/email_grid.h"
+#include "receive/mail_spool.h"
 #include "receive/message_body.h"
 #include "receive/w_readmail.h"
 
@@ -106,6 +107,8 @@ w_recimail::w_recimail(QWidget *parent) : QWidget(parent), m_rows(new d_email_li
     connect(lb_attachments, &QListWidget::itemDoubleClicked, this, &w_recimail::cb_addfile_clicked);
 
     sle_password->setFocus();
+    // Bodies a crashed run left on disk.
+    mail_spool::removeAbandoned();
 }
 
 w_recimail::~w_recimail() = default;
@@ -123,6 +126,9 @@ void w_recimail::closeEvent(QCloseEvent *event)
         if (window)
             window->close();
     m_messageWindows.clear();
+    // The list goes with the sheet, and its bodies' spool with it.
+    m_rows->reset();
+    clearMessageView();
     QWidget::closeEvent(event);
 }
 
@@ -340,7 +346,7 @@ void w_recimail::cb_rev_clicked()
     // is unknown: they are listed, and the user is told what may be gone,
     // even when the window is closing.
     if (result == n_orvex::kFetchedEndUnsure) {
-        appendToList(mail);
+        appendToList(std::move(mail));
         tell(ln_orvex.is_warning);
         return;
     }
@@ -356,11 +362,11 @@ void w_recimail::cb_rev_clicked()
         return;
     }
 
-    appendToList(mail);
+    appendToList(std::move(mail));
     tell(QStringLiteral("接收成功！"));
 }
 
-void w_recimail::appendToList(const QList<stru_mail> &mail)
+void w_recimail::appendToList(QList<stru_mail> mail)
 {
     QList<d_email_list::Row> rows;
     rows.reserve(mail.size());
@@ -376,7 +382,8 @@ void w_recimail::appendToList(const QList<stru_mail> &mail)
         row.attachmentPaths = message.attachment;
         rows.append(row);
     }
-    m_rows->appendRows(rows);
+    mail.clear();
+    m_rows->appendRows(std::move(rows));
 }
 
 void w_recimail::sle_password_modified()
@@ -423,7 +430,8 @@ void w_recimail::dw_1_clicked(long row)
         return;
     dw_1->highlightRow(row);
 
-    const QString body = m_rows->item(row, QStringLiteral("body")).toString();
+    const std::optional<QString> read = bodyOrTell(row);
+    const QString body = read.value_or(QString());
     sle_from_email->setText(m_rows->item(row, QStringLiteral("sender")).toString());
     sle_send_email->setText(recipientAddress());
     sle_subject->setText(m_rows->item(row, QStringLiteral("topic")).toString());
@@ -501,7 +509,10 @@ void w_recimail::openMessageWindow(long row)
     message.sender = m_rows->item(row, QStringLiteral("sender")).toString();
     message.sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
     message.subject = m_rows->item(row, QStringLiteral("topic")).toString();
-    message.body = m_rows->item(row, QStringLiteral("body")).toString();
+    const std::optional<QString> body = bodyOrTell(row);
+    if (!body)
+        return;
+    message.body = *body;
     message.html = m_rows->isHtml(row);
     n_orvex ln_orvex;
     QStringList recipients;
@@ -517,4 +528,13 @@ void w_recimail::openMessageWindow(long row)
     auto *window = new w_readmail(message, this);
     m_messageWindows.append(window);
     window->show();
+}
+
+std::optional<QString> w_recimail::bodyOrTell(long row) const
+{
+    QString error;
+    std::optional<QString> body = m_rows->readBody(row, &error);
+    if (!body)
+        platform::dialogs().messageBox(QString(), QStringLiteral("无法读取邮件正文！"), error);
+    return body;
 }

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -43,7 +45,9 @@ public:
     QString rangeText() const;
 
     // Appends one row per fetched message to the list, in the given order.
-    void appendToList(const QList<stru_mail> &mail);
+    // The bodies go on to the list's spool; handed over with std::move, the
+    // records are released as they get there.
+    void appendToList(QList<stru_mail> mail);
 
 public slots:
     // Fetches the mailbox into the list.
@@ -74,6 +78,7 @@ private:
     void sle_password_modified();
     void clearMessageView();
     QString recipientAddress() const;
+    std::optional<QString> bodyOrTell(long row) const;
 
     d_email_list *m_rows;
     bool m_closing = false;

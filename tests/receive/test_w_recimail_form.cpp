@@ -15,11 +15,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QScreen>
 #include <QPushButton>
 #include <QScrollBar>
@@ -27,6 +29,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using testfiles::readFile;
 using testfiles::writeFile;
@@ -57,6 +61,22 @@ void addRow(d_email_list *rows, const Row &row)
 
 // The control that owns `widget`: a spin box's inner edit, a view's
 // viewport and the like count as the control itself.
+// The permission bits of the folder or file at `path`.
+int modeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+// A spool folder as a run by process `pid` leaves it.
+QString makeSpoolFolder(qint64 pid)
+{
+    const QString folder = QDir::temp().filePath(QStringLiteral("orvex-mail-%1-aBc123").arg(pid));
+    QDir().mkpath(folder);
+    writeFile(folder + QStringLiteral("/1"), "body");
+    return folder;
+}
+
 QString controlName(QWidget *widget, QWidget *form)
 {
     while (widget && widget->parentWidget() != form)
@@ -154,6 +174,20 @@ void TestWRecimailForm::opensReadyForThePassword()
     QVERIFY(child<QLineEdit>("sle_from_email")->isReadOnly());
     QVERIFY(child<QLineEdit>("sle_sendtime")->isReadOnly());
     QVERIFY(!child<QLineEdit>("sle_subject")->isReadOnly());
+
+    // A sheet's start removes the bodies of a run that ended without
+    // removing them, and leaves those of a running one.
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    QVERIFY(ended.waitForStarted());
+    const qint64 endedPid = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    const QString abandoned = makeSpoolFolder(endedPid);
+    const QString running = makeSpoolFolder(::getppid());
+    { w_recimail another; }
+    QVERIFY(!QFileInfo::exists(abandoned));
+    QVERIFY(QFileInfo::exists(running));
+    QDir(running).removeRecursively();
 }
 
 void TestWRecimailForm::overlapsFollowTheDesign()
@@ -446,6 +480,15 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     QTest::keyClick(grid, Qt::Key_Home);
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
     QCOMPARE(attachments->count(), 2);
+
+    // The bodies are read from the spool, which only the user can enter; a
+    // body gone from it is reported, never shown as an empty message.
+    const QString spool = m_form->mailList()->spoolFolder();
+    QCOMPARE(modeOf(spool), 0700);
+    for (const QString &entry : QDir(spool).entryList(QDir::Files))
+        QVERIFY(QFile::remove(QDir(spool).filePath(entry)));
+    clickRow(2);
+    QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("无法读取邮件正文！")});
 }
 
 void TestWRecimailForm::clicksThatHitNoRowChangeNothing()
@@ -642,8 +685,11 @@ void TestWRecimailForm::doubleClickOrEnterOpensTheMessageInItsOwnWindow()
     QVERIFY(window->isVisible() && second->isVisible());
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("plain"));
 
-    // Closing the sheet closes them.
+    // Closing the sheet closes them, and removes the bodies' spool.
+    const QString spool = m_form->mailList()->spoolFolder();
+    QVERIFY(QFileInfo(spool).isDir());
     QPointer<w_readmail> firstWindow = window;
     m_form->close();
     QTRY_VERIFY(!firstWindow && !second);
+    QVERIFY(!QFileInfo::exists(spool));
 }

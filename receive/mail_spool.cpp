@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: MIT
+#include "receive/mail_spool.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+// Empty when there is no temporary folder: QDir::tempPath() gives none for
+// a TMPDIR that does not exist.
+QString baseOrTemp(const QString &base)
+{
+    return base.isEmpty() ? QDir::tempPath() : base;
+}
+
+// The process a spool folder's name was made by, or 0.
+qint64 ownerPid(const QString &folderName)
+{
+    const QString rest = folderName.mid(mail_spool::folderPrefix().size());
+    bool ok = false;
+    const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong(&ok);
+    return ok && pid > 0 ? pid : 0;
+}
+
+bool processRuns(qint64 pid)
+{
+    // A process of another user answers EPERM: it runs.
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
+
+} // namespace
+
+mail_spool::mail_spool(const QString &baseFolder) : m_base(baseOrTemp(baseFolder)) {}
+
+mail_spool::~mail_spool() = default;
+
+QString mail_spool::folderPrefix()
+{
+    return QStringLiteral("orvex-mail-");
+}
+
+QString mail_spool::folder() const
+{
+    return m_folder ? m_folder->path() : QString();
+}
+
+bool mail_spool::makeFolder(QString *error)
+{
+    if (m_folder)
+        return true;
+    if (m_base.isEmpty()) {
+        *error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    // QTemporaryDir makes the folder with mode 0700 under a name nobody
+    // else can have taken first.
+    auto folder = std::make_unique<QTemporaryDir>(
+            QDir(m_base).filePath(folderPrefix() + QString::number(QCoreApplication::applicationPid())
+                                  + QStringLiteral("-XXXXXX")));
+    if (!folder->isValid()) {
+        *error = folder->errorString();
+        return false;
+    }
+    m_folder = std::move(folder);
+    return true;
+}
+
+QString mail_spool::entryPath(qint64 key) const
+{
+    return m_folder->filePath(QString::number(key));
+}
+
+bool mail_spool::store(qint64 key, const QString &text, QString *error)
+{
+    if (!makeFolder(error))
+        return false;
+    QFile file(entryPath(key));
+    // The text's own UTF-16 units: read back as they were, whatever they hold.
+    const qint64 size = text.size() * qint64(sizeof(QChar));
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate,
+                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                         && file.write(reinterpret_cast<const char *>(text.constData()), size) == size
+                         && file.flush();
+    if (written) {
+        file.close();
+        if (file.error() == QFileDevice::NoError)
+            return true;
+    }
+    *error = file.errorString();
+    file.close();
+    file.remove();
+    return false;
+}
+
+std::optional<QString> mail_spool::load(qint64 key, QString *error) const
+{
+    if (!m_folder) {
+        *error = QStringLiteral("no spool folder");
+        return std::nullopt;
+    }
+    QFile file(entryPath(key));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.size() % qsizetype(sizeof(QChar)) != 0) {
+        *error = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("truncated entry");
+        return std::nullopt;
+    }
+    return QString(reinterpret_cast<const QChar *>(bytes.constData()), bytes.size() / qsizetype(sizeof(QChar)));
+}
+
+void mail_spool::clear()
+{
+    m_folder.reset();
+}
+
+void mail_spool::removeAbandoned(const QString &baseFolder)
+{
+    const QString base = baseOrTemp(baseFolder);
+    if (base.isEmpty())
+        return;
+    const QFileInfoList folders = QDir(base)
+                                          .entryInfoList({folderPrefix() + QLatin1Char('*')},
+                                                         QDir::Dirs | QDir::NoSymLinks | QDir::Hidden
+                                                                 | QDir::NoDotAndDotDot);
+    const uint me = ::getuid();
+    for (const QFileInfo &info : folders) {
+        const qint64 pid = ownerPid(info.fileName());
+        if (pid == 0 || info.ownerId() != me || pid == QCoreApplication::applicationPid() || processRuns(pid))
+            continue;
+        QDir(info.filePath()).removeRecursively();
+    }
+}
