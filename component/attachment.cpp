@@ -52,25 +52,6 @@ void Attachment::setContent(const QByteArray &content)
     m_content = content;
 }
 
-namespace {
-
-// Writes all of `data` to `fd`: 0, or the errno of the write that failed.
-int writeAll(int fd, const char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        data += n;
-        size -= n;
-    }
-    return 0;
-}
-
-} // namespace
-
 int Attachment::writeContentTo(QFile &output) const
 {
     // Straight to the descriptor, so that the reason of a failed write is

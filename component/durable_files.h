@@ -22,4 +22,9 @@ void noteUnsyncedFile(const QString &path);
 // files stay noted, so a later attempt tries again).
 bool syncNotedFiles(QString *error);
 
+// Writes all of `data` to `fd`, past short writes and interruptions: 0, or
+// the errno of the write that failed (the system's own reason, such as a
+// full disk or a file size limit).
+int writeAll(int fd, const char *data, qint64 size);
+
 } // namespace component

@@ -5,6 +5,7 @@
 #include "component/message.h"
 
 #include "component/automation_error.h"
+#include "component/durable_files.h"
 
 #include <QAtomicInteger>
 #include <QDateTime>
@@ -44,20 +45,6 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-bool writeAll(int fd, const char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 } // namespace
 
 void Message::setRawFile(std::unique_ptr<QTemporaryFile> file)
@@ -82,10 +69,10 @@ QString Message::saveraw(const QString &folder)
         written = m_rawFile->seek(0);
         while (written && !m_rawFile->atEnd()) {
             const QByteArray chunk = m_rawFile->read(kCopyChunk);
-            written = !chunk.isEmpty() && writeAll(fd, chunk.constData(), chunk.size());
+            written = !chunk.isEmpty() && writeAll(fd, chunk.constData(), chunk.size()) == 0;
         }
     } else {
-        written = writeAll(fd, m_raw.constData(), m_raw.size());
+        written = writeAll(fd, m_raw.constData(), m_raw.size()) == 0;
     }
     written = written && ::fsync(fd) == 0;
     const QString reason = errnoText();
