@@ -12,7 +12,8 @@ namespace {
 QString stateFolder()
 {
     const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification ignores a relative path.
+    // A relative XDG_STATE_HOME is not to be used: it would follow the
+    // current folder.
     const QString base = !state.isEmpty() && QDir::isAbsolutePath(state)
                              ? state
                              : QDir::home().filePath(QStringLiteral(".local/state"));
