@@ -70,4 +70,12 @@ NamespaceRun runInOwnNetworkNamespace(const QString &testCase)
     return run;
 }
 
+QString failureInOwnNetworkNamespace(const QString &testCase)
+{
+    const NamespaceRun run = runInOwnNetworkNamespace(testCase);
+    if (!run.ran)
+        return run.unavailableReason;
+    return run.exitCode == 0 ? QString() : QString::fromLocal8Bit(run.output);
+}
+
 } // namespace nettest

@@ -10,8 +10,9 @@
 //
 //     const QString elsewhere = nettest::elsewhereAddress();
 //     if (elsewhere.isEmpty()) {   // not inside yet: run this case in one
-//         const nettest::NamespaceRun run = nettest::runInOwnNetworkNamespace(...);
-//         ...
+//         const QString failure = nettest::failureInOwnNetworkNamespace(...);
+//         QVERIFY2(failure.isEmpty(), qPrintable(failure));
+//         return;
 //     }
 namespace nettest {
 
@@ -30,5 +31,10 @@ struct NamespaceRun {
 // again, inside a new network namespace with lo up and the address on an
 // interface of its own. Making a namespace takes root.
 NamespaceRun runInOwnNetworkNamespace(const QString &testCase);
+
+// The same run, as a test case checks it: empty when the case passed inside
+// the namespace, else why not (no namespace could be made, or the case's
+// own output).
+QString failureInOwnNetworkNamespace(const QString &testCase);
 
 } // namespace nettest
