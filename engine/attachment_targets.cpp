@@ -51,15 +51,20 @@ std::pair<QString, QString> stemAndExtension(const QString &fileName)
 // Shortens the stem until the whole name fits, never splitting a character.
 QString fittedName(const QString &stem, const QString &extension)
 {
-    QString shortened = stem;
-    while (!shortened.isEmpty() && (shortened + extension).toUtf8().size() > kMaxNameBytes) {
-        shortened.chop(1);
-        if (!shortened.isEmpty() && shortened.back().isHighSurrogate())
-            shortened.chop(1);
+    // The longest start of the stem that fits beside the extension, counted
+    // once, a whole character (a surrogate pair) at a time.
+    qsizetype room = kMaxNameBytes - extension.toUtf8().size();
+    qsizetype end = 0;
+    while (end < stem.size()) {
+        const qsizetype width = stem.at(end).isHighSurrogate() && end + 1 < stem.size() ? 2 : 1;
+        room -= QStringView(stem).mid(end, width).toUtf8().size();
+        if (room < 0)
+            break;
+        end += width;
     }
-    if (shortened.isEmpty())
+    if (end == 0)
         return kFallbackName;
-    return shortened + extension;
+    return stem.left(end) + extension;
 }
 
 // A digest of the file's content; empty when it cannot be read, which
