@@ -19,6 +19,8 @@ CLI=$BUILD/bin/orvex-cli
 RUNS=${RUNS:-5}
 BENCH=${BENCH:-empty,fetch,relay,many,send,big}
 WORK=$(mktemp -d /tmp/orvex-bench.XXXXXX)
+# The mail servers run as unprivileged users and must reach the mailboxes inside.
+chmod 0755 "$WORK"
 SERVERS=$WORK/servers
 export XDG_CONFIG_HOME=$WORK/config
 

@@ -171,7 +171,7 @@ bool Pop3Client::sendCommand(const QByteArray &command, const QString &shownAs)
     // unasked would be taken for the reply to the next command, and every
     // reply after it for the wrong one.
     if (m_repliesDue == 0 && (!m_buffer.isEmpty() || m_conn.hasUnreadData()))
-        return failSession(outOfStepText());
+        return failOnUnaskedData();
     if (!m_conn.writeCommand(command, shownAs)) {
         m_loggedIn = false;
         m_outstanding.clear();
@@ -180,6 +180,24 @@ bool Pop3Client::sendCommand(const QByteArray &command, const QString &shownAs)
     }
     ++m_repliesDue;
     return true;
+}
+
+// A server that logs the user in and then cannot open the mailbox sends
+// "-ERR" unasked and hangs up; its own words say more than "out of step".
+bool Pop3Client::failOnUnaskedData()
+{
+    if (m_buffer.isEmpty()) {
+        QByteArray chunk;
+        if (m_conn.readSome(chunk, kReadChunk))
+            m_buffer += chunk;
+    }
+    const qsizetype end = m_buffer.indexOf('\n');
+    const QByteArray line = m_buffer.left(std::min<qsizetype>(end < 0 ? m_buffer.size() : end, 512)).trimmed();
+    if (!line.startsWith("-ERR"))
+        return failSession(outOfStepText());
+    m_conn.log(QStringLiteral("S: %1").arg(QString::fromUtf8(line)));
+    return failSession(QStringLiteral("服务器报告错误：%1").arg(QString::fromUtf8(line.mid(4).trimmed())),
+                       FailureKind::Unavailable);
 }
 
 void Pop3Client::replyArrived()
@@ -577,10 +595,12 @@ bool Pop3Client::readStatAndList()
     if (!reply.ok || !ok || count < 0) {
         const QString reason = reply.ok ? QStringLiteral("服务器报告的邮件数无法识别")
                                         : QStringLiteral("无法读取邮箱状态：%1").arg(QString::fromUtf8(reply.text));
-        // The LIST reply still on its way comes before QUIT's.
-        if (m_pipelining && (!readReply(reply) || (reply.ok && !skipMultiLineText())))
-            return false;
-        return refuse(reason, reply.ok ? FailureKind::Protocol : FailureKind::Unavailable);
+        const FailureKind kind = reply.ok ? FailureKind::Protocol : FailureKind::Unavailable;
+        // The LIST reply still on its way comes before QUIT's. A server
+        // that hangs up after refusing STAT still gave its reason.
+        if (m_pipelining && readReply(reply) && reply.ok)
+            skipMultiLineText();
+        return refuse(reason, kind);
     }
 
     QHash<int, qint64> sizes;

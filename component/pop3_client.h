@@ -160,6 +160,7 @@ private:
     bool readRetrievalReply(int number, QIODevice *out, bool *startsLikeReply = nullptr);
     bool confirmInStep(int number);
     bool failSession(const QString &text, FailureKind kind = FailureKind::Protocol);
+    bool failOnUnaskedData();
     bool refuse(const QString &text, FailureKind kind);
     void setError(const QString &text, FailureKind kind);
     void clearError();

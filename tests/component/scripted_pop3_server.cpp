@@ -131,6 +131,9 @@ void ScriptedPop3Server::answer(const QByteArray &line)
     const int number = line.split(' ').value(1).toInt();
     if (!dropAtCommand.isEmpty() && verb == dropAtCommand) {
         m_stalled = true;
+        // Replies to the commands before it still go out, as from a server
+        // that hangs up after its last answer.
+        m_socket->flush();
         m_socket->abort();
         return;
     }

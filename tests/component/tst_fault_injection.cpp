@@ -320,6 +320,13 @@ void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing_data()
                                                                << QByteArray("DELE");
     QTest::newRow("extra +OK after a message, pipelined") << i++ << QString() << QString() << outOfStep
                                                            << QByteArray("DELE");
+    // The failure names the server's own reason, not the line it then closed.
+    QTest::newRow("mailbox fails to open after logon, -ERR unasked")
+        << i++ << QString() << QString() << QStringLiteral("错误：服务器报告错误：[SYS/TEMP] Internal error")
+        << QByteArray("RETR");
+    QTest::newRow("STAT refused, then the line closed")
+        << i++ << QString() << QString() << QStringLiteral("错误：无法读取邮箱状态：[SYS/TEMP] Internal error")
+        << QByteArray("RETR");
 }
 
 void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
@@ -365,6 +372,14 @@ void TestFaultInjection::fetchFailsCleanlyAndDeletesNothing()
         if (fault == 16)
             server.capabilities = {"USER"};
         server.afterMessage = "+OK\r\n";
+        break;
+    case 18:
+        server.replies["PASS"] = "+OK Logged in.\r\n-ERR [SYS/TEMP] Internal error occurred.\r\n";
+        server.dropAtCommand = "STAT";
+        break;
+    case 19:
+        server.replies["STAT"] = "-ERR [SYS/TEMP] Internal error occurred.\r\n";
+        server.dropAtCommand = "LIST";
         break;
     }
     const quint16 port = server.listen();
