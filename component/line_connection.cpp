@@ -9,15 +9,16 @@
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <mutex>
 
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#else
+#include <fcntl.h>
 #include <sys/socket.h>
-#endif
+#include <unistd.h>
 
 namespace component {
 
@@ -48,33 +49,33 @@ QString protocolName(QSsl::SslProtocol protocol)
     }
 }
 
+// The first TLS socket of a process loads the TLS library, its settings
+// and cipher list: milliseconds of work. It is done once, on a worker
+// thread, while the connection is made and the server's greeting is on its
+// way; the line starts on a plain socket, which needs none of it.
+void warmUpTls()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        QThreadPool::globalInstance()->start([] {
+            if (QSslSocket::supportsSsl())
+                QSslConfiguration::defaultConfiguration();
+        });
+    });
+}
+
 } // namespace
 
-LineConnection::LineConnection(int timeoutSeconds)
-    : m_socket(std::make_unique<QSslSocket>()), m_timer(std::make_unique<QTimer>())
+LineConnection::LineConnection(int timeoutSeconds) : m_timer(std::make_unique<QTimer>())
 {
     setTimeout(timeoutSeconds);
     m_timer->setSingleShot(true);
     liveConnections().append(this);
-
-    // Anything that can change what a wait is waiting for ends the current
-    // round of the local loop; waitUntil() then looks again.
-    QSslSocket *socket = m_socket.get();
-    auto wake = [this] {
+    adoptSocket(std::make_unique<QTcpSocket>());
+    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] {
+        m_timedOut = true;
         if (m_loop)
             m_loop->quit();
-    };
-    QObject::connect(socket, &QIODevice::readyRead, socket, wake);
-    QObject::connect(socket, &QIODevice::bytesWritten, socket, wake);
-    QObject::connect(socket, &QSslSocket::encryptedBytesWritten, socket, wake);
-    QObject::connect(socket, &QAbstractSocket::stateChanged, socket, wake);
-    QObject::connect(socket, &QAbstractSocket::errorOccurred, socket, wake);
-    QObject::connect(socket, &QSslSocket::encrypted, socket, wake);
-    QObject::connect(socket, &QSslSocket::sslErrors, socket,
-                     [this](const QList<QSslError> &errors) { checkCertificateErrors(errors); });
-    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this, wake] {
-        m_timedOut = true;
-        wake();
     });
 }
 
@@ -85,6 +86,54 @@ LineConnection::~LineConnection()
     QObject::disconnect(m_socket.get(), nullptr, nullptr, nullptr);
     QObject::disconnect(m_timer.get(), nullptr, nullptr, nullptr);
     m_socket->abort();
+}
+
+void LineConnection::adoptSocket(std::unique_ptr<QTcpSocket> socket)
+{
+    if (m_socket) {
+        QObject::disconnect(m_socket.get(), nullptr, nullptr, nullptr);
+        m_socket->abort();
+    }
+    m_socket = std::move(socket);
+    m_tls = qobject_cast<QSslSocket *>(m_socket.get());
+
+    // Anything that can change what a wait is waiting for ends the current
+    // round of the local loop; waitUntil() then looks again.
+    QTcpSocket *plain = m_socket.get();
+    auto wake = [this] {
+        if (m_loop)
+            m_loop->quit();
+    };
+    QObject::connect(plain, &QIODevice::readyRead, plain, wake);
+    QObject::connect(plain, &QIODevice::bytesWritten, plain, wake);
+    QObject::connect(plain, &QAbstractSocket::stateChanged, plain, wake);
+    QObject::connect(plain, &QAbstractSocket::errorOccurred, plain, wake);
+    if (!m_tls)
+        return;
+    QObject::connect(m_tls, &QSslSocket::encryptedBytesWritten, m_tls, wake);
+    QObject::connect(m_tls, &QSslSocket::encrypted, m_tls, wake);
+    QObject::connect(m_tls, &QSslSocket::sslErrors, m_tls,
+                     [this](const QList<QSslError> &errors) { checkCertificateErrors(errors); });
+}
+
+// The TLS socket gets a copy of the line's descriptor; the plain socket then
+// closes its own, which leaves the line itself open. Nothing the plain
+// socket had read is carried over: before a handshake there must be none.
+bool LineConnection::moveLineToTlsSocket()
+{
+    const int line = ::fcntl(int(m_socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    if (line < 0)
+        return fail(QStringLiteral("无法开始 TLS：%1").arg(qt_error_string(errno)), FailureKind::Tls);
+    auto tls = std::make_unique<QSslSocket>();
+    if (!tls->setSocketDescriptor(line, QAbstractSocket::ConnectedState, QIODevice::ReadWrite)) {
+        ::close(line);
+        return fail(QStringLiteral("无法开始 TLS：%1").arg(tls->errorString()), FailureKind::Tls);
+    }
+    // The certificate must name the host the user asked for, as it would
+    // had the TLS socket made the connection itself.
+    tls->setPeerVerifyName(m_host);
+    adoptSocket(std::move(tls));
+    return true;
 }
 
 void LineConnection::abandonAll()
@@ -248,7 +297,7 @@ bool LineConnection::prepareTls()
     // anyway, with a reason that hides the cause.
     if (!extraCaFile.isEmpty() && !config.addCaCertificates(extraCaFile, QSsl::Pem))
         return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
-    m_socket->setSslConfiguration(config);
+    m_tls->setSslConfiguration(config);
     return true;
 }
 
@@ -257,7 +306,7 @@ bool LineConnection::prepareTls()
 void LineConnection::checkCertificateErrors(const QList<QSslError> &errors)
 {
     if (!m_tlsPolicy.fingerprint.isEmpty() && pinnedCertificateMatches()) {
-        m_socket->ignoreSslErrors();
+        m_tls->ignoreSslErrors();
         return;
     }
     for (const QSslError &error : errors)
@@ -266,7 +315,7 @@ void LineConnection::checkCertificateErrors(const QList<QSslError> &errors)
 
 bool LineConnection::pinnedCertificateMatches() const
 {
-    const QSslCertificate certificate = m_socket->peerCertificate();
+    const QSslCertificate certificate = m_tls ? m_tls->peerCertificate() : QSslCertificate();
     return !certificate.isNull() && certificate.digest(QCryptographicHash::Sha256) == m_tlsPolicy.fingerprint;
 }
 
@@ -281,13 +330,13 @@ bool LineConnection::failConnect(WaitResult result, const QString &target)
 
 bool LineConnection::waitForEncrypted(const QString &target)
 {
-    const WaitResult result = waitUntil([this] { return m_socket->isEncrypted(); });
+    const WaitResult result = waitUntil([this] { return m_tls->isEncrypted(); });
     if (result != WaitResult::Done)
         return failConnect(result, target);
     if (!m_tlsPolicy.fingerprint.isEmpty() && !pinnedCertificateMatches())
         return fail(QStringLiteral("服务器 %1 的证书指纹 %2 与指定的 %3 不符")
                             .arg(target,
-                                 fingerprintText(m_socket->peerCertificate().digest(QCryptographicHash::Sha256)),
+                                 fingerprintText(m_tls->peerCertificate().digest(QCryptographicHash::Sha256)),
                                  fingerprintText(m_tlsPolicy.fingerprint)),
                     FailureKind::Tls);
     log(QStringLiteral("已建立加密连接（%1）").arg(tlsDescription()));
@@ -302,23 +351,23 @@ bool LineConnection::connectToHost(const QString &host, quint16 port, bool impli
     m_port = port;
     m_error.clear();
     m_failureKind = FailureKind::None;
-    m_socket->abort();
+    adoptSocket(std::make_unique<QTcpSocket>());
     const QString target = QStringLiteral("%1:%2").arg(host).arg(port);
     log(QStringLiteral("连接 %1%2").arg(target, implicitTls ? QStringLiteral("（TLS）") : QString()));
 
-    if (implicitTls) {
-        if (!QSslSocket::supportsSsl())
-            return fail(QStringLiteral("本机不支持 TLS，无法连接 %1").arg(target), FailureKind::Tls);
-        if (!prepareTls())
-            return false;
-        m_socket->connectToHostEncrypted(host, port);
-        return waitForEncrypted(target);
-    }
+    warmUpTls();
     m_socket->connectToHost(host, port);
     const WaitResult result = waitUntil([this] { return m_socket->state() == QAbstractSocket::ConnectedState; });
     if (result != WaitResult::Done)
         return failConnect(result, target);
-    return true;
+    if (!implicitTls)
+        return true;
+    if (!QSslSocket::supportsSsl())
+        return fail(QStringLiteral("本机不支持 TLS，无法连接 %1").arg(target), FailureKind::Tls);
+    if (!moveLineToTlsSocket() || !prepareTls())
+        return false;
+    m_tls->startClientEncryption();
+    return waitForEncrypted(target);
 }
 
 bool LineConnection::startTls()
@@ -330,9 +379,9 @@ bool LineConnection::startTls()
     // Nothing the server sent before the handshake may count as part of the
     // protected session.
     m_socket->readAll();
-    if (!prepareTls())
+    if (!moveLineToTlsSocket() || !prepareTls())
         return false;
-    m_socket->startClientEncryption();
+    m_tls->startClientEncryption();
     return waitForEncrypted(QStringLiteral("%1:%2").arg(m_host).arg(m_port));
 }
 
@@ -418,7 +467,7 @@ bool LineConnection::hasUnreadData()
 
 qint64 LineConnection::pendingBytes() const
 {
-    return m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite();
+    return m_socket->bytesToWrite() + (m_tls ? m_tls->encryptedBytesToWrite() : 0);
 }
 
 bool LineConnection::write(const QByteArray &data)
@@ -486,7 +535,7 @@ bool LineConnection::isConnected() const
 
 bool LineConnection::isEncrypted() const
 {
-    return m_socket->isEncrypted();
+    return m_tls && m_tls->isEncrypted();
 }
 
 bool LineConnection::isLoopback() const
@@ -501,10 +550,10 @@ QHostAddress LineConnection::localAddress() const
 
 QString LineConnection::tlsDescription() const
 {
-    if (!m_socket->isEncrypted())
+    if (!isEncrypted())
         return QString();
-    const QSslCipher cipher = m_socket->sessionCipher();
-    return QStringLiteral("%1, %2").arg(protocolName(m_socket->sessionProtocol()), cipher.name());
+    const QSslCipher cipher = m_tls->sessionCipher();
+    return QStringLiteral("%1, %2").arg(protocolName(m_tls->sessionProtocol()), cipher.name());
 }
 
 } // namespace component

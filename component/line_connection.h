@@ -15,6 +15,7 @@
 
 class QSslError;
 class QSslSocket;
+class QTcpSocket;
 class QTimer;
 
 namespace component {
@@ -154,6 +155,11 @@ public:
     static constexpr qint64 kMaxPendingBytes = 1024 * 1024;
 
 private:
+    // Makes `socket` the one this connection reads and writes, with every
+    // signal a wait listens to; the socket it replaces is dropped.
+    void adoptSocket(std::unique_ptr<QTcpSocket> socket);
+    // Hands the connected line from the plain socket to a TLS socket.
+    bool moveLineToTlsSocket();
     // Closes the line at once, discarding what is still queued for it.
     void abortWithReset();
     enum class WaitResult { Done, TimedOut, Broken };
@@ -170,7 +176,10 @@ private:
     bool waitForEncrypted(const QString &target);
     QEventLoop::ProcessEventsFlags waitFlags() const;
 
-    std::unique_ptr<QSslSocket> m_socket;
+    // Plain until TLS starts, then the TLS socket that took the line over,
+    // which m_tls also points to.
+    std::unique_ptr<QTcpSocket> m_socket;
+    QSslSocket *m_tls = nullptr;
     std::unique_ptr<QTimer> m_timer;
     QEventLoop *m_loop = nullptr;
     bool m_timedOut = false;
