@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "component/gmime_support.h"
 
+#include <QtGlobal>
+#include <dlfcn.h>
 #include <mutex>
 
 namespace component {
@@ -8,7 +10,15 @@ namespace component {
 void ensureGMimeInitialized()
 {
     static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
+    std::call_once(once, [] {
+        // The component library is linked without GMime: its GMime calls
+        // are bound on first use, to the library opened here into the
+        // global scope. Without it no message can be read or built; the
+        // package depends on it, so its absence is a broken installation.
+        if (!dlopen(ORVEX_GMIME_LIBRARY, RTLD_NOW | RTLD_GLOBAL))
+            qFatal("orvex: cannot load %s: %s", ORVEX_GMIME_LIBRARY, dlerror());
+        g_mime_init();
+    });
 }
 
 QByteArray memoryStreamBytes(GMimeStream *memory)

@@ -13,8 +13,10 @@
 
 namespace component {
 
-// Initialises GMime once for the whole process; call it before any other
-// GMime function. Safe to call from every entry point, as often as needed.
+// Loads and initialises GMime once for the whole process; call it before
+// any other GMime function (the component is not linked with GMime: a call
+// before it ends the process). Safe to call from every entry point, as
+// often as needed.
 void ensureGMimeInitialized();
 
 // A copy of what a GMime memory stream holds.

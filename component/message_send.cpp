@@ -131,6 +131,8 @@ OutgoingMessage outgoingMessage(const Message &message, const Addresses &address
 
 bool Message::send(const QString &server)
 {
+    // Addresses, the MIME tree and the DATA stream are all GMime's.
+    ensureGMimeInitialized();
     clearLog();
     m_maybeSent = false;
     m_lastError.clear();

@@ -83,6 +83,8 @@ bool decodeWholeGroups(const unsigned char *in, qsizetype length, unsigned char 
 MessageSkeleton::MessageSkeleton(QTemporaryFile &messageFile, qsizetype minimumRunBytes)
     : m_messageFile(messageFile), m_minimumRunBytes(std::max<qsizetype>(1, minimumRunBytes))
 {
+    // The base64 runs are decoded by GMime as they arrive.
+    ensureGMimeInitialized();
     // Random, so that no message can hold a token of its own making.
     auto *random = QRandomGenerator::system();
     m_tokenPrefix = "orvexrun" + QByteArray::number(random->generate64(), 16)
