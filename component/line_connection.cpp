@@ -436,9 +436,8 @@ bool LineConnection::readLine(QByteArray &line)
     return true;
 }
 
-bool LineConnection::readSome(QByteArray &chunk, qint64 maxBytes, const ReadDeadline &deadline)
+bool LineConnection::readMore(QByteArray &buffer, qint64 maxBytes, const ReadDeadline &deadline)
 {
-    chunk.clear();
     if (hasFailed())
         return false;
     // Which limit ends the wait is settled before it: a timer may fire a
@@ -451,7 +450,12 @@ bool LineConnection::readSome(QByteArray &chunk, qint64 maxBytes, const ReadDead
         return fail(deadline.reason, FailureKind::Connection);
     if (result != WaitResult::Done)
         return failWait(result, QStringLiteral("接收数据"));
-    chunk = m_socket->read(std::max<qint64>(1, maxBytes));
+    // Straight into the caller's buffer: a large message passes through
+    // here in full, and every copy of it counts.
+    const qsizetype before = buffer.size();
+    buffer.resize(before + qsizetype(std::min(std::max<qint64>(1, maxBytes), m_socket->bytesAvailable())));
+    const qint64 read = m_socket->read(buffer.data() + before, buffer.size() - before);
+    buffer.resize(before + qsizetype(std::max<qint64>(0, read)));
     return true;
 }
 

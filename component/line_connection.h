@@ -79,8 +79,9 @@ public:
     // Reads one line; `line` receives it without its line break (CRLF or a
     // bare LF).
     bool readLine(QByteArray &line);
-    // Reads up to maxBytes, waiting until at least one byte is there.
-    bool readSome(QByteArray &chunk, qint64 maxBytes, const ReadDeadline &deadline = {});
+    // Appends up to maxBytes to `buffer`, waiting until at least one byte
+    // is there.
+    bool readMore(QByteArray &buffer, qint64 maxBytes, const ReadDeadline &deadline = {});
     // True when data has arrived that no one has read yet; takes in what
     // has reached this machine, without waiting for more.
     bool hasUnreadData();

@@ -84,6 +84,7 @@ private:
     };
 
     void takeLines(const char *data, qsizetype size);
+    qsizetype takeLinesLikeTheLast(const char *data, qsizetype size);
     void takeLine(const char *line, qsizetype size);
     bool decodeUnpaddedLine(const char *line, qsizetype size);
     void noteOmission(qsizetype length, qsizetype ending);

@@ -149,14 +149,12 @@ FailureKind Pop3Client::failureKind() const
 
 bool Pop3Client::fillBuffer(const ReadDeadline &deadline)
 {
-    QByteArray chunk;
-    if (!m_conn.readSome(chunk, kReadChunk, deadline)) {
+    if (!m_conn.readMore(m_buffer, kReadChunk, deadline)) {
         m_loggedIn = false;
         m_outstanding.clear();
         m_repliesDue = 0;
         return false;
     }
-    m_buffer += chunk;
     return true;
 }
 
@@ -186,11 +184,8 @@ bool Pop3Client::sendCommand(const QByteArray &command, const QString &shownAs)
 // "-ERR" unasked and hangs up; its own words say more than "out of step".
 bool Pop3Client::failOnUnaskedData()
 {
-    if (m_buffer.isEmpty()) {
-        QByteArray chunk;
-        if (m_conn.readSome(chunk, kReadChunk))
-            m_buffer += chunk;
-    }
+    if (m_buffer.isEmpty())
+        m_conn.readMore(m_buffer, kReadChunk);
     const qsizetype end = m_buffer.indexOf('\n');
     const QByteArray line = m_buffer.left(std::min<qsizetype>(end < 0 ? m_buffer.size() : end, 512)).trimmed();
     if (!line.startsWith("-ERR"))
@@ -317,19 +312,17 @@ bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, 
         }
         // Everything up to the next line that starts with a dot (or to the
         // end of what is buffered) is message data, however long its lines:
-        // it goes out in one write rather than one per line.
-        qsizetype take = 0;
-        bool lineStart = atLineStart;
-        while (take < available && !(lineStart && data[take] == '.')) {
-            const char *newline =
-                static_cast<const char *>(memchr(data + take, '\n', size_t(available - take)));
-            if (!newline) {
-                take = available;
-                lineStart = false;
+        // it goes out in one write rather than one per line. Dots are rare
+        // in mail and absent from base64, so this is mostly one search.
+        qsizetype take = available;
+        bool lineStart = data[available - 1] == '\n';
+        for (const char *dot = data;
+             (dot = static_cast<const char *>(memchr(dot, '.', size_t(data + available - dot)))); ++dot) {
+            if (dot > data && dot[-1] == '\n') {
+                take = qsizetype(dot - data);
+                lineStart = true;
                 break;
             }
-            take = qsizetype(newline - data) + 1;
-            lineStart = true;
         }
         put(data, take);
         pos += take;

@@ -168,6 +168,15 @@ def reading_cases():
         part([("Content-Type", "text/plain; charset=utf-8; name=lines.txt"), ("Content-Transfer-Encoding", "base64"),
               ("Content-Disposition", "attachment")], base64.encodebytes(lines).replace(b"\n", b"\r\n"))]))
     yield "wrapped-base64", wrapped
+    # Base64 whose lines change length and line end now and then.
+    text, uneven, widths = b64(lines), [], [76, 76, 76, 80, 76, 76, 72, 76, 84]
+    while text:
+        width = widths[len(uneven) % len(widths)]
+        uneven.append(text[:width] + ("\n" if len(uneven) % 5 == 4 else CRLF))
+        text = text[width:]
+    yield "uneven-base64", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=u")], multipart("mixed", "u", [
+        part([("Content-Type", "text/plain; charset=utf-8; name=lines.txt"), ("Content-Transfer-Encoding", "base64"),
+              ("Content-Disposition", "attachment")], "".join(uneven))]))
     # The same inside a forwarded message, kept whole as it came.
     yield "forwarded-wrapped", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=f")], multipart("mixed", "f", [
         part([("Content-Type", "message/rfc822")], wrapped)]))
