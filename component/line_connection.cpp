@@ -49,11 +49,13 @@ QString protocolName(QSsl::SslProtocol protocol)
     }
 }
 
+} // namespace
+
 // The first TLS socket of a process loads the TLS library, its settings
 // and cipher list: milliseconds of work. It is done once, on a worker
 // thread, while the connection is made and the server's greeting is on its
 // way; the line starts on a plain socket, which needs none of it.
-void warmUpTls()
+void LineConnection::warmUpTls()
 {
     static std::once_flag started;
     std::call_once(started, [] {
@@ -63,8 +65,6 @@ void warmUpTls()
         });
     });
 }
-
-} // namespace
 
 LineConnection::LineConnection(int timeoutSeconds) : m_timer(std::make_unique<QTimer>())
 {

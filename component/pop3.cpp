@@ -5,6 +5,7 @@
 #include "component/durable_files.h"
 #include "component/message.h"
 #include "component/message_skeleton.h"
+#include "component/line_connection.h"
 #include "component/mime_reader.h"
 #include "component/pop3_client.h"
 #include "component/pop3_messages.h"
@@ -56,7 +57,11 @@ QString notDeletedLine(const QString &reason, const QString &numbers)
 
 } // namespace
 
-Pop3::Pop3(QObject *parent) : QObject(parent), m_messages(new Pop3Messages(this)) {}
+Pop3::Pop3(QObject *parent) : QObject(parent), m_messages(new Pop3Messages(this))
+{
+    // A mailbox object is made to connect: the TLS library loads meanwhile.
+    LineConnection::warmUpTls();
+}
 
 // Released without "disconnect": the line is closed without QUIT, so the
 // server keeps every message.
