@@ -9,6 +9,7 @@
 #include "component/mime_reader.h"
 #include "component/pop3_client.h"
 #include "component/pop3_messages.h"
+#include "component/sasl_client.h"
 #include "component/progress_device.h"
 #include "component/temporary_files.h"
 #include "component/tls_policy.h"
@@ -59,8 +60,10 @@ QString notDeletedLine(const QString &reason, const QString &numbers)
 
 Pop3::Pop3(QObject *parent) : QObject(parent), m_messages(new Pop3Messages(this))
 {
-    // A mailbox object is made to connect: the TLS library loads meanwhile.
+    // A mailbox object is made to connect and log on: the TLS and SASL
+    // libraries load meanwhile.
     LineConnection::warmUpTls();
+    SaslClient::loadInBackground();
 }
 
 // Released without "disconnect": the line is closed without QUIT, so the

@@ -3,11 +3,25 @@
 
 #include <gsasl.h>
 
+#include <QThreadPool>
 #include <algorithm>
+#include <dlfcn.h>
+#include <mutex>
 
 namespace component {
 
 namespace {
+
+// The component library is linked without GNU SASL: its calls are bound on
+// first use, to the library opened here into the global scope. False when
+// it cannot be opened; logons then do without SASL.
+bool loadGsasl()
+{
+    static std::once_flag once;
+    static bool loaded = false;
+    std::call_once(once, [] { loaded = dlopen(ORVEX_GSASL_LIBRARY, RTLD_NOW | RTLD_GLOBAL) != nullptr; });
+    return loaded;
+}
 
 // Mechanisms that work with nothing but a user name and password. Others
 // need what we do not have (Kerberos tickets, OAuth tokens, client
@@ -16,9 +30,15 @@ const char *const kPasswordMechanisms[] = {"SCRAM-SHA-256", "SCRAM-SHA-1", "CRAM
 
 } // namespace
 
+void SaslClient::loadInBackground()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { QThreadPool::globalInstance()->start(loadGsasl); });
+}
+
 SaslClient::SaslClient()
 {
-    if (gsasl_init(&m_context) != GSASL_OK)
+    if (!loadGsasl() || gsasl_init(&m_context) != GSASL_OK)
         m_context = nullptr;
 }
 
