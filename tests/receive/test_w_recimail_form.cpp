@@ -483,6 +483,7 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
 
     // The bodies are read from the spool, which only the user can enter; a
     // body gone from it is reported, never shown as an empty message.
+    QTRY_COMPARE(m_form->mailList()->bodiesWaitingForSpool(), 0);
     const QString spool = m_form->mailList()->spoolFolder();
     QCOMPARE(modeOf(spool), 0700);
     for (const QString &entry : QDir(spool).entryList(QDir::Files))
@@ -685,11 +686,15 @@ void TestWRecimailForm::doubleClickOrEnterOpensTheMessageInItsOwnWindow()
     QVERIFY(window->isVisible() && second->isVisible());
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("plain"));
 
-    // Closing the sheet closes them, and removes the bodies' spool.
-    const QString spool = m_form->mailList()->spoolFolder();
-    QVERIFY(QFileInfo(spool).isDir());
+    // Closing the sheet closes them, and removes the bodies' spool, also
+    // while bodies are still being written.
+    QTRY_VERIFY(QFileInfo(m_form->mailList()->spoolFolder()).isDir());
+    d_email_list::Row large;
+    large.values[d_email_list::body] = QStringLiteral("x").repeated(20000);
+    m_form->mailList()->appendRows(QList<d_email_list::Row>(1000, large));
     QPointer<w_readmail> firstWindow = window;
     m_form->close();
     QTRY_VERIFY(!firstWindow && !second);
-    QVERIFY(!QFileInfo::exists(spool));
+    const QString spools = mail_spool::folderPrefix() + QString::number(QCoreApplication::applicationPid()) + "-*";
+    QTRY_VERIFY(QDir::temp().entryList({spools}, QDir::Dirs).isEmpty());
 }
