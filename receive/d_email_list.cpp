@@ -152,7 +152,11 @@ void d_email_list::appendRows(QList<Row> rows)
         bodies.append({position + i, rows[i].spoolKey, rows[i].values.at(body).toString()});
     }
     beginInsertRows(QModelIndex(), position, position + int(rows.size()) - 1);
-    m_rows.append(std::move(rows));
+    // A fetch fills an empty list: taking the rows over costs nothing.
+    if (m_rows.isEmpty())
+        m_rows = std::move(rows);
+    else
+        m_rows.append(std::move(rows));
     endInsertRows();
     sendToSpool(std::move(bodies));
 }
@@ -231,8 +235,11 @@ void d_email_list::bodyWritten(quint64 generation, int position, qint64 key, boo
                   qUtf8Printable(folderOrError));
         m_spoolFailureLogged = true;
     }
+    // Trimming a heap that held a hundred thousand bodies can take a third
+    // of a second: the writer's thread does it, and the window waits for it
+    // only if it needs the heap meanwhile.
     if (m_bodiesInFlight == 0)
-        returnFreedMemory();
+        QMetaObject::invokeMethod(m_writer, returnFreedMemory, Qt::QueuedConnection);
 }
 
 std::optional<QString> d_email_list::readBody(long row, QString *error) const
