@@ -54,7 +54,7 @@ public:
     static const char *const kDataSource;
 
     explicit d_email_list(QObject *parent = nullptr);
-    // Waits for the body being written, then removes the spool.
+    // Waits for the body being written and for the spool's removal.
     ~d_email_list() override;
 
     static QStringList columnNames();

@@ -30,9 +30,10 @@ public:
     // longer wanted, the one being written is the last.
     void forget(quint64 generation) { m_forgotten.store(generation); }
 
-    // Runs on the writer's thread, queued. Writes the bodies in order and reports each one, with the spool's
-    // folder, by written(). A body that could not be written whole is left
-    // out of the spool and reported with the reason.
+    // Runs on the writer's thread, queued: writes the bodies in order and
+    // reports each one by written(), with the spool's folder. A body that
+    // could not be written whole is left out of the spool and reported with
+    // the reason.
     void write(quint64 generation, QList<Body> bodies);
     // Runs on the writer's thread, queued: removes every entry and the
     // folder.
