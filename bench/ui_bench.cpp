@@ -11,14 +11,16 @@
 //   whole    the same click until the whole page is in place and laid out
 //            (the rest of the page is prepared while the window runs on);
 //   memory   what the receive sheet holds for 10,000 fetched messages of
-//            about 20 KB each (resident memory once the bodies are in the
-//            sheet's spool, less before the fill), the time from the last
+//            about 20 KB each, or as many as --messages says (resident
+//            memory once the bodies are in the sheet's spool, less before
+//            the fill), the time from the last
 //            message read (the records handed to the sheet) until the list
 //            is painted, and until every body is in the spool;
 //   stall    the longest single event handler from the click's first paint
 //            until the page is whole: how long the window stopped answering.
 //
 //   orvex-bench-ui [--runs N]        (at least 10 runs of each; default 10)
+//                  [--only startup|grid|memory] [--messages N]
 //
 // The start-up is measured across processes: this program starts itself
 // again with --startup-child, which runs the start-up and prints the
@@ -41,6 +43,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 #include <optional>
 #include <cstdio>
@@ -54,6 +57,10 @@
 namespace {
 
 constexpr int kRecords = 10000;
+// Resident memory the receive sheet may hold for 10,000 and for 100,000
+// messages of about 20 KB.
+constexpr double kMemoryTargetMb = 80;
+constexpr double kLargeListMemoryTargetMb = 200;
 constexpr int kLargeRow = 5000;
 constexpr qint64 kLargeBodyBytes = 1024 * 1024;
 constexpr double kStartupTargetMs = 300;
@@ -119,14 +126,17 @@ void printFigure(const char *name, const Timings &t, std::optional<double> targe
     std::fflush(stdout);
 }
 
-// Times every event the application delivers, so that the longest time the
-// window spent in one handler can be told.
+// Times every event the application delivers on the window's thread, so
+// that the longest time the window spent in one handler can be told. Other
+// threads (the receive sheet's spool writer) hold nothing up.
 class TimedApplication : public QApplication {
 public:
     using QApplication::QApplication;
 
     bool notify(QObject *receiver, QEvent *event) override
     {
+        if (QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
         if (m_depth++ > 0) {
             const bool handled = QApplication::notify(receiver, event);
             --m_depth;
@@ -237,12 +247,12 @@ QString largeHtmlBody()
     return html;
 }
 
-QList<stru_mail> fetchedRecords()
+QList<stru_mail> fetchedRecords(int count = kRecords)
 {
     QList<stru_mail> mail;
-    mail.reserve(kRecords);
+    mail.reserve(count);
     const QDateTime start(QDate(2026, 3, 1), QTime(8, 0));
-    for (int i = 1; i <= kRecords; ++i) {
+    for (int i = 1; i <= count; ++i) {
         stru_mail m;
         m.senderaddress = QStringLiteral("sender%1@example.cn").arg(i % 97);
         m.sendername = QStringLiteral("发件人 %1").arg(i % 97);
@@ -255,8 +265,10 @@ QList<stru_mail> fetchedRecords()
         m.maildatetime = start.addSecs(i * 60);
         mail << m;
     }
-    mail[kLargeRow - 1].html = true;
-    mail[kLargeRow - 1].body = largeHtmlBody();
+    if (count >= kLargeRow) {
+        mail[kLargeRow - 1].html = true;
+        mail[kLargeRow - 1].body = largeHtmlBody();
+    }
     return mail;
 }
 
@@ -358,9 +370,9 @@ void measureGrid(int runs, Timings &fill, ClickTimings &click)
 
 // Records as a fetch of 20 KB messages hands them over: plain and HTML
 // bodies of about 20 KB (half of them HTML), each with its own text.
-QList<stru_mail> twentyKilobyteRecords()
+QList<stru_mail> twentyKilobyteRecords(int count)
 {
-    QList<stru_mail> mail = fetchedRecords();
+    QList<stru_mail> mail = fetchedRecords(count);
     QString filler;
     while (filler.size() < 14 * 1024) // 14 K characters, about 20 KB in UTF-8
         filler += QStringLiteral("邮件正文 mail body text 接收 ");
@@ -369,9 +381,9 @@ QList<stru_mail> twentyKilobyteRecords()
     return mail;
 }
 
-// Memory the sheet needs for the list, and the time from the records being
-// handed over until the list is painted.
-void measureMemory()
+// Memory the sheet needs for a list of `count` messages, and the time from
+// the records being handed over until the list is painted.
+void measureMemory(int count)
 {
     auto *sheet = new w_recimail;
     sheet->show();
@@ -385,7 +397,7 @@ void measureMemory()
     malloc_trim(0);
 #endif
     const qint64 before = residentBytes();
-    QList<stru_mail> mail = twentyKilobyteRecords();
+    QList<stru_mail> mail = twentyKilobyteRecords(count);
     qint64 bodyBytes = 0;
     for (const stru_mail &m : std::as_const(mail))
         bodyBytes += m.body.toUtf8().size();
@@ -401,12 +413,14 @@ void measureMemory()
         QTest::qWait(1);
     const double spooled = double(timer.nsecsElapsed()) / 1e6;
     const qint64 held = residentBytes() - before;
+    const double heldMb = double(held) / 1048576.0;
+    const double targetMb = count <= kRecords ? kMemoryTargetMb : kLargeListMemoryTargetMb;
     std::printf("memory   the receive sheet holds %d messages of ~%lld KB (UTF-8 bodies): %.0f MB resident  "
-                "target: < 80 MB\n"
+                "target: < %.0f MB: %s\n"
                 "         last message read to list painted %.1f ms  target: < 100 ms; "
                 "every body in the spool after %.0f ms  target: none\n",
-                kRecords, static_cast<long long>(bodyBytes / kRecords / 1024), double(held) / 1048576.0, painted,
-                spooled);
+                count, static_cast<long long>(bodyBytes / count / 1024), heldMb, targetMb,
+                heldMb < targetMb ? "reached" : "MISSED", painted, spooled);
     std::fflush(stdout);
     delete sheet;
 }
@@ -431,10 +445,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption onlyOption(QStringLiteral("only"),
                                         QStringLiteral("Measure only \"startup\", \"grid\" or \"memory\"."),
                                         QStringLiteral("part"));
+    const QCommandLineOption messagesOption(QStringLiteral("messages"),
+                                            QStringLiteral("Messages in the memory measurement (default 10000)."),
+                                            QStringLiteral("N"), QString::number(kRecords));
     parser.addOption(runsOption);
     parser.addOption(onlyOption);
+    parser.addOption(messagesOption);
     parser.process(application);
     const int runs = std::max(10, parser.value(runsOption).toInt());
+    const int messages = std::max(1, parser.value(messagesOption).toInt());
     const QString only = parser.value(onlyOption);
 
     std::printf("orvex user interface, offscreen, %d runs each after a warm-up\n", runs);
@@ -450,6 +469,6 @@ int main(int argc, char *argv[])
         printFigure("stall", click.stall, kStallTargetMs, Judged::byWorstRun);
     }
     if (only.isEmpty() || only == QLatin1String("memory"))
-        measureMemory();
+        measureMemory(messages);
     return 0;
 }

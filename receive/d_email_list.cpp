@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "receive/d_email_list.h"
 
-#include <QElapsedTimer>
 #include <QLoggingCategory>
 
 #ifdef __GLIBC__
@@ -11,9 +10,6 @@
 namespace {
 
 Q_LOGGING_CATEGORY(spoolLog, "orvex.receive.spool")
-
-// How long the spool writes bodies before it lets the event loop run.
-constexpr qint64 kSpoolSliceNs = 5'000'000;
 
 // Gives the heap's free pages back to the system. Bodies come in thousands
 // of blocks too small for malloc to return one by one; once they are in the
@@ -33,11 +29,23 @@ const char *const d_email_list::kDataSource =
     "SYS_Email_main.sendtime, SYS_Email_main.sender, SYS_Email_main.attach, SYS_Email_main.attachpath, "
     "SYS_Email_main.attachname FROM SYS_Email_main WHERE SYS_Email_main.emailid = :id";
 
-d_email_list::d_email_list(QObject *parent) : QAbstractTableModel(parent)
+d_email_list::d_email_list(QObject *parent) : QAbstractTableModel(parent), m_writer(new spool_writer)
 {
     setObjectName(QStringLiteral("d_email_list"));
-    m_spoolTimer.setInterval(0);
-    connect(&m_spoolTimer, &QTimer::timeout, this, &d_email_list::spoolWaitingBodies);
+    m_spoolThread.setObjectName(QStringLiteral("orvex-spool"));
+    m_writer->moveToThread(&m_spoolThread);
+    // The writer goes with its thread, and its spool's folder with it.
+    connect(&m_spoolThread, &QThread::finished, m_writer, &QObject::deleteLater);
+    // Queued: the writer reports from its own thread.
+    connect(m_writer, &spool_writer::written, this, &d_email_list::bodyWritten);
+    m_spoolThread.start();
+}
+
+d_email_list::~d_email_list()
+{
+    m_writer->forget(m_generation);
+    m_spoolThread.quit();
+    m_spoolThread.wait();
 }
 
 QStringList d_email_list::columnNames()
@@ -93,7 +101,7 @@ bool d_email_list::setData(const QModelIndex &index, const QVariant &value, int 
     if (role == HtmlRole)
         row.html = value.toBool();
     else if ((role == Qt::EditRole || role == Qt::DisplayRole) && index.column() == body)
-        keepBody(row, value.toString());
+        keepBody(index.row(), value.toString());
     else if (role == Qt::EditRole || role == Qt::DisplayRole)
         row.values[index.column()] = value;
     else
@@ -113,10 +121,12 @@ void d_email_list::reset()
 {
     beginResetModel();
     m_rows.clear();
-    m_spoolTimer.stop();
-    m_waitingForSpool.clear();
-    m_nextToSpool = 0;
-    m_spool.clear();
+    // The writer stops after the body it is writing and removes the folder:
+    // the clear is queued behind every body sent so far.
+    m_writer->forget(m_generation++);
+    QMetaObject::invokeMethod(m_writer, &spool_writer::clear, Qt::QueuedConnection);
+    m_bodiesInFlight = 0;
+    m_spoolFolder.clear();
     m_spoolFailureLogged = false;
     endResetModel();
 }
@@ -125,9 +135,7 @@ long d_email_list::appendEmptyRow()
 {
     const int position = int(m_rows.size());
     beginInsertRows(QModelIndex(), position, position);
-    Row row;
-    row.spoolKey = m_nextSpoolKey++;
-    m_rows.append(row);
+    m_rows.append(Row());
     endInsertRows();
     return position + 1;
 }
@@ -137,14 +145,20 @@ void d_email_list::appendRows(QList<Row> rows)
     if (rows.isEmpty())
         return;
     const int position = int(m_rows.size());
+    QList<spool_writer::Body> bodies;
+    bodies.reserve(rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         rows[i].spoolKey = m_nextSpoolKey++;
-        m_waitingForSpool.append(position + i);
+        bodies.append({position + i, rows[i].spoolKey, rows[i].values.at(body).toString()});
     }
     beginInsertRows(QModelIndex(), position, position + int(rows.size()) - 1);
-    m_rows.append(std::move(rows));
+    // A fetch fills an empty list: taking the rows over costs nothing.
+    if (m_rows.isEmpty())
+        m_rows = std::move(rows);
+    else
+        m_rows.append(std::move(rows));
     endInsertRows();
-    m_spoolTimer.start();
+    sendToSpool(std::move(bodies));
 }
 
 bool d_email_list::setItem(long row, const QString &column, const QVariant &value)
@@ -181,38 +195,51 @@ bool d_email_list::isHtml(long row) const
     return validRow(row) && m_rows.at(row - 1).html;
 }
 
-void d_email_list::keepBody(Row &row, const QString &text)
+void d_email_list::keepBody(int position, const QString &text)
 {
-    QString error;
-    row.bodySpooled = m_spool.store(row.spoolKey, text, &error);
-    if (row.bodySpooled) {
-        row.values[body] = QVariant();
-        return;
-    }
-    // Disk full or no spool folder: the body stays in memory, as the list
-    // kept every body before the spool.
-    if (!m_spoolFailureLogged)
-        qCWarning(spoolLog, "message bodies kept in memory, the spool could not take them: %s",
-                  qUtf8Printable(error));
-    m_spoolFailureLogged = true;
+    Row &row = m_rows[position];
     row.values[body] = text;
+    row.bodySpooled = false;
+    row.spoolKey = m_nextSpoolKey++;
+    sendToSpool({{position, row.spoolKey, text}});
 }
 
-void d_email_list::spoolWaitingBodies()
+void d_email_list::sendToSpool(QList<spool_writer::Body> bodies)
 {
-    QElapsedTimer slice;
-    slice.start();
-    while (m_nextToSpool < m_waitingForSpool.size() && slice.nsecsElapsed() < kSpoolSliceNs) {
-        Row &row = m_rows[m_waitingForSpool.at(m_nextToSpool++)];
-        if (!row.bodySpooled)
-            keepBody(row, row.values.at(body).toString());
-    }
-    if (m_nextToSpool < m_waitingForSpool.size())
+    m_bodiesInFlight += bodies.size();
+    QMetaObject::invokeMethod(
+            m_writer,
+            [writer = m_writer, generation = m_generation, bodies = std::move(bodies)]() mutable {
+                writer->write(generation, std::move(bodies));
+            },
+            Qt::QueuedConnection);
+}
+
+void d_email_list::bodyWritten(quint64 generation, int position, qint64 key, bool stored,
+                               const QString &folderOrError)
+{
+    // Rows are only ever appended until the next reset, which starts a new
+    // generation: within one, `position` is the row the body was sent for.
+    if (generation != m_generation)
         return;
-    m_spoolTimer.stop();
-    m_waitingForSpool.clear();
-    m_nextToSpool = 0;
-    returnFreedMemory();
+    --m_bodiesInFlight;
+    Row &row = m_rows[position];
+    if (stored && row.spoolKey == key) {
+        m_spoolFolder = folderOrError;
+        row.bodySpooled = true;
+        row.values[body] = QVariant();
+    } else if (!stored && !m_spoolFailureLogged) {
+        // Disk full or no spool folder: the body stays in memory, as the
+        // list kept every body before the spool.
+        qCWarning(spoolLog, "message bodies kept in memory, the spool could not take them: %s",
+                  qUtf8Printable(folderOrError));
+        m_spoolFailureLogged = true;
+    }
+    // Trimming a heap that held a hundred thousand bodies can take a third
+    // of a second: the writer's thread does it, and the window waits for it
+    // only if it needs the heap meanwhile.
+    if (m_bodiesInFlight == 0)
+        QMetaObject::invokeMethod(m_writer, returnFreedMemory, Qt::QueuedConnection);
 }
 
 std::optional<QString> d_email_list::readBody(long row, QString *error) const
@@ -224,7 +251,7 @@ std::optional<QString> d_email_list::readBody(long row, QString *error) const
     const Row &r = m_rows.at(row - 1);
     if (!r.bodySpooled)
         return r.values.at(body).toString();
-    return m_spool.load(r.spoolKey, error);
+    return mail_spool::load(m_spoolFolder, r.spoolKey, error);
 }
 
 QVariant d_email_list::bodyOrNothing(const Row &row) const
@@ -232,6 +259,6 @@ QVariant d_email_list::bodyOrNothing(const Row &row) const
     if (!row.bodySpooled)
         return row.values.at(body);
     QString error;
-    const std::optional<QString> text = m_spool.load(row.spoolKey, &error);
+    const std::optional<QString> text = mail_spool::load(m_spoolFolder, row.spoolKey, &error);
     return text ? QVariant(*text) : QVariant();
 }

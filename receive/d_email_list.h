@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "receive/mail_spool.h"
+#include "receive/spool_writer.h"
 
 #include <QAbstractTableModel>
-#include <QTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <QVariant>
 #include <array>
+#include <optional>
 
 // The mail list's rows: one per fetched message, with the thirteen columns
 // of the mail table in their fixed order. The list only ever holds what a
@@ -18,10 +19,11 @@
 // messages holds little more than what the grid shows. A body the spool
 // cannot take stays in memory.
 //
-// Making a file costs far more than painting a row, so rows appended in
-// bulk are shown at once and their bodies moved to the spool while the
-// event loop is idle, a few milliseconds at a time; until then a body is
-// read from memory.
+// Making a file costs far more than painting a row, and now and then it
+// blocks for long: rows are shown at once and their bodies written by a
+// spool_writer on a thread of its own. Until it reports a body stored, the
+// body is read from memory, so a click never waits for the disk and never
+// meets a file that is still being written.
 class d_email_list : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -52,6 +54,8 @@ public:
     static const char *const kDataSource;
 
     explicit d_email_list(QObject *parent = nullptr);
+    // Waits for the body being written and for the spool's removal.
+    ~d_email_list() override;
 
     static QStringList columnNames();
     // The column called `name`, or -1.
@@ -71,19 +75,19 @@ public:
         bool html = false;
         QStringList attachmentPaths;
         // Set by the list: the row's entry in the spool, and whether its
-        // body is there rather than in `values`.
+        // body is stored there rather than kept in `values`.
         qint64 spoolKey = 0;
         bool bodySpooled = false;
     };
 
-    // Removes every row.
+    // Removes every row; the spool's folder follows on the writer's thread.
     void reset();
     // Appends the rows in one step: a view hears of them once, not once per
     // value, which matters for a list of thousands of messages.
-    // The bodies follow to the spool while the event loop is idle.
+    // The bodies follow to the spool on the writer's thread.
     void appendRows(QList<Row> rows);
-    // Bodies appended but not yet in the spool.
-    qsizetype bodiesWaitingForSpool() const { return m_waitingForSpool.size() - m_nextToSpool; }
+    // Bodies handed to the spool whose writing has not been reported yet.
+    qsizetype bodiesWaitingForSpool() const { return m_bodiesInFlight; }
     // Appends an empty row and returns its number, counted from 1.
     long appendEmptyRow();
     // A column's value in row `row` (from 1); false / an invalid value for
@@ -97,22 +101,26 @@ public:
     // *error, when it cannot be read.
     std::optional<QString> readBody(long row, QString *error) const;
     // The spool's folder; empty while no body is spooled.
-    QString spoolFolder() const { return m_spool.folder(); }
+    QString spoolFolder() const { return m_spoolFolder; }
 
 private:
     bool validRow(long row) const { return row >= 1 && row <= m_rows.size(); }
 
-    void keepBody(Row &row, const QString &body);
-    void spoolWaitingBodies();
+    void keepBody(int position, const QString &text);
+    void sendToSpool(QList<spool_writer::Body> bodies);
+    void bodyWritten(quint64 generation, int position, qint64 key, bool stored, const QString &folderOrError);
     QVariant bodyOrNothing(const Row &row) const;
 
     QList<Row> m_rows;
-    mail_spool m_spool;
+    QThread m_spoolThread;
+    spool_writer *m_writer;  // lives on m_spoolThread, which deletes it
+    // Every reset starts a generation: reports on an earlier one are late.
+    quint64 m_generation = 1;
+    // Each body written gets a key of its own, so that the report on a body
+    // since replaced is told from the report on its replacement.
     qint64 m_nextSpoolKey = 1;
-    // Rows (from 0) whose bodies are still in memory, in the order appended.
-    QList<int> m_waitingForSpool;
-    qsizetype m_nextToSpool = 0;
-    QTimer m_spoolTimer;
+    qsizetype m_bodiesInFlight = 0;
+    QString m_spoolFolder;
     // A spool that fails fails for many bodies in a row: said once a list.
     bool m_spoolFailureLogged = false;
 };

@@ -71,16 +71,16 @@ bool mail_spool::makeFolder(QString *error)
     return true;
 }
 
-QString mail_spool::entryPath(qint64 key) const
+QString mail_spool::entryPath(const QString &folder, qint64 key)
 {
-    return m_folder->filePath(QString::number(key));
+    return QDir(folder).filePath(QString::number(key));
 }
 
 bool mail_spool::store(qint64 key, const QString &text, QString *error)
 {
     if (!makeFolder(error))
         return false;
-    QFile file(entryPath(key));
+    QFile file(entryPath(m_folder->path(), key));
     // The text's own UTF-16 units: read back as they were, whatever they hold.
     const qint64 size = text.size() * qint64(sizeof(QChar));
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate,
@@ -98,13 +98,13 @@ bool mail_spool::store(qint64 key, const QString &text, QString *error)
     return false;
 }
 
-std::optional<QString> mail_spool::load(qint64 key, QString *error) const
+std::optional<QString> mail_spool::load(const QString &folder, qint64 key, QString *error)
 {
-    if (!m_folder) {
+    if (folder.isEmpty()) {
         *error = QStringLiteral("no spool folder");
         return std::nullopt;
     }
-    QFile file(entryPath(key));
+    QFile file(entryPath(folder, key));
     if (!file.open(QIODevice::ReadOnly)) {
         *error = file.errorString();
         return std::nullopt;

@@ -11,6 +11,7 @@
 // folder only this user can enter (mode 0700), named after the process so
 // that a later start can tell a folder whose process is gone. The folder is
 // made with the first body and removed with the spool or by clear().
+// One thread writes; any thread may read an entry it knows is stored.
 class mail_spool {
 public:
     // The folders are made in `baseFolder`; empty: the system's temporary
@@ -24,9 +25,9 @@ public:
     // reason in *error, when it cannot be written whole (no folder, disk
     // full): the caller then keeps the text itself.
     bool store(qint64 key, const QString &text, QString *error);
-    // Entry `key` as it was stored; nothing, with the reason in *error, when
-    // it cannot be read.
-    std::optional<QString> load(qint64 key, QString *error) const;
+    // Entry `key` of the spool whose folder is `folder`, as it was stored;
+    // nothing, with the reason in *error, when it cannot be read.
+    static std::optional<QString> load(const QString &folder, qint64 key, QString *error);
     // Removes every entry and the folder.
     void clear();
     // The folder, or empty while there is none.
@@ -41,7 +42,7 @@ public:
 
 private:
     bool makeFolder(QString *error);
-    QString entryPath(qint64 key) const;
+    static QString entryPath(const QString &folder, qint64 key);
 
     QString m_base;
     std::unique_ptr<QTemporaryDir> m_folder;

@@ -380,7 +380,7 @@ void w_recimail::appendToList(QList<stru_mail> mail)
         row.values[d_email_list::attach] = joinedWithSeparators(message.attachment);
         row.html = message.html;
         row.attachmentPaths = message.attachment;
-        rows.append(row);
+        rows.append(std::move(row));
     }
     mail.clear();
     m_rows->appendRows(std::move(rows));

@@ -29,6 +29,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -466,10 +468,20 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     QCOMPARE(attachments->count(), 0);
     QCOMPARE(grid->selectionModel()->selectedRows().first().row(), 1);
 
-    // A long message is shown from its top.
+    // A long message is shown from its top. A file size limit plays a disk
+    // that fills up while the spool writes it: the file holds only part of
+    // the message, which is shown whole, from memory.
+    rlimit fileSize{};
+    ::getrlimit(RLIMIT_FSIZE, &fileSize);
+    const rlimit full{2048, fileSize.rlim_max};
+    ::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
     const long row = m_form->mailList()->appendEmptyRow();
     m_form->mailList()->setItem(row, QStringLiteral("body"), QStringLiteral("line\n").repeated(300) + "end");
+    QTRY_COMPARE(m_form->mailList()->bodiesWaitingForSpool(), 0);
+    ::setrlimit(RLIMIT_FSIZE, &fileSize);
     clickRow(3);
+    QVERIFY(view->toPlainText().endsWith(QStringLiteral("line\nend")));
     QVERIFY(view->verticalScrollBar()->maximum() > 0);
     QCOMPARE(view->verticalScrollBar()->value(), 0);
 
@@ -685,11 +697,15 @@ void TestWRecimailForm::doubleClickOrEnterOpensTheMessageInItsOwnWindow()
     QVERIFY(window->isVisible() && second->isVisible());
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("plain"));
 
-    // Closing the sheet closes them, and removes the bodies' spool.
-    const QString spool = m_form->mailList()->spoolFolder();
-    QVERIFY(QFileInfo(spool).isDir());
+    // Closing the sheet closes them, and removes the bodies' spool, also
+    // while bodies are still being written.
+    QTRY_VERIFY(QFileInfo(m_form->mailList()->spoolFolder()).isDir());
+    d_email_list::Row large;
+    large.values[d_email_list::body] = QStringLiteral("x").repeated(20000);
+    m_form->mailList()->appendRows(QList<d_email_list::Row>(1000, large));
     QPointer<w_readmail> firstWindow = window;
     m_form->close();
     QTRY_VERIFY(!firstWindow && !second);
-    QVERIFY(!QFileInfo::exists(spool));
+    const QString spools = mail_spool::folderPrefix() + QString::number(QCoreApplication::applicationPid()) + "-*";
+    QTRY_VERIFY(QDir::temp().entryList({spools}, QDir::Dirs).isEmpty());
 }
