@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "component/line_connection.h"
 
+#include "component/ca_bundle.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -53,8 +55,9 @@ QString protocolName(QSsl::SslProtocol protocol)
 
 // The first TLS socket of a process loads the TLS library, its settings
 // and cipher list: milliseconds of work. It is done once, on a worker
-// thread, while the connection is made and the server's greeting is on its
-// way; the line starts on a plain socket, which needs none of it.
+// thread, with the CA bundle named in ORVEX_CA_FILE, while the connection
+// is made and the server's greeting is on its way; the line starts on a
+// plain socket, which needs none of it.
 void LineConnection::warmUpTls()
 {
     static std::once_flag started;
@@ -62,6 +65,8 @@ void LineConnection::warmUpTls()
         QThreadPool::globalInstance()->start([] {
             if (QSslSocket::supportsSsl())
                 QSslConfiguration::defaultConfiguration();
+            if (const QString caFile = qEnvironmentVariable("ORVEX_CA_FILE"); !caFile.isEmpty())
+                readCaBundleAhead(caFile);
         });
     });
 }
@@ -295,8 +300,12 @@ bool LineConnection::prepareTls()
     // them at every connection. A bundle that was named and cannot be read
     // fails the connection: the server it is meant for would fail to verify
     // anyway, with a reason that hides the cause.
-    if (!extraCaFile.isEmpty() && !config.addCaCertificates(extraCaFile, QSsl::Pem))
-        return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
+    if (!extraCaFile.isEmpty()) {
+        const QList<QSslCertificate> extraCa = readCaBundle(extraCaFile);
+        if (extraCa.isEmpty())
+            return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
+        config.addCaCertificates(extraCa);
+    }
     m_tls->setSslConfiguration(config);
     return true;
 }
