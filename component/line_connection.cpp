@@ -101,6 +101,7 @@ void LineConnection::adoptSocket(std::unique_ptr<QTcpSocket> socket)
     }
     m_socket = std::move(socket);
     m_tls = qobject_cast<QSslSocket *>(m_socket.get());
+    m_readBatch = 0;
 
     // Anything that can change what a wait is waiting for ends the current
     // round of the local loop; waitUntil() then looks again.
@@ -454,6 +455,12 @@ bool LineConnection::readMore(QByteArray &buffer, qint64 maxBytes, const ReadDea
     // be the deadline's.
     const bool deadlineBinds =
         !deadline.at.isForever() && deadline.at.remainingTime() <= qint64(m_timeoutSeconds) * 1000;
+    // A batch that does not come whole in time (a slow line, or the end of
+    // the data nearer than the caller thought) is taken as far as it came.
+    if (m_readBatch > 0 && m_socket->bytesAvailable() == 0
+        && waitUntil([this] { return m_socket->bytesAvailable() > 0; }, QDeadlineTimer(kReadBatchWaitMs))
+                   == WaitResult::TimedOut)
+        setReceiveLowWater(1);
     const WaitResult result = waitUntil([this] { return m_socket->bytesAvailable() > 0; }, deadline.at);
     if (result == WaitResult::TimedOut && deadlineBinds && !deadline.reason.isEmpty())
         return fail(deadline.reason, FailureKind::Connection);
@@ -466,6 +473,24 @@ bool LineConnection::readMore(QByteArray &buffer, qint64 maxBytes, const ReadDea
     const qint64 read = m_socket->read(buffer.data() + before, buffer.size() - before);
     buffer.resize(before + qsizetype(std::max<qint64>(0, read)));
     return true;
+}
+
+void LineConnection::setReadBatch(int bytes)
+{
+    if (bytes == m_readBatch)
+        return;
+    m_readBatch = std::max(0, bytes);
+    setReceiveLowWater(std::max(1, m_readBatch));
+}
+
+// The system wakes a reader only once this much has arrived; lowering it
+// wakes one at once when that much is there already. An optimisation only:
+// a system that refuses it leaves every read as it was.
+void LineConnection::setReceiveLowWater(int bytes)
+{
+    const qintptr descriptor = m_socket->socketDescriptor();
+    if (descriptor != -1)
+        ::setsockopt(int(descriptor), SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
 }
 
 bool LineConnection::hasUnreadData()

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QIODevice>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -15,6 +16,8 @@ namespace component {
 namespace {
 
 constexpr qint64 kReadChunk = 64 * 1024;
+// How much of a large message is taken per wake-up.
+constexpr int kReadBatch = 256 * 1024;
 // Status lines (and CAPA, LIST lines) are short; a server sending more
 // than this without a line break is broken or hostile.
 constexpr qsizetype kMaxStatusLine = 64 * 1024;
@@ -265,15 +268,20 @@ bool Pop3Client::readMultiLineText(const std::function<void(const QByteArray &)>
 }
 
 bool Pop3Client::readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit,
-                                   bool *startsLikeReply)
+                                   bool *startsLikeReply, qint64 listed)
 {
     bytes = 0;
+    const auto unbatched = qScopeGuard([this] { m_conn.setReadBatch(0); });
     bool writeFailed = false;
     bool atLineStart = true;
     QByteArray head; // the first bytes, to tell a message from a status line
     const DataPace pace(m_conn.timeoutSeconds());
     qsizetype pos = 0; // read position in m_buffer; consumed bytes are dropped when it refills
     auto refill = [&]() {
+        // A large message is read in batches rather than a packet at a
+        // time, up to its last stretch (what is still to come is at least
+        // what its listed size leaves, the dots the server added aside).
+        m_conn.setReadBatch(listed - bytes > 4 * kReadBatch ? kReadBatch : 0);
         m_buffer.remove(0, pos);
         pos = 0;
         return fillBuffer(paceDeadline(pace.dueBy(bytes)));
@@ -648,7 +656,7 @@ bool Pop3Client::readRetrievalReply(int number, QIODevice *out, bool *startsLike
         pastLimit = QStringLiteral("邮件远大于服务器报告的大小（已超过 %1 字节）").arg(limit);
     }
     qint64 bytes = 0;
-    const bool ok = readMultiLineData(out, bytes, limit, pastLimit, startsLikeReply);
+    const bool ok = readMultiLineData(out, bytes, limit, pastLimit, startsLikeReply, listed);
     if (!m_conn.hasFailed()) {
         if (out)
             m_conn.log(QStringLiteral("S: （邮件 %1，%2 字节）").arg(number).arg(bytes));

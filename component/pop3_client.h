@@ -148,9 +148,10 @@ private:
     // stuffing undone; `bytes` counts what was written. More than `limit`
     // bytes break the session with `pastLimit` as the reason.
     // `startsLikeReply` (when given) tells whether the data began like a
-    // status line.
+    // status line. `listed` is the message's size as LIST gave it (0:
+    // unknown), which lets a large message be read in batches.
     bool readMultiLineData(QIODevice *out, qint64 &bytes, qint64 limit, const QString &pastLimit,
-                           bool *startsLikeReply = nullptr);
+                           bool *startsLikeReply = nullptr, qint64 listed = 0);
     bool fillBuffer(const ReadDeadline &deadline = {});
     ReadDeadline paceDeadline(const QDeadlineTimer &pace) const;
 
