@@ -29,23 +29,16 @@ const char *const d_email_list::kDataSource =
     "SYS_Email_main.sendtime, SYS_Email_main.sender, SYS_Email_main.attach, SYS_Email_main.attachpath, "
     "SYS_Email_main.attachname FROM SYS_Email_main WHERE SYS_Email_main.emailid = :id";
 
-d_email_list::d_email_list(QObject *parent) : QAbstractTableModel(parent), m_writer(new spool_writer)
+d_email_list::d_email_list(QObject *parent) : QAbstractTableModel(parent), m_writer(spool_writer::start())
 {
     setObjectName(QStringLiteral("d_email_list"));
-    m_spoolThread.setObjectName(QStringLiteral("orvex-spool"));
-    m_writer->moveToThread(&m_spoolThread);
-    // The writer goes with its thread, and its spool's folder with it.
-    connect(&m_spoolThread, &QThread::finished, m_writer, &QObject::deleteLater);
     // Queued: the writer reports from its own thread.
     connect(m_writer, &spool_writer::written, this, &d_email_list::bodyWritten);
-    m_spoolThread.start();
 }
 
 d_email_list::~d_email_list()
 {
-    m_writer->forget(m_generation);
-    m_spoolThread.quit();
-    m_spoolThread.wait();
+    m_writer->release();
 }
 
 QStringList d_email_list::columnNames()

@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <QVariant>
 #include <array>
 #include <optional>
@@ -54,7 +53,8 @@ public:
     static const char *const kDataSource;
 
     explicit d_email_list(QObject *parent = nullptr);
-    // Waits for the body being written and for the spool's removal.
+    // Returns at once: the spool's writer stops after the body it is
+    // writing and removes the spool's folder on its own.
     ~d_email_list() override;
 
     static QStringList columnNames();
@@ -112,8 +112,7 @@ private:
     QVariant bodyOrNothing(const Row &row) const;
 
     QList<Row> m_rows;
-    QThread m_spoolThread;
-    spool_writer *m_writer;  // lives on m_spoolThread, which deletes it
+    spool_writer *m_writer;  // on a thread of its own; let go, not deleted
     // Every reset starts a generation: reports on an earlier one are late.
     quint64 m_generation = 1;
     // Each body written gets a key of its own, so that the report on a body

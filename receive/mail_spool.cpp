@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <signal.h>
@@ -76,17 +77,50 @@ QString mail_spool::entryPath(const QString &folder, qint64 key)
     return QDir(folder).filePath(QString::number(key));
 }
 
+namespace {
+
+// The first byte of an entry says how the text follows it.
+constexpr char kUtf8Entry = '8';
+// The text's own UTF-16 units: for a text that is not valid UTF-16 (half
+// of a surrogate pair), which UTF-8 cannot carry as it is.
+constexpr char kUtf16Entry = 'W';
+
+QByteArray encodedEntry(const QString &text)
+{
+    if (text.isValidUtf16())
+        return kUtf8Entry + text.toUtf8();
+    QByteArray entry(1, kUtf16Entry);
+    entry.append(reinterpret_cast<const char *>(text.constData()), text.size() * qsizetype(sizeof(QChar)));
+    return entry;
+}
+
+std::optional<QString> decodedEntry(QByteArrayView entry)
+{
+    if (entry.isEmpty())
+        return std::nullopt;
+    const QByteArrayView text = entry.sliced(1);
+    if (entry.front() == kUtf8Entry) {
+        // QString::fromUtf8() would drop a byte order mark the text starts with.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return QString(utf8.decode(text));
+    }
+    if (entry.front() == kUtf16Entry && text.size() % qsizetype(sizeof(QChar)) == 0)
+        return QString(reinterpret_cast<const QChar *>(text.data()), text.size() / qsizetype(sizeof(QChar)));
+    return std::nullopt;
+}
+
+} // namespace
+
 bool mail_spool::store(qint64 key, const QString &text, QString *error)
 {
     if (!makeFolder(error))
         return false;
     QFile file(entryPath(m_folder->path(), key));
-    // The text's own UTF-16 units: read back as they were, whatever they hold.
-    const qint64 size = text.size() * qint64(sizeof(QChar));
+    // UTF-8 takes half the room of UTF-16 for most mail.
+    const QByteArray entry = encodedEntry(text);
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate,
                                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-                         && file.write(reinterpret_cast<const char *>(text.constData()), size) == size
-                         && file.flush();
+                         && file.write(entry) == entry.size() && file.flush();
     if (written) {
         file.close();
         if (file.error() == QFileDevice::NoError)
@@ -110,11 +144,14 @@ std::optional<QString> mail_spool::load(const QString &folder, qint64 key, QStri
         return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || bytes.size() % qsizetype(sizeof(QChar)) != 0) {
-        *error = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("truncated entry");
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
         return std::nullopt;
     }
-    return QString(reinterpret_cast<const QChar *>(bytes.constData()), bytes.size() / qsizetype(sizeof(QChar)));
+    std::optional<QString> text = decodedEntry(bytes);
+    if (!text)
+        *error = QStringLiteral("truncated entry");
+    return text;
 }
 
 void mail_spool::clear()

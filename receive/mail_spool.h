@@ -21,9 +21,11 @@ public:
     mail_spool(const mail_spool &) = delete;
     mail_spool &operator=(const mail_spool &) = delete;
 
-    // Writes `text` as entry `key`, replacing what it held. False, with the
-    // reason in *error, when it cannot be written whole (no folder, disk
-    // full): the caller then keeps the text itself.
+    // Writes `text` as entry `key`, replacing what it held: in UTF-8, or
+    // in UTF-16 when the text holds half of a surrogate pair, so that it
+    // reads back exactly as it was. False, with the reason in *error, when
+    // it cannot be written whole (no folder, disk full): the caller then
+    // keeps the text itself.
     bool store(qint64 key, const QString &text, QString *error);
     // Entry `key` of the spool whose folder is `folder`, as it was stored;
     // nothing, with the reason in *error, when it cannot be read.

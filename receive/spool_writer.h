@@ -17,6 +17,9 @@
 // starts a new one. Bodies of a generation that was cleared are no longer
 // written, and their folder goes with the next clear(), which is queued
 // behind them; so a late write can never bring a cleared folder back.
+//
+// The writer outlives its owner: removing a spool of a hundred thousand
+// files takes seconds, which the owner's window should not wait for.
 class spool_writer : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +28,15 @@ public:
         qint64 key = 0;
         QString text;
     };
+
+    // A writer on a thread of its own. The thread belongs to the
+    // application, whose end waits for it.
+    static spool_writer *start();
+    // Called by the owner, which lets go of the writer: it writes nothing
+    // more, then removes its spool's folder and ends with its thread, in
+    // the background. The program's end waits for a removal still running;
+    // a folder a crash leaves goes with the next start's sweep.
+    void release();
 
     // Called from any thread: bodies of `generation` and earlier are no
     // longer wanted, the one being written is the last.

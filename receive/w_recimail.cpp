@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QThreadPool>
 #include <algorithm>
 #include <optional>
 
@@ -371,7 +372,7 @@ void w_recimail::appendToList(QList<stru_mail> mail)
     QList<d_email_list::Row> rows;
     rows.reserve(mail.size());
     for (const stru_mail &message : mail) {
-        d_email_list::Row row;
+        d_email_list::Row &row = rows.emplace_back();
         row.values[d_email_list::topic] = message.subject;
         row.values[d_email_list::sender] = message.senderaddress;
         row.values[d_email_list::sendtime] = message.maildatetime;
@@ -380,9 +381,10 @@ void w_recimail::appendToList(QList<stru_mail> mail)
         row.values[d_email_list::attach] = joinedWithSeparators(message.attachment);
         row.html = message.html;
         row.attachmentPaths = message.attachment;
-        rows.append(std::move(row));
     }
-    mail.clear();
+    // Freeing a hundred thousand records would hold up the window for tens
+    // of milliseconds: a worker thread does it.
+    QThreadPool::globalInstance()->start([retired = std::move(mail)] {});
     m_rows->appendRows(std::move(rows));
 }
 

@@ -477,7 +477,7 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     ::signal(SIGXFSZ, SIG_IGN);
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
     const long row = m_form->mailList()->appendEmptyRow();
-    m_form->mailList()->setItem(row, QStringLiteral("body"), QStringLiteral("line\n").repeated(300) + "end");
+    m_form->mailList()->setItem(row, QStringLiteral("body"), QStringLiteral("line\n").repeated(500) + "end");
     QTRY_COMPARE(m_form->mailList()->bodiesWaitingForSpool(), 0);
     ::setrlimit(RLIMIT_FSIZE, &fileSize);
     clickRow(3);
@@ -493,6 +493,21 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("季度报告"));
     QCOMPARE(attachments->count(), 2);
 
+    // The spool gives a body back exactly as it was given: a byte order
+    // mark, a null, a noncharacter, and half of a surrogate pair too.
+    const QString bodies[] = {
+        QStringLiteral(u"\uFEFF报告 😀 ") + QChar(0) + QChar(0xFFFF) + QStringLiteral(" end"),
+        QStringLiteral(u"半个字") + QChar(0xD83D) + QStringLiteral(" x ") + QChar(0xDE00),
+    };
+    QList<long> spooled;
+    for (const QString &text : bodies) {
+        spooled << m_form->mailList()->appendEmptyRow();
+        m_form->mailList()->setItem(spooled.last(), QStringLiteral("body"), text);
+        QTRY_COMPARE(m_form->mailList()->bodiesWaitingForSpool(), 0);
+        QString error;
+        QCOMPARE(m_form->mailList()->readBody(spooled.last(), &error), std::optional<QString>(text));
+    }
+
     // The bodies are read from the spool, which only the user can enter; a
     // body gone from it is reported, never shown as an empty message.
     const QString spool = m_form->mailList()->spoolFolder();
@@ -501,6 +516,10 @@ void TestWRecimailForm::clickingARowShowsThatMessageOnly()
         QVERIFY(QFile::remove(QDir(spool).filePath(entry)));
     clickRow(2);
     QCOMPARE(m_dialogs.texts(), QStringList{QStringLiteral("无法读取邮件正文！")});
+    for (const long r : std::as_const(spooled)) {
+        QString error;
+        QVERIFY(!m_form->mailList()->readBody(r, &error));
+    }
 }
 
 void TestWRecimailForm::clicksThatHitNoRowChangeNothing()
@@ -698,14 +717,18 @@ void TestWRecimailForm::doubleClickOrEnterOpensTheMessageInItsOwnWindow()
     QCOMPARE(child<QLineEdit>("sle_subject")->text(), QStringLiteral("plain"));
 
     // Closing the sheet closes them, and removes the bodies' spool, also
-    // while bodies are still being written.
+    // while bodies are still being written. The frame deletes a sheet that
+    // closes: the spool's removal goes on without it.
     QTRY_VERIFY(QFileInfo(m_form->mailList()->spoolFolder()).isDir());
     d_email_list::Row large;
     large.values[d_email_list::body] = QStringLiteral("x").repeated(20000);
     m_form->mailList()->appendRows(QList<d_email_list::Row>(1000, large));
     QPointer<w_readmail> firstWindow = window;
+    QPointer<w_recimail> sheet = m_form;
+    m_form->setAttribute(Qt::WA_DeleteOnClose);
     m_form->close();
-    QTRY_VERIFY(!firstWindow && !second);
+    QTRY_VERIFY(!firstWindow && !second && !sheet);
+    m_form = nullptr;
     const QString spools = mail_spool::folderPrefix() + QString::number(QCoreApplication::applicationPid()) + "-*";
     QTRY_VERIFY(QDir::temp().entryList({spools}, QDir::Dirs).isEmpty());
 }
