@@ -2,6 +2,7 @@
 #include "component/line_connection.h"
 
 #include "component/ca_bundle.h"
+#include "component/warm_up.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -11,7 +12,6 @@
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
-#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
@@ -54,21 +54,15 @@ QString protocolName(QSsl::SslProtocol protocol)
 } // namespace
 
 // The first TLS socket of a process loads the TLS library, its settings
-// and cipher list: milliseconds of work. It is done once, on a worker
-// thread, with the CA bundle named in ORVEX_CA_FILE, while the connection
-// is made and the server's greeting is on its way; the line starts on a
-// plain socket, which needs none of it.
-void LineConnection::warmUpTls()
+// and cipher list: milliseconds of work, done ahead by a worker thread (see
+// warmUpForMailSession()) while the line starts on a plain socket, which
+// needs none of it, and the server's greeting is on its way.
+void LineConnection::loadTlsLibrary()
 {
-    static std::once_flag started;
-    std::call_once(started, [] {
-        QThreadPool::globalInstance()->start([] {
-            if (QSslSocket::supportsSsl())
-                QSslConfiguration::defaultConfiguration();
-            if (const QString caFile = qEnvironmentVariable("ORVEX_CA_FILE"); !caFile.isEmpty())
-                readCaBundleAhead(caFile);
-        });
-    });
+    if (QSslSocket::supportsSsl())
+        QSslConfiguration::defaultConfiguration();
+    if (const QString caFile = qEnvironmentVariable("ORVEX_CA_FILE"); !caFile.isEmpty())
+        readCaBundleAhead(caFile);
 }
 
 LineConnection::LineConnection(int timeoutSeconds) : m_timer(std::make_unique<QTimer>())
@@ -365,7 +359,7 @@ bool LineConnection::connectToHost(const QString &host, quint16 port, bool impli
     const QString target = QStringLiteral("%1:%2").arg(host).arg(port);
     log(QStringLiteral("连接 %1%2").arg(target, implicitTls ? QStringLiteral("（TLS）") : QString()));
 
-    warmUpTls();
+    warmUpForMailSession();
     m_socket->connectToHost(host, port);
     const WaitResult result = waitUntil([this] { return m_socket->state() == QAbstractSocket::ConnectedState; });
     if (result != WaitResult::Done)

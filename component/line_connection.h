@@ -70,10 +70,9 @@ public:
     void setTlsPolicy(const TlsPolicy &policy) { m_tlsPolicy = policy; }
     const TlsPolicy &tlsPolicy() const { return m_tlsPolicy; }
 
-    // Starts loading the TLS library on a worker thread, once a process:
-    // connectToHost() does, and an object that will connect soon may call it
-    // earlier still.
-    static void warmUpTls();
+    // Loads the TLS library, its settings and the CA bundle named in
+    // ORVEX_CA_FILE, for the process; slow the first time only.
+    static void loadTlsLibrary();
 
     // Connects to host:port, with TLS from the first byte when implicitTls.
     bool connectToHost(const QString &host, quint16 port, bool implicitTls);

@@ -5,14 +5,13 @@
 #include "component/durable_files.h"
 #include "component/message.h"
 #include "component/message_skeleton.h"
-#include "component/line_connection.h"
 #include "component/mime_reader.h"
 #include "component/pop3_client.h"
 #include "component/pop3_messages.h"
-#include "component/sasl_client.h"
 #include "component/progress_device.h"
 #include "component/temporary_files.h"
 #include "component/tls_policy.h"
+#include "component/warm_up.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -60,10 +59,9 @@ QString notDeletedLine(const QString &reason, const QString &numbers)
 
 Pop3::Pop3(QObject *parent) : QObject(parent), m_messages(new Pop3Messages(this))
 {
-    // A mailbox object is made to connect and log on: the TLS and SASL
-    // libraries load meanwhile.
-    LineConnection::warmUpTls();
-    SaslClient::loadInBackground();
+    // A mailbox object is made to connect and log on: what that needs
+    // loads meanwhile.
+    warmUpForMailSession();
 }
 
 // Released without "disconnect": the line is closed without QUIT, so the

@@ -3,7 +3,6 @@
 
 #include <gsasl.h>
 
-#include <QThreadPool>
 #include <algorithm>
 #include <dlfcn.h>
 #include <mutex>
@@ -30,10 +29,9 @@ const char *const kPasswordMechanisms[] = {"SCRAM-SHA-256", "SCRAM-SHA-1", "CRAM
 
 } // namespace
 
-void SaslClient::loadInBackground()
+bool SaslClient::loadLibrary()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { QThreadPool::globalInstance()->start(loadGsasl); });
+    return loadGsasl();
 }
 
 SaslClient::SaslClient()

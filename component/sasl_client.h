@@ -17,10 +17,9 @@ namespace component {
 // SMTP and POP3 carry them.
 class SaslClient {
 public:
-    // GNU SASL is loaded by the first client, or ahead of it, on a worker
-    // thread, by loadInBackground(): a session that will log on soon calls
-    // it, so that the logon does not wait for the library.
-    static void loadInBackground();
+    // Loads GNU SASL for the process, which the first client does too;
+    // false when it cannot be loaded (logons then do without SASL).
+    static bool loadLibrary();
 
     SaslClient();
     ~SaslClient();
