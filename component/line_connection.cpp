@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <mutex>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -450,11 +449,12 @@ bool LineConnection::readMore(QByteArray &buffer, qint64 maxBytes, const ReadDea
     const bool deadlineBinds =
         !deadline.at.isForever() && deadline.at.remainingTime() <= qint64(m_timeoutSeconds) * 1000;
     // A batch that does not come whole in time (a slow line, or the end of
-    // the data nearer than the caller thought) is taken as far as it came.
+    // the data nearer than the caller thought) is taken as far as it came;
+    // the caller asks for the next batch anew.
     if (m_readBatch > 0 && m_socket->bytesAvailable() == 0
         && waitUntil([this] { return m_socket->bytesAvailable() > 0; }, QDeadlineTimer(kReadBatchWaitMs))
                    == WaitResult::TimedOut)
-        setReceiveLowWater(1);
+        setReadBatch(0);
     const WaitResult result = waitUntil([this] { return m_socket->bytesAvailable() > 0; }, deadline.at);
     if (result == WaitResult::TimedOut && deadlineBinds && !deadline.reason.isEmpty())
         return fail(deadline.reason, FailureKind::Connection);
