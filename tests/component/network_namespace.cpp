@@ -78,4 +78,11 @@ QString failureInOwnNetworkNamespace(const QString &testCase)
     return run.exitCode == 0 ? QString() : QString::fromLocal8Bit(run.output);
 }
 
+QString currentTestCase()
+{
+    const QString function = QString::fromLatin1(QTest::currentTestFunction());
+    const char *tag = QTest::currentDataTag();
+    return tag && *tag ? QStringLiteral("%1:%2").arg(function, QString::fromUtf8(tag)) : function;
+}
+
 } // namespace nettest

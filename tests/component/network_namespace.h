@@ -3,17 +3,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTest>
 
 // "A server elsewhere" for tests: an address that is not loopback, inside a
 // network namespace the test makes for itself, so that no test traffic ever
 // leaves this machine's loopback.
 //
+//     NETTEST_RUN_INSIDE_OWN_NAMESPACE();  // outside: this case runs in one
 //     const QString elsewhere = nettest::elsewhereAddress();
-//     if (elsewhere.isEmpty()) {   // not inside yet: run this case in one
-//         const QString failure = nettest::failureInOwnNetworkNamespace(...);
-//         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-//         return;
-//     }
 namespace nettest {
 
 // The address of the server elsewhere when this process runs inside the
@@ -37,4 +34,17 @@ NamespaceRun runInOwnNetworkNamespace(const QString &testCase);
 // own output).
 QString failureInOwnNetworkNamespace(const QString &testCase);
 
+// The case under way, with its data tag when it has one, as
+// failureInOwnNetworkNamespace() takes it.
+QString currentTestCase();
+
 } // namespace nettest
+
+// Outside the namespace, runs the current case again inside one and ends it
+// here with that run's verdict; inside, does nothing.
+#define NETTEST_RUN_INSIDE_OWN_NAMESPACE()                                                       \
+    if (nettest::elsewhereAddress().isEmpty()) {                                                 \
+        const QString nettestFailure = nettest::failureInOwnNetworkNamespace(nettest::currentTestCase()); \
+        QVERIFY2(nettestFailure.isEmpty(), qPrintable(nettestFailure));                         \
+        return;                                                                                  \
+    }
