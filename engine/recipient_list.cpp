@@ -12,26 +12,42 @@ bool isSeparator(QChar c)
     return c == QLatin1Char(',') || c == QChar(0xFF0C) || c == QLatin1Char(';') || c == QChar(0xFF1B);
 }
 
+// Calls `visit(i, c)` for each character of `text` outside double quotes
+// (inside them a backslash takes the next character as it is), until it
+// returns false. False when it was stopped, or a quote was left open.
+template <typename Visit>
+bool forEachUnquoted(const QString &text, Visit visit)
+{
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted && c == QLatin1Char('\\'))
+            ++i;
+        else if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (!quoted && !visit(i, c))
+            return false;
+    }
+    return !quoted;
+}
+
 // The address part of "Name <address>", or the whole text without
 // brackets; an empty text when the brackets are not one pair at the end.
 QString addressPart(const QString &text)
 {
-    bool quoted = false;
     qsizetype open = -1;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\\') && quoted) {
-            ++i;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (!quoted && c == QLatin1Char('<')) {
-            if (open >= 0)
-                return {};
+    bool misplaced = false;
+    forEachUnquoted(text, [&](qsizetype i, QChar c) {
+        if (c == QLatin1Char('<')) {
+            misplaced = open >= 0;
             open = i;
-        } else if (!quoted && c == QLatin1Char('>') && (open < 0 || i != text.size() - 1)) {
-            return {};
+        } else if (c == QLatin1Char('>') && (open < 0 || i != text.size() - 1)) {
+            misplaced = true;
         }
-    }
+        return !misplaced;
+    });
+    if (misplaced)
+        return {};
     if (open < 0)
         return text;
     if (!text.endsWith(QLatin1Char('>')))
@@ -44,29 +60,20 @@ QString addressPart(const QString &text)
 QStringList splitOutsideQuotes(const QString &text)
 {
     QStringList pieces;
-    QString piece;
-    bool quoted = false;
-    bool escaped = false; // the previous character was a backslash inside quotes
+    qsizetype start = 0;
     int angleDepth = 0;
-    for (const QChar c : text) {
-        if (isSeparator(c) && !quoted && angleDepth == 0) {
-            pieces << piece;
-            piece.clear();
-            continue;
-        }
-        piece += c;
-        if (escaped)
-            escaped = false;
-        else if (quoted && c == QLatin1Char('\\'))
-            escaped = true;
-        else if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (!quoted && c == QLatin1Char('<'))
+    forEachUnquoted(text, [&](qsizetype i, QChar c) {
+        if (c == QLatin1Char('<')) {
             ++angleDepth;
-        else if (!quoted && c == QLatin1Char('>') && angleDepth > 0)
+        } else if (c == QLatin1Char('>') && angleDepth > 0) {
             --angleDepth;
-    }
-    pieces << piece;
+        } else if (angleDepth == 0 && isSeparator(c)) {
+            pieces << text.mid(start, i - start);
+            start = i + 1;
+        }
+        return true;
+    });
+    pieces << text.mid(start);
     return pieces;
 }
 
@@ -77,23 +84,15 @@ bool isSingleAddress(const QString &piece)
         return false;
     // One "@" outside a quoted local part ("a@b"@x.cn is one address), and
     // no space outside it either.
-    bool quoted = false;
     qsizetype at = -1;
-    for (qsizetype i = 0; i < address.size(); ++i) {
-        const QChar c = address.at(i);
-        if (c == QLatin1Char('\\') && quoted) {
-            ++i;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (!quoted && (c.isSpace() || isSeparator(c))) {
+    const bool wellFormed = forEachUnquoted(address, [&](qsizetype i, QChar c) {
+        if (c.isSpace() || isSeparator(c) || (c == QLatin1Char('@') && at >= 0))
             return false;
-        } else if (!quoted && c == QLatin1Char('@')) {
-            if (at >= 0)
-                return false;
+        if (c == QLatin1Char('@'))
             at = i;
-        }
-    }
-    return at > 0 && at < address.size() - 1 && !quoted;
+        return true;
+    });
+    return wellFormed && at > 0 && at < address.size() - 1;
 }
 
 QStringList recipientPieces(const QString &text, QString *malformed)
