@@ -35,6 +35,36 @@ bool processRuns(qint64 pid)
     return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
 }
 
+// The first byte of an entry says how the text follows it.
+constexpr char kUtf8Entry = '8';
+// The text's own UTF-16 units: for a text that is not valid UTF-16 (half
+// of a surrogate pair), which UTF-8 cannot carry as it is.
+constexpr char kUtf16Entry = 'W';
+
+QByteArray encodedEntry(const QString &text)
+{
+    if (text.isValidUtf16())
+        return kUtf8Entry + text.toUtf8();
+    QByteArray entry(1, kUtf16Entry);
+    entry.append(reinterpret_cast<const char *>(text.constData()), text.size() * qsizetype(sizeof(QChar)));
+    return entry;
+}
+
+std::optional<QString> decodedEntry(QByteArrayView entry)
+{
+    if (entry.isEmpty())
+        return std::nullopt;
+    const QByteArrayView text = entry.sliced(1);
+    if (entry.front() == kUtf8Entry) {
+        // QString::fromUtf8() would drop a byte order mark the text starts with.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return QString(utf8.decode(text));
+    }
+    if (entry.front() == kUtf16Entry && text.size() % qsizetype(sizeof(QChar)) == 0)
+        return QString(reinterpret_cast<const QChar *>(text.data()), text.size() / qsizetype(sizeof(QChar)));
+    return std::nullopt;
+}
+
 } // namespace
 
 mail_spool::mail_spool(const QString &baseFolder) : m_base(baseOrTemp(baseFolder)) {}
@@ -77,39 +107,6 @@ QString mail_spool::entryPath(const QString &folder, qint64 key)
     return QDir(folder).filePath(QString::number(key));
 }
 
-namespace {
-
-// The first byte of an entry says how the text follows it.
-constexpr char kUtf8Entry = '8';
-// The text's own UTF-16 units: for a text that is not valid UTF-16 (half
-// of a surrogate pair), which UTF-8 cannot carry as it is.
-constexpr char kUtf16Entry = 'W';
-
-QByteArray encodedEntry(const QString &text)
-{
-    if (text.isValidUtf16())
-        return kUtf8Entry + text.toUtf8();
-    QByteArray entry(1, kUtf16Entry);
-    entry.append(reinterpret_cast<const char *>(text.constData()), text.size() * qsizetype(sizeof(QChar)));
-    return entry;
-}
-
-std::optional<QString> decodedEntry(QByteArrayView entry)
-{
-    if (entry.isEmpty())
-        return std::nullopt;
-    const QByteArrayView text = entry.sliced(1);
-    if (entry.front() == kUtf8Entry) {
-        // QString::fromUtf8() would drop a byte order mark the text starts with.
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-        return QString(utf8.decode(text));
-    }
-    if (entry.front() == kUtf16Entry && text.size() % qsizetype(sizeof(QChar)) == 0)
-        return QString(reinterpret_cast<const QChar *>(text.data()), text.size() / qsizetype(sizeof(QChar)));
-    return std::nullopt;
-}
-
-} // namespace
 
 bool mail_spool::store(qint64 key, const QString &text, QString *error)
 {
