@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "receive/d_email_list.h"
 
+#include <QFutureWatcher>
 #include <QLoggingCategory>
+#include <QPromise>
+#include <QThreadPool>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -19,6 +22,22 @@ void returnFreedMemory()
 #ifdef __GLIBC__
     malloc_trim(0);
 #endif
+}
+
+// Freeing a hundred thousand messages or rows would hold up the window for
+// tens of milliseconds: a worker thread does it.
+template <typename T>
+void releaseInBackground(T retired)
+{
+    QThreadPool::globalInstance()->start([retired = std::move(retired)] {});
+}
+
+QString joinedWithSeparators(const QStringList &items)
+{
+    QString joined;
+    for (const QString &item : items)
+        joined += item + QLatin1Char(';');
+    return joined;
 }
 
 } // namespace
@@ -60,7 +79,9 @@ int d_email_list::columnIndex(const QString &name)
 
 int d_email_list::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    if (parent.isValid())
+        return 0;
+    return int(m_rows.size() + (m_pending ? m_pending->messages->size() : 0));
 }
 
 int d_email_list::columnCount(const QModelIndex &parent) const
@@ -70,17 +91,14 @@ int d_email_list::columnCount(const QModelIndex &parent) const
 
 QVariant d_email_list::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= columnCountValue)
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCountValue)
         return QVariant();
-    const Row &row = m_rows.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        if (index.column() == body)
-            return bodyOrNothing(row);
-        return row.values.at(index.column());
+        return valueAt(index.row(), index.column());
     case HtmlRole:
-        return row.html;
+        return isHtml(index.row() + 1);
     default:
         return QVariant();
     }
@@ -88,6 +106,7 @@ QVariant d_email_list::data(const QModelIndex &index, int role) const
 
 bool d_email_list::setData(const QModelIndex &index, const QVariant &value, int role)
 {
+    settlePending();
     if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= columnCountValue)
         return false;
     Row &row = m_rows[index.row()];
@@ -113,7 +132,11 @@ QVariant d_email_list::headerData(int section, Qt::Orientation orientation, int 
 void d_email_list::reset()
 {
     beginResetModel();
-    m_rows.clear();
+    releaseInBackground(std::move(m_rows));
+    m_rows = {};
+    if (m_pending)
+        releaseInBackground(std::move(m_pending->messages));
+    m_pending.reset();
     // The writer stops after the body it is writing and removes the folder:
     // the clear is queued behind every body sent so far.
     m_writer->forget(m_generation++);
@@ -126,6 +149,7 @@ void d_email_list::reset()
 
 long d_email_list::appendEmptyRow()
 {
+    settlePending();
     const int position = int(m_rows.size());
     beginInsertRows(QModelIndex(), position, position);
     m_rows.append(Row());
@@ -133,25 +157,117 @@ long d_email_list::appendEmptyRow()
     return position + 1;
 }
 
-void d_email_list::appendRows(QList<Row> rows)
+void d_email_list::appendMessages(QList<stru_mail> messages)
 {
-    if (rows.isEmpty())
+    if (messages.isEmpty())
         return;
+    settlePending();
     const int position = int(m_rows.size());
-    QList<spool_writer::Body> bodies;
-    bodies.reserve(rows.size());
-    for (int i = 0; i < rows.size(); ++i) {
-        rows[i].spoolKey = m_nextSpoolKey++;
-        bodies.append({position + i, rows[i].spoolKey, rows[i].values.at(body).toString()});
+    const qsizetype count = messages.size();
+    beginInsertRows(QModelIndex(), position, position + int(count) - 1);
+    m_pending = PendingMessages{std::make_shared<const QList<stru_mail>>(std::move(messages)), m_nextSpoolKey,
+                                ++m_lastTicket};
+    m_nextSpoolKey += count;
+    m_bodiesInFlight += count;
+    endInsertRows();
+    buildPendingInBackground();
+}
+
+QVariant d_email_list::valueFromMessage(const stru_mail &message, int column)
+{
+    switch (column) {
+    case topic:
+        return message.subject;
+    case sender:
+        return message.senderaddress;
+    case sendtime:
+        return message.maildatetime;
+    case body:
+        return message.body;
+    case reciever:
+        return joinedWithSeparators(message.recipientaddress1);
+    case attach:
+        return joinedWithSeparators(message.attachment);
+    default:
+        return QVariant();
     }
-    beginInsertRows(QModelIndex(), position, position + int(rows.size()) - 1);
+}
+
+d_email_list::BuiltRows d_email_list::buildRows(const QList<stru_mail> &messages, int firstPosition,
+                                                qint64 firstSpoolKey)
+{
+    BuiltRows built;
+    built.rows.reserve(messages.size());
+    built.bodies.reserve(messages.size());
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        const stru_mail &message = messages.at(i);
+        Row &row = built.rows.emplace_back();
+        for (int column : {topic, sender, sendtime, body, reciever, attach})
+            row.values[column] = valueFromMessage(message, column);
+        row.html = message.html;
+        row.attachmentPaths = message.attachment;
+        row.spoolKey = firstSpoolKey + i;
+        built.bodies.append({firstPosition + int(i), row.spoolKey, message.body});
+    }
+    return built;
+}
+
+void d_email_list::buildPendingInBackground()
+{
+    auto promise = std::make_shared<QPromise<BuiltRows>>();
+    auto *watcher = new QFutureWatcher<BuiltRows>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ticket = m_pending->ticket] {
+        watcher->deleteLater();
+        BuiltRows built = watcher->future().takeResult();
+        // A reset, or a change that built the rows here, came first.
+        if (!m_pending || m_pending->ticket != ticket) {
+            releaseInBackground(std::move(built));
+            return;
+        }
+        adoptBuiltRows(std::move(built));
+    });
+    watcher->setFuture(promise->future());
+    QThreadPool::globalInstance()->start(
+            [promise, messages = m_pending->messages, position = int(m_rows.size()),
+             firstKey = m_pending->firstSpoolKey]() mutable {
+                promise->start();
+                promise->addResult(buildRows(*messages, position, firstKey));
+                messages.reset();
+                promise->finish();
+            });
+}
+
+void d_email_list::settlePending()
+{
+    if (m_pending)
+        adoptBuiltRows(buildRows(*m_pending->messages, int(m_rows.size()), m_pending->firstSpoolKey));
+}
+
+void d_email_list::adoptBuiltRows(BuiltRows built)
+{
     // A fetch fills an empty list: taking the rows over costs nothing.
     if (m_rows.isEmpty())
-        m_rows = std::move(rows);
+        m_rows = std::move(built.rows);
     else
-        m_rows.append(std::move(rows));
-    endInsertRows();
-    sendToSpool(std::move(bodies));
+        m_rows.append(std::move(built.rows));
+    releaseInBackground(std::move(m_pending->messages));
+    m_pending.reset();
+    sendToSpool(std::move(built.bodies));
+}
+
+const stru_mail *d_email_list::pendingMessage(int position) const
+{
+    if (!m_pending || position < m_rows.size())
+        return nullptr;
+    return &m_pending->messages->at(position - m_rows.size());
+}
+
+QVariant d_email_list::valueAt(int position, int column) const
+{
+    if (const stru_mail *message = pendingMessage(position))
+        return valueFromMessage(*message, column);
+    const Row &row = m_rows.at(position);
+    return column == body ? bodyOrNothing(row) : row.values.at(column);
 }
 
 bool d_email_list::setItem(long row, const QString &column, const QVariant &value)
@@ -167,9 +283,7 @@ QVariant d_email_list::item(long row, const QString &column) const
     const int c = columnIndex(column);
     if (!validRow(row) || c < 0)
         return QVariant();
-    if (c == body)
-        return bodyOrNothing(m_rows.at(row - 1));
-    return m_rows.at(row - 1).values.at(c);
+    return valueAt(int(row - 1), c);
 }
 
 void d_email_list::setHtml(long row, bool html)
@@ -180,12 +294,20 @@ void d_email_list::setHtml(long row, bool html)
 
 QStringList d_email_list::attachmentPaths(long row) const
 {
-    return validRow(row) ? m_rows.at(row - 1).attachmentPaths : QStringList();
+    if (!validRow(row))
+        return QStringList();
+    if (const stru_mail *message = pendingMessage(int(row - 1)))
+        return message->attachment;
+    return m_rows.at(row - 1).attachmentPaths;
 }
 
 bool d_email_list::isHtml(long row) const
 {
-    return validRow(row) && m_rows.at(row - 1).html;
+    if (!validRow(row))
+        return false;
+    if (const stru_mail *message = pendingMessage(int(row - 1)))
+        return message->html;
+    return m_rows.at(row - 1).html;
 }
 
 void d_email_list::keepBody(int position, const QString &text)
@@ -194,12 +316,12 @@ void d_email_list::keepBody(int position, const QString &text)
     row.values[body] = text;
     row.bodySpooled = false;
     row.spoolKey = m_nextSpoolKey++;
+    ++m_bodiesInFlight;
     sendToSpool({{position, row.spoolKey, text}});
 }
 
 void d_email_list::sendToSpool(QList<spool_writer::Body> bodies)
 {
-    m_bodiesInFlight += bodies.size();
     QMetaObject::invokeMethod(
             m_writer,
             [writer = m_writer, generation = m_generation, bodies = std::move(bodies)]() mutable {
@@ -241,6 +363,8 @@ std::optional<QString> d_email_list::readBody(long row, QString *error) const
         *error = QStringLiteral("no such row");
         return std::nullopt;
     }
+    if (const stru_mail *message = pendingMessage(int(row - 1)))
+        return message->body;
     const Row &r = m_rows.at(row - 1);
     if (!r.bodySpooled)
         return r.values.at(body).toString();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/stru_mail.h"
 #include "receive/spool_writer.h"
 
 #include <QAbstractTableModel>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <array>
+#include <memory>
 #include <optional>
 
 // The mail list's rows: one per fetched message, with the thirteen columns
@@ -23,6 +25,10 @@
 // spool_writer on a thread of its own. Until it reports a body stored, the
 // body is read from memory, so a click never waits for the disk and never
 // meets a file that is still being written.
+//
+// Building a hundred thousand rows takes longer than painting the grid
+// should: handed-over messages are shown as they are while a worker thread
+// builds their rows, and every change to the list waits for those rows.
 class d_email_list : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -67,26 +73,16 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // One row's values in column order, whether its body is HTML, and the
-    // saved attachments' paths as the fetch gave them: the `attach` column
-    // joins them with ";", which a path may itself contain.
-    struct Row {
-        std::array<QVariant, columnCountValue> values;
-        bool html = false;
-        QStringList attachmentPaths;
-        // Set by the list: the row's entry in the spool, and whether its
-        // body is stored there rather than kept in `values`.
-        qint64 spoolKey = 0;
-        bool bodySpooled = false;
-    };
-
     // Removes every row; the spool's folder follows on the writer's thread.
     void reset();
-    // Appends the rows in one step: a view hears of them once, not once per
-    // value, which matters for a list of thousands of messages.
-    // The bodies follow to the spool on the writer's thread.
-    void appendRows(QList<Row> rows);
-    // Bodies handed to the spool whose writing has not been reported yet.
+    // Appends a row per fetched message, in one step: a view hears of them
+    // once, not once per value, which matters for a list of thousands of
+    // messages. Returns at once, whatever their number: the rows are shown
+    // from the messages while a worker thread builds them, and their bodies
+    // then follow to the spool on the writer's thread.
+    void appendMessages(QList<stru_mail> messages);
+    // Bodies handed over whose writing to the spool has not been reported
+    // yet.
     qsizetype bodiesWaitingForSpool() const { return m_bodiesInFlight; }
     // Appends an empty row and returns its number, counted from 1.
     long appendEmptyRow();
@@ -104,7 +100,45 @@ public:
     QString spoolFolder() const { return m_spoolFolder; }
 
 private:
-    bool validRow(long row) const { return row >= 1 && row <= m_rows.size(); }
+    // One row's values in column order, whether its body is HTML, and the
+    // saved attachments' paths as the fetch gave them: the `attach` column
+    // joins them with ";", which a path may itself contain.
+    struct Row {
+        std::array<QVariant, columnCountValue> values;
+        bool html = false;
+        QStringList attachmentPaths;
+        // The row's entry in the spool, and whether its body is stored
+        // there rather than kept in `values`.
+        qint64 spoolKey = 0;
+        bool bodySpooled = false;
+    };
+    // Rows built from handed-over messages, with their bodies for the spool.
+    struct BuiltRows {
+        QList<Row> rows;
+        QList<spool_writer::Body> bodies;
+    };
+    // The messages last handed over, the list's last rows, while their rows
+    // are being built. Nothing changes them: the worker thread reads them
+    // as the window does.
+    struct PendingMessages {
+        std::shared_ptr<const QList<stru_mail>> messages;
+        qint64 firstSpoolKey = 0;
+        quint64 ticket = 0;
+    };
+
+    bool validRow(long row) const { return row >= 1 && row <= rowCount(); }
+    // The pending message shown in row `position` (from 0), or null when
+    // that row is built.
+    const stru_mail *pendingMessage(int position) const;
+    QVariant valueAt(int position, int column) const;
+
+    static QVariant valueFromMessage(const stru_mail &message, int column);
+    static BuiltRows buildRows(const QList<stru_mail> &messages, int firstPosition, qint64 firstSpoolKey);
+    void buildPendingInBackground();
+    // Builds the pending rows now, on this thread: before anything changes
+    // the list, so that every change meets built rows.
+    void settlePending();
+    void adoptBuiltRows(BuiltRows built);
 
     void keepBody(int position, const QString &text);
     void sendToSpool(QList<spool_writer::Body> bodies);
@@ -112,6 +146,8 @@ private:
     QVariant bodyOrNothing(const Row &row) const;
 
     QList<Row> m_rows;
+    std::optional<PendingMessages> m_pending;
+    quint64 m_lastTicket = 0;
     spool_writer *m_writer;  // on a thread of its own; let go, not deleted
     // Every reset starts a generation: reports on an earlier one are late.
     quint64 m_generation = 1;

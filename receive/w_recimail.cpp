@@ -30,7 +30,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
-#include <QThreadPool>
 #include <algorithm>
 #include <optional>
 
@@ -71,14 +70,6 @@ void setTextColour(QWidget *widget, const QColor &colour)
 }
 
 constexpr quint16 kDefaultPop3Port = 110;
-
-QString joinedWithSeparators(const QStringList &items)
-{
-    QString joined;
-    for (const QString &item : items)
-        joined += item + QLatin1Char(';');
-    return joined;
-}
 
 } // namespace
 
@@ -369,23 +360,7 @@ void w_recimail::cb_rev_clicked()
 
 void w_recimail::appendToList(QList<stru_mail> mail)
 {
-    QList<d_email_list::Row> rows;
-    rows.reserve(mail.size());
-    for (const stru_mail &message : mail) {
-        d_email_list::Row &row = rows.emplace_back();
-        row.values[d_email_list::topic] = message.subject;
-        row.values[d_email_list::sender] = message.senderaddress;
-        row.values[d_email_list::sendtime] = message.maildatetime;
-        row.values[d_email_list::body] = message.body;
-        row.values[d_email_list::reciever] = joinedWithSeparators(message.recipientaddress1);
-        row.values[d_email_list::attach] = joinedWithSeparators(message.attachment);
-        row.html = message.html;
-        row.attachmentPaths = message.attachment;
-    }
-    // Freeing a hundred thousand records would hold up the window for tens
-    // of milliseconds: a worker thread does it.
-    QThreadPool::globalInstance()->start([retired = std::move(mail)] {});
-    m_rows->appendRows(std::move(rows));
+    m_rows->appendMessages(std::move(mail));
 }
 
 void w_recimail::sle_password_modified()

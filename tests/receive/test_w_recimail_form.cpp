@@ -405,6 +405,30 @@ void TestWRecimailForm::listShowsNumberSenderSubjectAndDate()
     QCOMPARE(weight(1), QFont::Bold);
     QCOMPARE(weight(2), QFont::Normal);
     QCOMPARE(weight(3), QFont::Normal);
+
+    // Fetched messages are shown at once, and the same once their rows are
+    // built. A list refilled while the rows it replaces are being built
+    // shows only the new messages; a change meets the row it was made to.
+    stru_mail fetched;
+    fetched.subject = QStringLiteral("旧邮件");
+    rows->reset();
+    rows->appendMessages({fetched});
+    rows->reset();
+    fetched.subject = QStringLiteral("新邮件");
+    fetched.attachment = {QStringLiteral("/tmp/a;b.pdf"), QStringLiteral("/tmp/c.pdf")};
+    rows->appendMessages(QList<stru_mail>(5000, fetched));
+    const QString joined = QStringLiteral("/tmp/a;b.pdf;/tmp/c.pdf;");
+    QCOMPARE(rows->item(2, QStringLiteral("attach")).toString(), joined);
+    QTRY_VERIFY(rows->bodiesWaitingForSpool() < 5000);
+    QCOMPARE(shown->rowCount(), 5000);
+    QCOMPARE(shown->index(0, 2).data().toString(), QStringLiteral("新邮件"));
+    QCOMPARE(rows->item(2, QStringLiteral("attach")).toString(), joined);
+    QCOMPARE(rows->attachmentPaths(2), fetched.attachment);
+    rows->reset();
+    rows->appendMessages({fetched, fetched});
+    QVERIFY(rows->setItem(2, QStringLiteral("ifread"), 0));
+    QCOMPARE(weight(0), QFont::Normal);
+    QCOMPARE(weight(1), QFont::Bold);
 }
 
 void TestWRecimailForm::clickRow(int row)
@@ -720,9 +744,10 @@ void TestWRecimailForm::doubleClickOrEnterOpensTheMessageInItsOwnWindow()
     // while bodies are still being written. The frame deletes a sheet that
     // closes: the spool's removal goes on without it.
     QTRY_VERIFY(QFileInfo(m_form->mailList()->spoolFolder()).isDir());
-    d_email_list::Row large;
-    large.values[d_email_list::body] = QStringLiteral("x").repeated(20000);
-    m_form->mailList()->appendRows(QList<d_email_list::Row>(1000, large));
+    stru_mail large;
+    large.body = QStringLiteral("x").repeated(20000);
+    m_form->mailList()->appendMessages(QList<stru_mail>(1000, large));
+    QTRY_VERIFY(m_form->mailList()->bodiesWaitingForSpool() < 1000);
     QPointer<w_readmail> firstWindow = window;
     QPointer<w_recimail> sheet = m_form;
     m_form->setAttribute(Qt::WA_DeleteOnClose);
