@@ -66,5 +66,5 @@ int main(int argc, char *argv[])
 
     if (!registerComponent())
         return kExitUnavailable;
-    return parsed.kind == ParsedArguments::Send ? runSend(parsed.send) : runFetch(parsed.fetch);
+    endProgram(parsed.kind == ParsedArguments::Send ? runSend(parsed.send) : runFetch(parsed.fetch));
 }

@@ -2,6 +2,7 @@
 #include "cli/standard_streams.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,4 +26,11 @@ void reserveStandardStreams()
     reserve(STDIN_FILENO, O_RDONLY);
     reserve(STDOUT_FILENO, O_RDONLY);
     reserve(STDERR_FILENO, O_WRONLY);
+}
+
+void endProgram(int code)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::_exit(code);
 }
