@@ -218,9 +218,18 @@ void d_email_list::buildPendingInBackground()
     auto *watcher = new QFutureWatcher<BuiltRows>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ticket = m_pending->ticket] {
         watcher->deleteLater();
-        BuiltRows built = watcher->future().takeResult();
+        QFuture<BuiltRows> future = watcher->future();
         // A reset, or a change that built the rows here, came first.
-        if (!m_pending || m_pending->ticket != ticket) {
+        const bool current = m_pending && m_pending->ticket == ticket;
+        // A pool that never ran the build (the program is ending) gives no
+        // rows: they are built here.
+        if (future.resultCount() == 0) {
+            if (current)
+                settlePending();
+            return;
+        }
+        BuiltRows built = future.takeResult();
+        if (!current) {
             releaseInBackground(std::move(built));
             return;
         }
