@@ -28,9 +28,11 @@ QList<QByteArray> numberedMessages(int n, qsizetype bodySize = 40)
     return messages;
 }
 
-QString address(const ScriptedPop3Server &)
+// Starts `server` and logs `mailbox` on to it as user "u".
+bool logOn(Mailbox &mailbox, ScriptedPop3Server &server, int timeoutSeconds = 300)
 {
-    return QStringLiteral("127.0.0.1");
+    return mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), server.listen(),
+                           timeoutSeconds);
 }
 
 } // namespace
@@ -49,11 +51,9 @@ private slots:
         ScriptedPop3Server server;
         server.messages = numberedMessages(3, 20000);
         server.dropDuringRetr = 2;
-        const quint16 port = server.listen();
-
-        Mailbox mailbox;
-        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
-                 qPrintable(mailbox.log()));
+        
+Mailbox mailbox;
+        QVERIFY2(logOn(mailbox, server), qPrintable(mailbox.log()));
         QCOMPARE(mailbox.count(), 3);
         QVERIFY(mailbox.fetch(1).ok);
         const FetchedMessage broken = mailbox.fetch(2);
@@ -85,10 +85,9 @@ private slots:
         server.messages = numberedMessages(2, 5000);
         server.silentAtGreeting = atGreeting;
         server.stallDuringRetr = 2;
-        const quint16 port = server.listen();
-
-        Mailbox mailbox;
-        const bool connected = mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port, 1);
+        
+Mailbox mailbox;
+        const bool connected = logOn(mailbox, server, 1);
         if (atGreeting) {
             QVERIFY(!connected);
         } else {
@@ -151,10 +150,8 @@ private slots:
         if (!reply.isEmpty())
             server.replies.insert("UTF8", reply);
         server.messages = numberedMessages(1);
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
-                 qPrintable(mailbox.log()));
+        QVERIFY2(logOn(mailbox, server), qPrintable(mailbox.log()));
         QCOMPARE(mailbox.fetch(1).subject, QStringLiteral("number 1"));
         QVERIFY(mailbox.disconnect());
         QCOMPARE(server.count("UTF8"), utf8Commands);
@@ -223,10 +220,8 @@ private slots:
         QFETCH(int, mostRetrieved);
         ScriptedPop3Server server;
         server.messages = numberedMessages(300);
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
-                 qPrintable(mailbox.log()));
+        QVERIFY2(logOn(mailbox, server), qPrintable(mailbox.log()));
         mailbox.object().setProperty(QStringLiteral("lastmessage"), lastWanted);
         for (int i = 1; i <= fetched; ++i)
             QCOMPARE(mailbox.fetch(i).subject, QStringLiteral("number %1").arg(i));
@@ -253,10 +248,8 @@ private slots:
     {
         ScriptedPop3Server server;
         server.messages = numberedMessages(5);
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY2(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port),
-                 qPrintable(mailbox.log()));
+        QVERIFY2(logOn(mailbox, server), qPrintable(mailbox.log()));
         QCOMPARE(mailbox.object().invoke(QStringLiteral("uids")).value_or(QVariant()).toStringList(), QStringList());
         QVERIFY2(mailbox.log().contains(QStringLiteral("服务器不提供邮件的唯一标识（UIDL）")), qPrintable(mailbox.log()));
         mailbox.object().setProperty(QStringLiteral("lastmessage"), 5);
@@ -293,9 +286,8 @@ private slots:
         // asked for before the caller wants it, and each still comes whole.
         for (int i = 0; i < 10; ++i)
             server.listedSizes << listedSize;
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port, 5));
+        QVERIFY(logOn(mailbox, server, 5));
         QVERIFY(mailbox.fetch(1).ok);
         QVERIFY(mailbox.fetch(2).ok);
         QCOMPARE(server.count("RETR"), 2);
@@ -307,9 +299,8 @@ private slots:
         ScriptedPop3Server server;
         server.messages = numberedMessages(40);
         server.refuseRetr = 7;
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QVERIFY(logOn(mailbox, server));
         QCOMPARE(mailbox.fetch(5).subject, QStringLiteral("number 5"));
         QCOMPARE(mailbox.fetch(6).subject, QStringLiteral("number 6"));
         // 7 is refused by the server, read ahead or not: the session goes on.
@@ -337,9 +328,8 @@ private slots:
         ScriptedPop3Server server;
         server.capabilities = {"USER"};
         server.messages = numberedMessages(10);
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QVERIFY(logOn(mailbox, server));
         for (int i = 1; i <= 4; ++i)
             QCOMPARE(mailbox.fetch(i).subject, QStringLiteral("number %1").arg(i));
         QCOMPARE(server.count("RETR"), 4);
@@ -353,9 +343,8 @@ private slots:
         ScriptedPop3Server server;
         server.messages = numberedMessages(2);
         server.listWithoutEnd = true;
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY(!mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QVERIFY(!logOn(mailbox, server));
         QVERIFY2(mailbox.log().contains(QStringLiteral("应答超过 1000000 行")), qPrintable(mailbox.log().right(500)));
         QCOMPARE(mailbox.count(), 0);
         QCOMPARE(server.count("RETR"), 0);
@@ -366,9 +355,8 @@ private slots:
         ScriptedPop3Server server;
         server.messages = {numbered(1), numbered(2, 17 * 1024 * 1024)};
         server.listedSizes = {100, 100};
-        const quint16 port = server.listen();
         Mailbox mailbox;
-        QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+        QVERIFY(logOn(mailbox, server));
         QVERIFY(mailbox.fetch(1).ok);
         QVERIFY(!mailbox.fetch(2).ok);
         QVERIFY2(mailbox.log().contains(QStringLiteral("远大于服务器报告的大小")), qPrintable(mailbox.log()));
@@ -381,10 +369,9 @@ private slots:
     void emptyMailboxAndWrongPassword()
     {
         ScriptedPop3Server server;
-        const quint16 port = server.listen();
         {
             Mailbox mailbox;
-            QVERIFY(mailbox.connect(QStringLiteral("u"), QStringLiteral("secret"), address(server), port));
+            QVERIFY(logOn(mailbox, server));
             QCOMPARE(mailbox.count(), 0);
             QVERIFY(!mailbox.fetch(1).ok);
             QVERIFY(mailbox.deleteMessages());
@@ -395,9 +382,9 @@ private slots:
         strict.messages = numberedMessages(2);
         // A server that quotes the password back in its refusal.
         strict.replies.insert("PASS", "-ERR [AUTH] no such login: u/wrong-secret-123\r\n");
-        const quint16 strictPort = strict.listen();
         Mailbox mailbox;
-        QVERIFY(!mailbox.connect(QStringLiteral("u"), QStringLiteral("wrong-secret-123"), address(strict), strictPort));
+        QVERIFY(!mailbox.connect(QStringLiteral("u"), QStringLiteral("wrong-secret-123"), QStringLiteral("127.0.0.1"),
+                                 strict.listen()));
         QVERIFY(!mailbox.log().contains(QStringLiteral("wrong-secret-123")));
         QVERIFY(mailbox.log().contains(QStringLiteral("登录失败")));
         QCOMPARE(mailbox.count(), 0);
