@@ -430,17 +430,8 @@ void w_recimail::dw_1_clicked(long row)
     const QDateTime sent = m_rows->item(row, QStringLiteral("sendtime")).toDateTime();
     sle_sendtime->setText(sent.isValid() ? sent.toString(QStringLiteral("yyyy-MM-dd hh:mm")) : QString());
 
-    // The paths themselves where the fetch left them: split at ";", a
-    // folder whose name holds one would fall apart.
-    QStringList ls_attach = m_rows->attachmentPaths(row);
-    if (ls_attach.isEmpty()) {
-        n_orvex ln_orvex;
-        ln_orvex.of_parse(m_rows->item(row, QStringLiteral("attach")).toString(), QStringLiteral(";"), ls_attach);
-    }
     lb_attachments->clear();
-    for (const QString &piece : std::as_const(ls_attach))
-        if (!piece.isEmpty())
-            lb_attachments->addItem(piece);
+    lb_attachments->addItems(attachmentsOf(row));
 }
 
 void w_recimail::cb_addfile_clicked()
@@ -496,15 +487,24 @@ void w_recimail::openMessageWindow(long row)
     ln_orvex.of_parse(m_rows->item(row, QStringLiteral("reciever")).toString(), QStringLiteral(";"), recipients);
     recipients.removeAll(QString());
     message.recipients = recipients;
-    message.attachments = m_rows->attachmentPaths(row);
-    if (message.attachments.isEmpty())
-        ln_orvex.of_parse(m_rows->item(row, QStringLiteral("attach")).toString(), QStringLiteral(";"),
-                          message.attachments);
-    message.attachments.removeAll(QString());
+    message.attachments = attachmentsOf(row);
 
     auto *window = new w_readmail(message, this);
     m_messageWindows.append(window);
     window->show();
+}
+
+QStringList w_recimail::attachmentsOf(long row) const
+{
+    // The paths themselves where the fetch left them: split at ";", a
+    // folder whose name holds one would fall apart.
+    QStringList paths = m_rows->attachmentPaths(row);
+    if (paths.isEmpty()) {
+        n_orvex ln_orvex;
+        ln_orvex.of_parse(m_rows->item(row, QStringLiteral("attach")).toString(), QStringLiteral(";"), paths);
+    }
+    paths.removeAll(QString());
+    return paths;
 }
 
 std::optional<QString> w_recimail::bodyOrTell(long row) const

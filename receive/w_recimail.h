@@ -79,6 +79,10 @@ private:
     void clearMessageView();
     QString recipientAddress() const;
     std::optional<QString> bodyOrTell(long row) const;
+    // The saved attachments' full paths of row `row`: as the fetch gave
+    // them, or, for a row filled in by hand, its `attach` column split at
+    // ";"; never an empty entry.
+    QStringList attachmentsOf(long row) const;
 
     d_email_list *m_rows;
     bool m_closing = false;
