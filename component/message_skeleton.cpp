@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "component/message_skeleton.h"
 
+#include "component/base64_groups.h"
 #include "component/temporary_files.h"
 
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace component {
@@ -14,23 +14,6 @@ namespace component {
 namespace {
 
 enum class LineKind { Other, Base64, Base64Padded };
-
-constexpr unsigned char kNotBase64 = 0xff;
-
-// Each base64 character's six bits; kNotBase64 for every other byte ('='
-// included).
-constexpr std::array<unsigned char, 256> base64Values()
-{
-    std::array<unsigned char, 256> table{};
-    for (auto &value : table)
-        value = kNotBase64;
-    const char *alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (unsigned char value = 0; value < 64; ++value)
-        table[static_cast<unsigned char>(alphabet[value])] = value;
-    return table;
-}
-
-constexpr std::array<unsigned char, 256> kBase64Values = base64Values();
 
 // The line end of `line` ("\r\n", "\n" or none), as a length.
 qsizetype lineEndLength(const char *line, qsizetype size)
@@ -52,30 +35,10 @@ LineKind kindOf(const char *line, qsizetype size)
         const auto c = static_cast<unsigned char>(line[i]);
         if (c == '=')
             padded = true;
-        else if (kBase64Values[c] == kNotBase64)
+        else if (!isBase64Character(c))
             return LineKind::Other;
     }
     return padded ? LineKind::Base64Padded : LineKind::Base64;
-}
-
-// Decodes `length` characters, a whole number of groups of four without
-// padding, into `out` (3 bytes a group). False, with `out` undefined, when
-// any of them is not a base64 character. This is the line almost every
-// encoder writes; it takes one pass where checking the line and then
-// decoding it took two.
-bool decodeWholeGroups(const unsigned char *in, qsizetype length, unsigned char *out)
-{
-    unsigned invalid = 0;
-    for (qsizetype i = 0; i < length; i += 4, out += 3) {
-        const unsigned a = kBase64Values[in[i]], b = kBase64Values[in[i + 1]], c = kBase64Values[in[i + 2]],
-                       d = kBase64Values[in[i + 3]];
-        invalid |= a | b | c | d;
-        const unsigned group = a << 18 | b << 12 | c << 6 | d;
-        out[0] = static_cast<unsigned char>(group >> 16);
-        out[1] = static_cast<unsigned char>(group >> 8);
-        out[2] = static_cast<unsigned char>(group);
-    }
-    return (invalid & 0x80) == 0;
 }
 
 } // namespace

@@ -50,7 +50,8 @@ private slots:
                                           {QStringLiteral("hostile-names.eml"), 9},
                                           {QStringLiteral("raw-8bit-headers.eml"), 1},
                                           {QStringLiteral("message-rfc822.eml"), 2},
-                                          {QStringLiteral("bad-base64.eml"), 1}};
+                                          {QStringLiteral("bad-base64.eml"), 1},
+                                          {QStringLiteral("stray-in-base64.eml"), 1}};
         // These carry their attachments and pictures as base64 parts: read
         // as they arrive, they must need no second look at the whole message.
         const QStringList arrivingWhole{QStringLiteral("mixed-names.eml"), QStringLiteral("cid-image.eml"),

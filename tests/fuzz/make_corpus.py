@@ -177,6 +177,19 @@ def reading_cases():
     yield "uneven-base64", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=u")], multipart("mixed", "u", [
         part([("Content-Type", "text/plain; charset=utf-8; name=lines.txt"), ("Content-Transfer-Encoding", "base64"),
               ("Content-Disposition", "attachment")], "".join(uneven))]))
+    # Base64 with a stray byte in place of a character in every third line,
+    # each at another place: a reader skips the byte, which shifts the rest.
+    data = bytes(range(256)) * 12
+    strays = b"-_.:@[`{~ \t=\x7f\x80\xff"
+    stray_lines = []
+    for i, line in enumerate(base64.encodebytes(data).splitlines()):
+        if i % 3 == 2:
+            at = i * 7 % len(line)
+            line = line[:at] + strays[i // 3 % len(strays):][:1] + line[at + 1:]
+        stray_lines.append(line + b"\r\n")
+    yield "stray-in-base64", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=s")], multipart("mixed", "s", [
+        part([("Content-Type", "application/octet-stream; name=bytes.bin"), ("Content-Transfer-Encoding", "base64"),
+              ("Content-Disposition", "attachment")], b"".join(stray_lines))]))
     # The same inside a forwarded message, kept whole as it came.
     yield "forwarded-wrapped", message(BASIC[:1] + [("Content-Type", "multipart/mixed; boundary=f")], multipart("mixed", "f", [
         part([("Content-Type", "message/rfc822")], wrapped)]))
