@@ -9,42 +9,53 @@ namespace component {
 
 namespace {
 
-struct ReadAhead {
+struct MadeAhead {
     QString path;
     QDateTime modified;
     qint64 size = -1;
-    QList<QSslCertificate> certificates;
+    std::optional<QSslConfiguration> configuration;
 };
 
-QMutex readAheadLock;
-ReadAhead readAhead;
+QMutex madeAheadLock;
+MadeAhead madeAhead;
 
-bool sameFile(const ReadAhead &read, const QString &path, const QFileInfo &now)
+bool sameFile(const MadeAhead &made, const QString &path, const QFileInfo &now)
 {
-    return read.path == path && read.size == now.size() && read.modified == now.lastModified();
+    return made.path == path && made.size == now.size() && made.modified == now.lastModified();
+}
+
+// Qt adds the certificates of a file named by its path to those of the
+// system store, which it looks up when a chain needs them; a list of
+// certificates added instead would replace the system store.
+std::optional<QSslConfiguration> makeConfigurationTrusting(const QString &path)
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    if (!configuration.addCaCertificates(path, QSsl::Pem))
+        return std::nullopt;
+    return configuration;
 }
 
 } // namespace
 
-void readCaBundleAhead(const QString &path)
+void prepareConfigurationTrusting(const QString &path)
 {
     const QFileInfo before(path);
-    ReadAhead read{path, before.lastModified(), before.size(), QSslCertificate::fromPath(path, QSsl::Pem)};
+    MadeAhead made{path, before.lastModified(), before.size(), makeConfigurationTrusting(path)};
     // A file that changed while it was read is read again when it is used.
-    if (!sameFile(read, path, QFileInfo(path)))
+    if (!sameFile(made, path, QFileInfo(path)))
         return;
-    const QMutexLocker locker(&readAheadLock);
-    readAhead = std::move(read);
+    const QMutexLocker locker(&madeAheadLock);
+    madeAhead = std::move(made);
 }
 
-QList<QSslCertificate> readCaBundle(const QString &path)
+std::optional<QSslConfiguration> configurationTrusting(const QString &path)
 {
     {
-        const QMutexLocker locker(&readAheadLock);
-        if (!readAhead.certificates.isEmpty() && sameFile(readAhead, path, QFileInfo(path)))
-            return readAhead.certificates;
+        const QMutexLocker locker(&madeAheadLock);
+        if (madeAhead.configuration && sameFile(madeAhead, path, QFileInfo(path)))
+            return madeAhead.configuration;
     }
-    return QSslCertificate::fromPath(path, QSsl::Pem);
+    return makeConfigurationTrusting(path);
 }
 
 } // namespace component

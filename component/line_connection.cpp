@@ -61,7 +61,7 @@ void LineConnection::loadTlsLibrary()
     if (QSslSocket::supportsSsl())
         QSslConfiguration::defaultConfiguration();
     if (const QString caFile = qEnvironmentVariable("ORVEX_CA_FILE"); !caFile.isEmpty())
-        readCaBundleAhead(caFile);
+        prepareConfigurationTrusting(caFile);
 }
 
 LineConnection::LineConnection(int timeoutSeconds) : m_timer(std::make_unique<QTimer>())
@@ -285,22 +285,20 @@ QString LineConnection::masked(const QString &text) const
 bool LineConnection::prepareTls()
 {
     m_sslErrors.clear();
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
     const QString extraCaFile =
         m_tlsPolicy.caFile.isEmpty() ? qEnvironmentVariable("ORVEX_CA_FILE") : m_tlsPolicy.caFile;
-    // Adding the extra bundle by path keeps the system store's on-demand
-    // lookup; listing the system certificates instead would parse all of
-    // them at every connection. A bundle that was named and cannot be read
-    // fails the connection: the server it is meant for would fail to verify
-    // anyway, with a reason that hides the cause.
+    // The extra bundle is trusted besides the system store, never instead
+    // of it. A bundle that was named and cannot be read fails the
+    // connection: the server it is meant for would fail to verify anyway,
+    // with a reason that hides the cause.
+    std::optional<QSslConfiguration> config = QSslConfiguration::defaultConfiguration();
     if (!extraCaFile.isEmpty()) {
-        const QList<QSslCertificate> extraCa = readCaBundle(extraCaFile);
-        if (extraCa.isEmpty())
+        config = configurationTrusting(extraCaFile);
+        if (!config)
             return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
-        config.addCaCertificates(extraCa);
     }
-    m_tls->setSslConfiguration(config);
+    config->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_tls->setSslConfiguration(*config);
     return true;
 }
 

@@ -4,10 +4,12 @@
 #include "fixtures/mail_servers.h"
 #include "pop3_test_support.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QTemporaryFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -68,6 +70,62 @@ QByteArray simpleMessage(const QByteArray &subject, const QByteArray &body = "He
 {
     return crlf("From: sender@example.com\nTo: someone@example.com\nSubject: " + subject
                 + "\nDate: Mon, 07 Dec 2026 10:30:00 +0800\n\n" + body);
+}
+
+// Set, inside the run below, to a certificate that signed nothing here.
+const char *const kUnrelatedBundle = "ORVEX_TEST_UNRELATED_BUNDLE";
+
+QString runProcess(const QString &program, const QStringList &arguments, QProcess &process)
+{
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(240 * 1000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return {};
+    return QStringLiteral("%1 %2: %3").arg(program, arguments.join(QLatin1Char(' ')),
+                                         QString::fromLocal8Bit(process.readAll()).trimmed());
+}
+
+// Runs `testCase` of this program again inside a mount namespace of its own,
+// where /etc/ssl/certs, the system's store of trusted certificates, holds
+// `caFile` alone. Empty when the case passed there; else why not. Making
+// the namespace takes root.
+QString failureWithOwnSystemStore(const QString &testCase, const QString &caFile)
+{
+    QTemporaryDir folder;
+    QDir store(folder.filePath(QStringLiteral("certs")));
+    const QString unrelated = folder.filePath(QStringLiteral("unrelated.pem"));
+    QProcess hash, make, child;
+    QString failure = runProcess(QStringLiteral("openssl"),
+                                 {QStringLiteral("x509"), QStringLiteral("-hash"), QStringLiteral("-noout"),
+                                  QStringLiteral("-in"), caFile},
+                                 hash);
+    if (failure.isEmpty())
+        failure = runProcess(QStringLiteral("openssl"),
+                             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                              QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                              QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                              QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+                              QStringLiteral("/CN=unrelated"), QStringLiteral("-keyout"),
+                              folder.filePath(QStringLiteral("unrelated.key")), QStringLiteral("-out"), unrelated},
+                             make);
+    // The store is searched by the hash of a certificate's subject.
+    const QString name = QString::fromLatin1(hash.readAllStandardOutput().trimmed()) + QStringLiteral(".0");
+    if (failure.isEmpty() && (!QDir().mkpath(store.path()) || !QFile::copy(caFile, store.filePath(name))))
+        failure = QStringLiteral("cannot make the store in %1").arg(store.path());
+    if (!failure.isEmpty())
+        return failure;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kUnrelatedBundle), unrelated);
+    child.setProcessEnvironment(environment);
+    return runProcess(QStringLiteral("unshare"),
+                      {QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
+                       QStringLiteral("mount --bind \"$0\" /etc/ssl/certs && exec \"$@\""), store.path(),
+                       QCoreApplication::applicationFilePath(), testCase},
+                      child);
 }
 
 qint64 peakMemoryKb()
@@ -235,6 +293,29 @@ private slots:
             QCOMPARE(mailbox.count(), 0);
         }
         qputenv("ORVEX_CA_FILE", caFile);
+    }
+
+    // A CA bundle named besides (ORVEX_CA_FILE) adds to the certificates
+    // the system trusts and never takes their place.
+    void namedBundleKeepsTheSystemStore()
+    {
+        const QString unrelated = qEnvironmentVariable(kUnrelatedBundle);
+        if (unrelated.isEmpty()) {
+            const QString failure =
+                failureWithOwnSystemStore(QStringLiteral("namedBundleKeepsTheSystemStore"), m_servers->caFile());
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        // Inside: the system trusts the test CA, the named bundle does not.
+        qputenv("ORVEX_CA_FILE", QFile::encodeName(unrelated));
+        const QString user = QStringLiteral("user07");
+        for (const auto &[host, port] : {std::pair(QStringLiteral("pop3s://localhost"), m_servers->pop3sPort()),
+                                         std::pair(QStringLiteral("localhost"), m_servers->pop3Port())}) {
+            Mailbox mailbox;
+            QVERIFY2(mailbox.connect(user, TestServers::password(user), host, port), qPrintable(mailbox.log()));
+            QVERIFY2(mailbox.log().contains(QStringLiteral("已建立加密连接")), qPrintable(mailbox.log()));
+            QVERIFY(mailbox.disconnect());
+        }
     }
 
     void wrongPasswordFailsWithAReadableLog()
