@@ -48,7 +48,6 @@ bool decodeGroupsOneByOne(const unsigned char *in, qsizetype length, unsigned ch
 #ifdef ORVEX_BASE64_AVX2
 
 constexpr qsizetype kBlockCharacters = 32;
-constexpr qsizetype kBlockBytes = 24;
 
 // Checks and decodes the 32 characters at `in` into the 24 bytes at `out`;
 // false when any of them is not a base64 character.
@@ -74,8 +73,8 @@ __attribute__((target("avx2"))) bool decodeBlock(const unsigned char *in, unsign
         2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,
         2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     // clang-format on
-    // 0x2F keeps a nibble and clears bit 7, which would zero a shuffle's
-    // result; it is also '/'.
+    // Masked with 0x2F, a byte keeps its nibble and loses bit 7, with which
+    // a shuffle would give 0 instead of looking up; 0x2F is also '/'.
     const __m256i slash = _mm256_set1_epi8(0x2F);
 
     __m256i text = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in));
@@ -109,7 +108,6 @@ __attribute__((target("avx2"))) bool decodeInBlocks(const unsigned char *in, qsi
     if (at == length)
         return true;
     const qsizetype last = length - kBlockCharacters;
-    static_assert(kBlockBytes == kBlockCharacters / 4 * 3);
     return decodeBlock(in + last, out + last / 4 * 3);
 }
 
