@@ -394,6 +394,10 @@ void u_web_browser::dropPendingPage()
 
 void u_web_browser::showPrepared(htmlview::PreparedPage prepared)
 {
+    // A screen reader hears the page's text replaced whole. The texts are
+    // only worked out when one is listening: a long page's takes a while.
+    const bool heard = QAccessible::isActive();
+    const QString before = heard ? shownText() : QString();
     retire(std::exchange(m_page, std::move(prepared.page)));
     if (m_page) {
         m_showsPlainText = false;
@@ -406,8 +410,12 @@ void u_web_browser::showPrepared(htmlview::PreparedPage prepared)
     }
     updateScrollRange();
     viewport()->update();
-    QAccessibleEvent changed(this, QAccessible::TextUpdated);
-    QAccessible::updateAccessibility(&changed);
+    if (heard) {
+        // The bridge to the screen reader reads the texts of every
+        // TextUpdated event: it must be this kind, which carries them.
+        QAccessibleTextUpdateEvent changed(this, 0, before, shownText());
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void u_web_browser::retire(std::unique_ptr<htmlview::MailPage> page)
