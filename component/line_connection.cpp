@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "component/line_connection.h"
 
-#include "component/ca_bundle.h"
 #include "component/warm_up.h"
 
 #include <QCoreApplication>
@@ -60,8 +59,6 @@ void LineConnection::loadTlsLibrary()
 {
     if (QSslSocket::supportsSsl())
         QSslConfiguration::defaultConfiguration();
-    if (const QString caFile = qEnvironmentVariable("ORVEX_CA_FILE"); !caFile.isEmpty())
-        prepareConfigurationTrusting(caFile);
 }
 
 LineConnection::LineConnection(int timeoutSeconds) : m_timer(std::make_unique<QTimer>())
@@ -285,20 +282,19 @@ QString LineConnection::masked(const QString &text) const
 bool LineConnection::prepareTls()
 {
     m_sslErrors.clear();
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
     const QString extraCaFile =
         m_tlsPolicy.caFile.isEmpty() ? qEnvironmentVariable("ORVEX_CA_FILE") : m_tlsPolicy.caFile;
-    // The extra bundle is trusted besides the system store, never instead
-    // of it. A bundle that was named and cannot be read fails the
-    // connection: the server it is meant for would fail to verify anyway,
-    // with a reason that hides the cause.
-    std::optional<QSslConfiguration> config = QSslConfiguration::defaultConfiguration();
-    if (!extraCaFile.isEmpty()) {
-        config = configurationTrusting(extraCaFile);
-        if (!config)
-            return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
-    }
-    config->setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_tls->setSslConfiguration(*config);
+    // Added by its path, the extra bundle is trusted besides the system
+    // store, whose certificates Qt looks up when a chain needs them; added
+    // as a list of certificates, it would take the system store's place. A
+    // bundle that was named and cannot be read fails the connection: the
+    // server it is meant for would fail to verify anyway, with a reason
+    // that hides the cause.
+    if (!extraCaFile.isEmpty() && !config.addCaCertificates(extraCaFile, QSsl::Pem))
+        return fail(QStringLiteral("CA 证书文件 %1 无法读取或不含证书").arg(extraCaFile), FailureKind::Tls);
+    m_tls->setSslConfiguration(config);
     return true;
 }
 

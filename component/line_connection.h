@@ -70,8 +70,8 @@ public:
     void setTlsPolicy(const TlsPolicy &policy) { m_tlsPolicy = policy; }
     const TlsPolicy &tlsPolicy() const { return m_tlsPolicy; }
 
-    // Loads the TLS library, its settings and the CA bundle named in
-    // ORVEX_CA_FILE, for the process; slow the first time only.
+    // Loads the TLS library and its settings for the process; slow the
+    // first time only.
     static void loadTlsLibrary();
 
     // Connects to host:port, with TLS from the first byte when implicitTls.

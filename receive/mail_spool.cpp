@@ -107,7 +107,6 @@ QString mail_spool::entryPath(const QString &folder, qint64 key)
     return QDir(folder).filePath(QString::number(key));
 }
 
-
 bool mail_spool::store(qint64 key, const QString &text, QString *error)
 {
     if (!makeFolder(error))
