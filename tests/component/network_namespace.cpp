@@ -22,16 +22,15 @@ const QString kSetup = QStringLiteral(
     "ip addr add %1/24 dev orvex0 && ip link set orvex0 up || exit 77\n"
     "exec \"$@\"\n");
 
-bool namespacesCanBeMade(QString *reason)
+bool namespacesCanBeMade(const QStringList &unshareOptions, QString *reason)
 {
     QProcess probe;
-    probe.start(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("true")});
+    probe.start(QStringLiteral("unshare"), unshareOptions + QStringList{QStringLiteral("true")});
     if (probe.waitForFinished(60 * 1000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
         return true;
     const QString error = QString::fromLocal8Bit(probe.readAllStandardError()).trimmed();
-    *reason = QStringLiteral("no network namespace can be made here (unshare --net: %1); "
-                             "the case of a server elsewhere needs one (run as root)")
-                  .arg(error.isEmpty() ? probe.errorString() : error);
+    *reason = QStringLiteral("no namespace can be made here (unshare %1: %2); this case needs one (run as root)")
+                  .arg(unshareOptions.join(QLatin1Char(' ')), error.isEmpty() ? probe.errorString() : error);
     return false;
 }
 
@@ -42,40 +41,40 @@ QString elsewhereAddress()
     return qEnvironmentVariable(kAddressVariable);
 }
 
-NamespaceRun runInOwnNetworkNamespace(const QString &testCase)
+QString failureInOwnNamespaces(const QStringList &unshareOptions, const QString &setup, const QString &testCase,
+                               const QProcessEnvironment &environment)
 {
-    NamespaceRun run;
-    if (!namespacesCanBeMade(&run.unavailableReason))
-        return run;
+    QString reason;
+    if (!namespacesCanBeMade(unshareOptions, &reason))
+        return reason;
     QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kAddressVariable), kAddress);
-    child.setProcessEnvironment(environment);
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    childEnvironment.insert(environment);
+    child.setProcessEnvironment(childEnvironment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                           kSetup.arg(kAddress), QStringLiteral("sh"),
-                                           QCoreApplication::applicationFilePath(), testCase});
+    child.start(QStringLiteral("unshare"),
+                unshareOptions + QStringList{QStringLiteral("sh"), QStringLiteral("-c"), setup, QStringLiteral("sh"),
+                                             QCoreApplication::applicationFilePath(), testCase});
     if (!child.waitForFinished(240 * 1000)) {
         child.kill();
         child.waitForFinished();
     }
-    run.output = child.readAll();
-    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77) {
-        run.unavailableReason = QStringLiteral("the network inside the namespace cannot be set up: %1")
-                             .arg(QString::fromLocal8Bit(run.output).trimmed());
-        return run;
-    }
-    run.ran = true;
-    run.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
-    return run;
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77)
+        return QStringLiteral("the namespace cannot be set up: %1").arg(output.trimmed());
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+        return {};
+    return QStringLiteral("the case failed inside (%1):\n%2")
+        .arg(child.exitStatus() == QProcess::NormalExit ? QStringLiteral("exit code %1").arg(child.exitCode())
+                                                        : QStringLiteral("crashed"),
+             output);
 }
 
 QString failureInOwnNetworkNamespace(const QString &testCase)
 {
-    const NamespaceRun run = runInOwnNetworkNamespace(testCase);
-    if (!run.ran)
-        return run.unavailableReason;
-    return run.exitCode == 0 ? QString() : QString::fromLocal8Bit(run.output);
+    QProcessEnvironment environment;
+    environment.insert(QString::fromLatin1(kAddressVariable), kAddress);
+    return failureInOwnNamespaces({QStringLiteral("--net")}, kSetup.arg(kAddress), testCase, environment);
 }
 
 QString currentTestCase()

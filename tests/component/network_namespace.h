@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 
 // "A server elsewhere" for tests: an address that is not loopback, inside a
@@ -17,21 +19,17 @@ namespace nettest {
 // namespace; empty outside it.
 QString elsewhereAddress();
 
-struct NamespaceRun {
-    bool ran = false;
-    QString unavailableReason; // why no namespace could be made, when !ran
-    int exitCode = -1;
-    QByteArray output;
-};
-
 // Runs `testCase` ("function" or "function:data tag") of this test program
-// again, inside a new network namespace with lo up and the address on an
-// interface of its own. Making a namespace takes root.
-NamespaceRun runInOwnNetworkNamespace(const QString &testCase);
+// again under `unshare` with `unshareOptions`, after `setup`, a shell script
+// that ends by running "$@" and exits 77 when it cannot set the namespaces
+// up; `environment` is added to the program's. Empty when the case passed
+// there, else why not (no namespace could be made, or the case's own
+// output). Making namespaces takes root.
+QString failureInOwnNamespaces(const QStringList &unshareOptions, const QString &setup, const QString &testCase,
+                               const QProcessEnvironment &environment);
 
-// The same run, as a test case checks it: empty when the case passed inside
-// the namespace, else why not (no namespace could be made, or the case's
-// own output).
+// The same inside a new network namespace with lo up and the address of
+// the server elsewhere on an interface of its own.
 QString failureInOwnNetworkNamespace(const QString &testCase);
 
 // The case under way, with its data tag when it has one, as

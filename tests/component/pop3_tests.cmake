@@ -4,6 +4,7 @@ set(_pop3_support ${CMAKE_CURRENT_LIST_DIR}/pop3_test_support.cpp ${CMAKE_CURREN
 
 orvex_add_test(tst_pop3_fetch
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_pop3_fetch.cpp ${_pop3_support}
+          ${CMAKE_CURRENT_LIST_DIR}/network_namespace.cpp ${CMAKE_CURRENT_LIST_DIR}/network_namespace.h
   LIBS orvex_engine orvex_platform orvex_test_servers
   PROPERTIES FIXTURES_REQUIRED mail_servers)
 

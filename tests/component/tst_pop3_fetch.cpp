@@ -2,9 +2,9 @@
 // Fetching from a real Dovecot on loopback (the mail_servers fixture),
 // through the component's automation objects, in the engine's order.
 #include "fixtures/mail_servers.h"
+#include "network_namespace.h"
 #include "pop3_test_support.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QTemporaryFile>
@@ -75,57 +75,50 @@ QByteArray simpleMessage(const QByteArray &subject, const QByteArray &body = "He
 // Set, inside the run below, to a certificate that signed nothing here.
 const char *const kUnrelatedBundle = "ORVEX_TEST_UNRELATED_BUNDLE";
 
-QString runProcess(const QString &program, const QStringList &arguments, QProcess &process)
+// What openssl printed; empty, with `failure` set, when it failed.
+QByteArray openssl(const QStringList &arguments, QString &failure)
 {
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(240 * 1000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        return {};
-    return QStringLiteral("%1 %2: %3").arg(program, arguments.join(QLatin1Char(' ')),
-                                         QString::fromLocal8Bit(process.readAll()).trimmed());
+    QProcess process;
+    process.start(QStringLiteral("openssl"), arguments);
+    if (process.waitForFinished(60 * 1000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return process.readAllStandardOutput();
+    failure = QStringLiteral("openssl %1: %2").arg(arguments.join(QLatin1Char(' ')),
+                                                  QString::fromLocal8Bit(process.readAllStandardError()));
+    return {};
 }
 
 // Runs `testCase` of this program again inside a mount namespace of its own,
 // where /etc/ssl/certs, the system's store of trusted certificates, holds
-// `caFile` alone. Empty when the case passed there; else why not. Making
-// the namespace takes root.
+// `caFile` alone. Empty when the case passed there; else why not.
 QString failureWithOwnSystemStore(const QString &testCase, const QString &caFile)
 {
     QTemporaryDir folder;
-    QDir store(folder.filePath(QStringLiteral("certs")));
+    const QString store = folder.filePath(QStringLiteral("certs"));
     const QString unrelated = folder.filePath(QStringLiteral("unrelated.pem"));
-    QProcess hash, make, child;
-    QString failure = runProcess(QStringLiteral("openssl"),
-                                 {QStringLiteral("x509"), QStringLiteral("-hash"), QStringLiteral("-noout"),
-                                  QStringLiteral("-in"), caFile},
-                                 hash);
-    if (failure.isEmpty())
-        failure = runProcess(QStringLiteral("openssl"),
-                             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                              QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                              QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                              QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-                              QStringLiteral("/CN=unrelated"), QStringLiteral("-keyout"),
-                              folder.filePath(QStringLiteral("unrelated.key")), QStringLiteral("-out"), unrelated},
-                             make);
+    QString failure;
     // The store is searched by the hash of a certificate's subject.
-    const QString name = QString::fromLatin1(hash.readAllStandardOutput().trimmed()) + QStringLiteral(".0");
-    if (failure.isEmpty() && (!QDir().mkpath(store.path()) || !QFile::copy(caFile, store.filePath(name))))
-        failure = QStringLiteral("cannot make the store in %1").arg(store.path());
+    const QByteArray hash =
+        openssl({QStringLiteral("x509"), QStringLiteral("-hash"), QStringLiteral("-noout"), QStringLiteral("-in"), caFile},
+                failure)
+            .trimmed();
+    openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+             QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+             QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=unrelated"),
+             QStringLiteral("-keyout"), folder.filePath(QStringLiteral("unrelated.key")), QStringLiteral("-out"),
+             unrelated},
+            failure);
+    if (failure.isEmpty()
+        && (!QDir().mkpath(store) || !QFile::copy(caFile, store + QLatin1Char('/') + QString::fromLatin1(hash) + ".0")))
+        failure = QStringLiteral("cannot make the store in %1").arg(store);
     if (!failure.isEmpty())
         return failure;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("ORVEX_TEST_STORE"), store);
     environment.insert(QString::fromLatin1(kUnrelatedBundle), unrelated);
-    child.setProcessEnvironment(environment);
-    return runProcess(QStringLiteral("unshare"),
-                      {QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
-                       QStringLiteral("mount --bind \"$0\" /etc/ssl/certs && exec \"$@\""), store.path(),
-                       QCoreApplication::applicationFilePath(), testCase},
-                      child);
+    return nettest::failureInOwnNamespaces(
+            {QStringLiteral("--mount")},
+            QStringLiteral("mount --bind \"$ORVEX_TEST_STORE\" /etc/ssl/certs || exit 77\nexec \"$@\"\n"), testCase,
+            environment);
 }
 
 qint64 peakMemoryKb()
@@ -302,7 +295,7 @@ private slots:
         const QString unrelated = qEnvironmentVariable(kUnrelatedBundle);
         if (unrelated.isEmpty()) {
             const QString failure =
-                failureWithOwnSystemStore(QStringLiteral("namedBundleKeepsTheSystemStore"), m_servers->caFile());
+                failureWithOwnSystemStore(nettest::currentTestCase(), m_servers->caFile());
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
             return;
         }
